@@ -1,0 +1,25 @@
+#include "MainWindow.h"
+#include "NamedConstants.h"
+#include "Platform.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[]) {
+    // Decided before any Qt object exists: a second start must stay invisible and cheap.
+    const platform::NamedLock lock = platform::createNamedLock(hlx::kInstanceMutexName);
+    if (lock.heldElsewhere) {
+        platform::bringWindowToFront(hlx::kApplicationName, hlx::kWindowTitle);
+        platform::closeNamedLock(lock.handle);
+        return 0;
+    }
+
+    QCoreApplication::setApplicationName(hlx::kApplicationName);
+    QApplication app(argc, argv);
+    // With the window hidden in the tray, closing any message box would otherwise count
+    // as closing the last window and end the utility behind the user's back.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    MainWindow window;
+    window.show();
+    return app.exec();
+}

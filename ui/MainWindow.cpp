@@ -1,0 +1,107 @@
+#include "MainWindow.h"
+
+#include "NamedConstants.h"
+#include "TrayMenu.h"
+#include "ui_MainWindow.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QIcon>
+#include <QImage>
+#include <QPalette>
+#include <QPixmap>
+#include <QSystemTrayIcon>
+
+namespace {
+
+const char kIconPath[] = ":/new/icon/imges/myicon.png";
+const char kNoHmdPath[] = ":/new/icon/imges/NoHMD.png";
+const char kLogoPath[] = ":/new/icon/imges/vnlogo.png";
+
+QPalette textPalette(Qt::GlobalColor colour) {
+    QPalette palette;
+    palette.setBrush(QPalette::All, QPalette::WindowText, QBrush(colour, Qt::SolidPattern));
+    return palette;
+}
+
+} // namespace
+
+MainWindow::MainWindow(QWidget *parent)
+    : QMainWindow(parent)
+    , ui(new Ui::MainWindow)
+    , hdmiReady(false)
+    , usbReady(false) {
+    ui->setupUi(this);
+    setWindowIcon(QIcon(kIconPath));
+    setWindowTitle(hlx::kWindowTitle);
+    createTrayIcon();
+}
+
+MainWindow::~MainWindow() {
+    delete ui;
+}
+
+void MainWindow::updateHmdState() {
+    const QPalette ready = textPalette(Qt::green);
+    const QPalette notReady = textPalette(Qt::red);
+    const QImage noHmd(kNoHmdPath);
+    const QImage logo(kLogoPath);
+
+    const char *text = nullptr;
+    if (hdmiReady && usbReady)
+        text = "both HDMI and USB are ready";
+    else if (hdmiReady)
+        text = "HDMI is ready and USB is not ready";
+    else if (usbReady)
+        text = "HDMI is not ready and USB is ready";
+    else
+        text = "both HDMI and USB are not ready";
+    const bool bothReady = hdmiReady && usbReady;
+
+    ui->label_HMD_State->setText(text);
+    ui->label_HMD_State->setPalette(bothReady ? ready : notReady);
+    ui->label_image_HMD->setPixmap(QPixmap::fromImage(bothReady ? logo : noHmd));
+}
+
+void MainWindow::closeEvent(QCloseEvent *event) {
+    // The utility lives on in the tray; only "Close" and the tray's "exit" end it.
+    hide();
+    event->ignore();
+}
+
+void MainWindow::createTrayIcon() {
+    auto *trayIcon = new QSystemTrayIcon(this);
+    trayIcon->setToolTip("Qelto");
+    trayIcon->setIcon(QIcon(kIconPath));
+
+    auto *trayMenu = new TrayMenu(this);
+    trayIcon->setContextMenu(trayMenu);
+
+    connect(trayMenu, &TrayMenu::appShow, this, [this] { showNormal(); });
+    connect(trayMenu, &TrayMenu::appInfo, this, [] {});
+    connect(trayMenu, &TrayMenu::appQuit, this, [] { QCoreApplication::exit(0); });
+    connect(trayIcon, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::DoubleClick)
+                    showNormal();
+            });
+    trayIcon->setVisible(true);
+}
+
+// The form carries these entries for features the headset does not offer yet; they are
+// wired so that the names stay connected, and deliberately do nothing.
+void MainWindow::on_actionAbout_triggered() {}
+void MainWindow::on_actionDisplayMode_triggered() {}
+void MainWindow::on_actionStopRuntime_triggered() {}
+void MainWindow::on_actionStartRuntime_triggered() {}
+
+void MainWindow::on_actionClose_triggered() {
+    QCoreApplication::quit();
+}
+void MainWindow::on_btnClose_clicked() {
+    QCoreApplication::quit();
+}
+
+void MainWindow::on_btnShowDemo_clicked() {}
+void MainWindow::on_actionDisableEyeshield_triggered() {}
+void MainWindow::on_actionEnableEyeshieldLevel_1_triggered() {}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QMainWindow>
+
+namespace Ui {
+class MainWindow;
+}
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+    MainWindow(const MainWindow &) = delete;
+    MainWindow &operator=(const MainWindow &) = delete;
+
+    // Redraws the status text and picture from the two link flags.
+    void updateHmdState();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private slots:
+    void on_actionAbout_triggered();
+    void on_actionClose_triggered();
+    void on_actionDisplayMode_triggered();
+    void on_btnShowDemo_clicked();
+    void on_btnClose_clicked();
+    void on_actionStopRuntime_triggered();
+    void on_actionStartRuntime_triggered();
+    void on_actionDisableEyeshield_triggered();
+    void on_actionEnableEyeshieldLevel_1_triggered();
+
+private:
+    void createTrayIcon();
+
+    Ui::MainWindow *ui;
+    bool hdmiReady;
+    bool usbReady;
+
+    friend class MainWindowTest;
+};
