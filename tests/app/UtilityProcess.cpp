@@ -1,0 +1,49 @@
+#include "UtilityProcess.h"
+
+#include <QDeadlineTimer>
+#include <QTest>
+
+UtilityProcess::Session UtilityProcess::newSession(const QString &display) {
+    return {QSharedPointer<QTemporaryDir>::create(),
+            display.isEmpty() ? qEnvironmentVariable("DISPLAY") : display};
+}
+
+UtilityProcess::UtilityProcess(const Session &s)
+    : session(s) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_RUNTIME_DIR", session.runtime->path());
+    environment.insert("DISPLAY", session.display);
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(HLX_BIN_DIR);
+    process.setProgram(HLX_CONFIG_PATH);
+}
+
+UtilityProcess::~UtilityProcess() {
+    if (isRunning()) {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+}
+
+void UtilityProcess::start(const QStringList &arguments) {
+    process.setArguments(arguments);
+    clock.start();
+    process.start();
+    process.waitForStarted(5000);
+}
+
+bool UtilityProcess::waitForExit(int timeoutMs) {
+    return process.state() == QProcess::NotRunning || process.waitForFinished(timeoutMs);
+}
+
+xcb_window_t UtilityProcess::waitForWindow(testsupport::X11Client &x, int timeoutMs) {
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!deadline.hasExpired() && isRunning()) {
+        const std::vector<xcb_window_t> found =
+            x.findTopLevels("hlx-config", "HLX_Configuration_Utility");
+        if (!found.empty())
+            return found.front();
+        QTest::qWait(20);
+    }
+    return XCB_WINDOW_NONE;
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "X11Client.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QSharedPointer>
+#include <QTemporaryDir>
+
+// One run of the built utility, in its own runtime folder so that no other test's (or a
+// real user's) instance counts. Killed when the object goes, so a failing test leaves
+// nothing behind.
+class UtilityProcess {
+public:
+    // Processes given the same session share the runtime folder, and so the lock.
+    struct Session {
+        QSharedPointer<QTemporaryDir> runtime;
+        QString display;
+    };
+
+    static Session newSession(const QString &display = QString());
+
+    explicit UtilityProcess(const Session &session);
+    ~UtilityProcess();
+    UtilityProcess(const UtilityProcess &) = delete;
+    UtilityProcess &operator=(const UtilityProcess &) = delete;
+
+    void start(const QStringList &arguments = {});
+    bool waitForExit(int timeoutMs);
+    bool isRunning() const { return process.state() != QProcess::NotRunning; }
+    int exitCode() const { return process.exitCode(); }
+    QProcess::ExitStatus exitStatus() const { return process.exitStatus(); }
+    qint64 pid() const { return process.processId(); }
+    qint64 msecsSinceStart() const { return clock.elapsed(); }
+    QByteArray standardError() { return process.readAllStandardError(); }
+
+    // The utility's main window on the session's display, once it exists (mapped or not).
+    xcb_window_t waitForWindow(testsupport::X11Client &x, int timeoutMs = 10000);
+
+private:
+    Session session;
+    QProcess process;
+    QElapsedTimer clock;
+};

@@ -1,0 +1,176 @@
+#include "UtilityProcess.h"
+#include "X11Client.h"
+#include "XvfbServer.h"
+
+#include <QTest>
+
+#include <algorithm>
+#include <csignal>
+#include <memory>
+#include <vector>
+
+// One instance per user and display, seen from outside: real processes on a real X server.
+class SingleInstanceTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void secondStartBringsTheFirstForward() {
+        const UtilityProcess::Session session = UtilityProcess::newSession();
+        UtilityProcess first(session);
+        first.start();
+        const xcb_window_t window = first.waitForWindow(x);
+        QVERIFY(window != XCB_WINDOW_NONE);
+        QTRY_VERIFY(x.isViewable(window));
+        const xcb_window_t other =
+            x.createTopLevel("editor", "Editor", "Notes", QRect(50, 50, 500, 500), true);
+        x.setInputFocus(other);
+        x.startWatchingRoot();
+
+        UtilityProcess second(session);
+        second.start();
+        QVERIFY(second.waitForExit(2000));
+        QVERIFY2(second.msecsSinceStart() < 2000,
+                 qPrintable(QString::number(second.msecsSinceStart())));
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.exitCode(), 0);
+        QCOMPARE(x.countCreatedWindows(), 0);
+        QCOMPARE(x.countMappedWindows(), 0);
+
+        QVERIFY(first.isRunning());
+        QCOMPARE(x.inputFocus(), window);
+        QCOMPARE(x.rootStackingOrder().back(), window);
+        x.destroyWindow(other);
+    }
+
+    void hiddenWindowStaysHidden() {
+        const UtilityProcess::Session session = UtilityProcess::newSession();
+        UtilityProcess first(session);
+        first.start();
+        const xcb_window_t window = first.waitForWindow(x);
+        QTRY_VERIFY(x.isViewable(window));
+        x.sendDeleteWindow(window);
+        QTRY_VERIFY(!x.isViewable(window));
+
+        UtilityProcess second(session);
+        second.start();
+        QVERIFY(second.waitForExit(2000));
+        QCOMPARE(second.exitCode(), 0);
+        QTest::qWait(300);
+        QVERIFY(!x.isViewable(window));
+        QVERIFY(first.isRunning());
+    }
+
+    // Another program's window with the same class must not be pulled to the front.
+    void lookalikeWindowIsLeftAlone() {
+        const UtilityProcess::Session session = UtilityProcess::newSession();
+        UtilityProcess first(session);
+        first.start();
+        const xcb_window_t window = first.waitForWindow(x);
+        QTRY_VERIFY(x.isViewable(window));
+        x.sendDeleteWindow(window);
+        QTRY_VERIFY(!x.isViewable(window));
+        const xcb_window_t lookalike = x.createTopLevel("hlx-config", "hlx-config", "Other tool",
+                                                        QRect(60, 60, 300, 300), true);
+        const xcb_window_t editor =
+            x.createTopLevel("editor", "Editor", "Notes", QRect(80, 80, 300, 300), true);
+        x.setInputFocus(editor);
+
+        UtilityProcess second(session);
+        second.start();
+        QVERIFY(second.waitForExit(2000));
+        QCOMPARE(second.exitCode(), 0);
+        QCOMPARE(x.inputFocus(), editor);
+        const std::vector<xcb_window_t> stack = x.rootStackingOrder();
+        QVERIFY(std::find(stack.begin(), stack.end(), lookalike) <
+                std::find(stack.begin(), stack.end(), editor));
+        x.destroyWindow(lookalike);
+        x.destroyWindow(editor);
+    }
+
+    void tenStartsAtOnceLeaveOne() {
+        const UtilityProcess::Session session = UtilityProcess::newSession();
+        std::vector<std::unique_ptr<UtilityProcess>> starts;
+        for (int i = 0; i < 10; ++i)
+            starts.push_back(std::make_unique<UtilityProcess>(session));
+        for (auto &start : starts)
+            start->start();
+
+        QTRY_COMPARE_WITH_TIMEOUT(countRunning(starts), 1, 10000);
+        QTest::qWait(1000);
+        QCOMPARE(countRunning(starts), 1);
+        for (auto &start : starts) {
+            if (!start->isRunning()) {
+                QCOMPARE(start->exitStatus(), QProcess::NormalExit);
+                QCOMPARE(start->exitCode(), 0);
+            }
+        }
+        QTRY_COMPARE(int(x.findTopLevels("hlx-config", "HLX_Configuration_Utility").size()), 1);
+    }
+
+    void startAfterAKillRunsAtOnce() {
+        const UtilityProcess::Session session = UtilityProcess::newSession();
+        auto first = std::make_unique<UtilityProcess>(session);
+        first->start();
+        const xcb_window_t window = first->waitForWindow(x);
+        QVERIFY(window != XCB_WINDOW_NONE);
+        ::kill(pid_t(first->pid()), SIGKILL);
+        QVERIFY(first->waitForExit(5000));
+        QTRY_VERIFY(x.findTopLevels("hlx-config", "HLX_Configuration_Utility").empty());
+
+        UtilityProcess next(session);
+        next.start();
+        const xcb_window_t nextWindow = next.waitForWindow(x, 5000);
+        QVERIFY(nextWindow != XCB_WINDOW_NONE);
+        QTRY_VERIFY(x.isViewable(nextWindow));
+        QTest::qWait(500);
+        QVERIFY(next.isRunning());
+    }
+
+    void otherDisplayIsIndependent() {
+        testsupport::XvfbServer otherServer;
+        QVERIFY(otherServer.start());
+        testsupport::X11Client otherX(otherServer.displayName());
+
+        const UtilityProcess::Session here = UtilityProcess::newSession();
+        UtilityProcess first(here);
+        first.start();
+        QVERIFY(first.waitForWindow(x) != XCB_WINDOW_NONE);
+
+        UtilityProcess::Session there = here;
+        there.display = otherServer.displayName();
+        UtilityProcess onOther(there);
+        onOther.start();
+        const xcb_window_t otherWindow = onOther.waitForWindow(otherX);
+        QVERIFY(otherWindow != XCB_WINDOW_NONE);
+        QTRY_VERIFY(otherX.isViewable(otherWindow));
+
+        UtilityProcess secondOnOther(there);
+        secondOnOther.start();
+        QVERIFY(secondOnOther.waitForExit(2000));
+        QCOMPARE(secondOnOther.exitCode(), 0);
+        QVERIFY(first.isRunning());
+        QVERIFY(onOther.isRunning());
+    }
+
+    void unknownArgumentsChangeNothing() {
+        UtilityProcess first(UtilityProcess::newSession());
+        first.start({"--no-such-option", "extra"});
+        const xcb_window_t window = first.waitForWindow(x);
+        QVERIFY(window != XCB_WINDOW_NONE);
+        QTRY_VERIFY(x.isViewable(window));
+        QVERIFY(first.isRunning());
+    }
+
+private:
+    static int countRunning(const std::vector<std::unique_ptr<UtilityProcess>> &starts) {
+        int running = 0;
+        for (const auto &start : starts)
+            running += start->isRunning() ? 1 : 0;
+        return running;
+    }
+
+    testsupport::X11Client x;
+};
+
+QTEST_GUILESS_MAIN(SingleInstanceTest)
+#include "tst_singleinstance.moc"
