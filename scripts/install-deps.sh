@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   qtbase5-dev qtbase5-dev-tools
   libxcb1-dev libxcb-xtest0-dev
-  xvfb xauth fonts-dejavu-core
+  xvfb xauth x11-utils fonts-dejavu-core
 )
 
 missing=()

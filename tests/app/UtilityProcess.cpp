@@ -15,7 +15,6 @@ UtilityProcess::UtilityProcess(const Session &s)
     environment.insert("DISPLAY", session.display);
     process.setProcessEnvironment(environment);
     process.setWorkingDirectory(HLX_BIN_DIR);
-    process.setProgram(HLX_CONFIG_PATH);
 }
 
 UtilityProcess::~UtilityProcess() {
@@ -25,7 +24,8 @@ UtilityProcess::~UtilityProcess() {
     }
 }
 
-void UtilityProcess::start(const QStringList &arguments) {
+void UtilityProcess::start(const QStringList &arguments, const QString &program) {
+    process.setProgram(program.isEmpty() ? QString(HLX_CONFIG_PATH) : program);
     process.setArguments(arguments);
     clock.start();
     process.start();

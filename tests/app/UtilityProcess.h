@@ -25,7 +25,8 @@ public:
     UtilityProcess(const UtilityProcess &) = delete;
     UtilityProcess &operator=(const UtilityProcess &) = delete;
 
-    void start(const QStringList &arguments = {});
+    // `program` defaults to the built utility; a link to it tests another name.
+    void start(const QStringList &arguments = {}, const QString &program = QString());
     bool waitForExit(int timeoutMs);
     bool isRunning() const { return process.state() != QProcess::NotRunning; }
     int exitCode() const { return process.exitCode(); }

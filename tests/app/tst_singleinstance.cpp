@@ -2,6 +2,8 @@
 #include "X11Client.h"
 #include "XvfbServer.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
@@ -150,6 +152,29 @@ private slots:
         QCOMPARE(secondOnOther.exitCode(), 0);
         QVERIFY(first.isRunning());
         QVERIFY(onOther.isRunning());
+    }
+
+    // The window is found by the program's own class, whatever name it was started under.
+    void instanceStartedUnderAnotherNameIsFound() {
+        QTemporaryDir folder;
+        const QString renamed = folder.filePath("vr-settings");
+        QVERIFY(QFile::link(HLX_CONFIG_PATH, renamed));
+        const UtilityProcess::Session session = UtilityProcess::newSession();
+        UtilityProcess first(session);
+        first.start({}, renamed);
+        const xcb_window_t window = first.waitForWindow(x);
+        QVERIFY(window != XCB_WINDOW_NONE);
+        QTRY_VERIFY(x.isViewable(window));
+        const xcb_window_t editor =
+            x.createTopLevel("editor", "Editor", "Notes", QRect(50, 50, 500, 500), true);
+        x.setInputFocus(editor);
+
+        UtilityProcess second(session);
+        second.start();
+        QVERIFY(second.waitForExit(2000));
+        QCOMPARE(second.exitCode(), 0);
+        QCOMPARE(x.inputFocus(), window);
+        x.destroyWindow(editor);
     }
 
     void unknownArgumentsChangeNothing() {
