@@ -8,6 +8,7 @@ packages=(
   qtbase5-dev qtbase5-dev-tools
   libxcb1-dev libxcb-xtest0-dev
   xvfb xauth x11-utils fonts-dejavu-core
+  dbus-daemon at-spi2-core
 )
 
 missing=()

@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and starts the utility from build/bin with the stand-in
-# device library and companion programs beside it. Without a display it starts a virtual X
-# server, writes a screenshot and keeps running until interrupted.
+# Installs what is missing, builds, and starts the utility from build/bin. Without a display
+# it starts a virtual X server, writes a screenshot and keeps running until interrupted.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh

@@ -61,7 +61,8 @@ void DaemonProcess::stop() {
 
 void DaemonProcess::setupChildProcess() {
     ::setpgid(0, 0);
-    // Should the test itself be killed, the daemons must not live on.
+    // Should the test itself be killed, the daemon goes too; the registry then ends with the X
+    // server it is connected to.
     ::prctl(PR_SET_PDEATHSIG, SIGTERM);
 }
 
@@ -131,7 +132,8 @@ bool AccessibilityBus::waitForLauncher() {
                     .arg(kLauncherService, log(kLauncherLog)));
 }
 
-// What a screen reader does when it starts; toolkits read these to decide whether to take part.
+// As a desktop does when its screen reader is switched on; toolkits read these to decide whether
+// to take part.
 bool AccessibilityBus::enableScreenReader() {
     return setStatus("IsEnabled") && setStatus("ScreenReaderEnabled");
 }
@@ -149,7 +151,7 @@ bool AccessibilityBus::setStatus(const QString &property) {
     return true;
 }
 
-bool AccessibilityBus::launch() {
+bool AccessibilityBus::launchBus() {
     const QDBusMessage reply = callLauncher(kLauncherInterface, "GetAddress", {}, launchTimeoutMs);
     const QString address = reply.arguments().value(0).toString();
     if (address.isEmpty())

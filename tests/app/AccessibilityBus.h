@@ -26,8 +26,8 @@ private:
 
 // The accessibility plumbing of a desktop session in which a screen reader runs: a private session
 // bus, the at-spi launcher on it with the screen reader switched on, and the accessibility bus
-// started and announced on the X root window, as programs look for it there first. Everything
-// stops when the object goes.
+// started and announced on the X root window, as a desktop session announces it. Everything stops
+// when the object goes.
 class AccessibilityBus {
 public:
     AccessibilityBus();
@@ -35,10 +35,10 @@ public:
     AccessibilityBus(const AccessibilityBus &) = delete;
     AccessibilityBus &operator=(const AccessibilityBus &) = delete;
 
-    // Each step returns false, with errorString() saying why, when it fails.
+    // The steps, in this order; each returns false, with errorString() saying why, when it fails.
     bool start();
     bool enableScreenReader();
-    bool launch();
+    bool launchBus();
 
     QString sessionBusAddress() const { return m_sessionBusAddress; }
     // Where a screen reader reads the accessible objects of every program.

@@ -47,3 +47,12 @@ xcb_window_t UtilityProcess::waitForWindow(testsupport::X11Client &x, int timeou
     }
     return XCB_WINDOW_NONE;
 }
+
+xcb_window_t UtilityProcess::waitForShownWindow(testsupport::X11Client &x, int timeoutMs) {
+    const QDeadlineTimer deadline(timeoutMs);
+    const xcb_window_t window = waitForWindow(x, timeoutMs);
+    const bool shown =
+        window != XCB_WINDOW_NONE &&
+        QTest::qWaitFor([&] { return x.isViewable(window); }, int(deadline.remainingTime()));
+    return shown ? window : xcb_window_t(XCB_WINDOW_NONE);
+}

@@ -37,6 +37,8 @@ public:
 
     // The utility's main window on the session's display, once it exists (mapped or not).
     xcb_window_t waitForWindow(testsupport::X11Client &x, int timeoutMs = 10000);
+    // The same, once the window is also mapped and viewable.
+    xcb_window_t waitForShownWindow(testsupport::X11Client &x, int timeoutMs = 10000);
 
 private:
     Session session;

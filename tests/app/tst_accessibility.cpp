@@ -120,7 +120,7 @@ private slots:
         AccessibilityBus bus;
         QVERIFY2(bus.start(), qPrintable(bus.errorString()));
         QVERIFY2(bus.enableScreenReader(), qPrintable(bus.errorString()));
-        QVERIFY2(bus.launch(), qPrintable(bus.errorString()));
+        QVERIFY2(bus.launchBus(), qPrintable(bus.errorString()));
 
         // The utility finds the session bus through its environment, as on a desktop. Qt must
         // decide by itself to serve screen readers, so the switch that forces it stays out.

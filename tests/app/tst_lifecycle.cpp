@@ -95,10 +95,8 @@ private slots:
 private:
     xcb_window_t startShown(UtilityProcess &utility) {
         utility.start();
-        const xcb_window_t window = utility.waitForWindow(x);
-        const bool ready = window != XCB_WINDOW_NONE &&
-                           QTest::qWaitFor([&] { return x.isViewable(window); }, 5000) &&
-                           tray.waitForIcon(5000);
+        const xcb_window_t window = utility.waitForShownWindow(x);
+        const bool ready = window != XCB_WINDOW_NONE && tray.waitForIcon(5000);
         return ready ? window : xcb_window_t(XCB_WINDOW_NONE);
     }
 

@@ -16,16 +16,19 @@ class SingleInstanceTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void cleanup() {
+        for (xcb_window_t window : otherWindows)
+            x.destroyWindow(window);
+        otherWindows.clear();
+    }
+
     void secondStartBringsTheFirstForward() {
         const UtilityProcess::Session session = UtilityProcess::newSession();
         UtilityProcess first(session);
         first.start();
-        const xcb_window_t window = first.waitForWindow(x);
+        const xcb_window_t window = first.waitForShownWindow(x);
         QVERIFY(window != XCB_WINDOW_NONE);
-        QTRY_VERIFY(x.isViewable(window));
-        const xcb_window_t other =
-            x.createTopLevel("editor", "Editor", "Notes", QRect(50, 50, 500, 500), true);
-        x.setInputFocus(other);
+        focusOtherProgram();
         x.startWatchingRoot();
 
         UtilityProcess second(session);
@@ -41,22 +44,15 @@ private slots:
         QVERIFY(first.isRunning());
         QCOMPARE(x.inputFocus(), window);
         QCOMPARE(x.rootStackingOrder().back(), window);
-        x.destroyWindow(other);
     }
 
     void hiddenWindowStaysHidden() {
         const UtilityProcess::Session session = UtilityProcess::newSession();
         UtilityProcess first(session);
-        first.start();
-        const xcb_window_t window = first.waitForWindow(x);
-        QTRY_VERIFY(x.isViewable(window));
-        x.sendDeleteWindow(window);
-        QTRY_VERIFY(!x.isViewable(window));
+        const xcb_window_t window = startAndHide(first);
+        QVERIFY(window != XCB_WINDOW_NONE);
 
-        UtilityProcess second(session);
-        second.start();
-        QVERIFY(second.waitForExit(2000));
-        QCOMPARE(second.exitCode(), 0);
+        QVERIFY(secondStartEndsWithZero(session));
         QTest::qWait(300);
         QVERIFY(!x.isViewable(window));
         QVERIFY(first.isRunning());
@@ -66,27 +62,17 @@ private slots:
     void lookalikeWindowIsLeftAlone() {
         const UtilityProcess::Session session = UtilityProcess::newSession();
         UtilityProcess first(session);
-        first.start();
-        const xcb_window_t window = first.waitForWindow(x);
-        QTRY_VERIFY(x.isViewable(window));
-        x.sendDeleteWindow(window);
-        QTRY_VERIFY(!x.isViewable(window));
+        QVERIFY(startAndHide(first) != XCB_WINDOW_NONE);
         const xcb_window_t lookalike = x.createTopLevel("hlx-config", "hlx-config", "Other tool",
                                                         QRect(60, 60, 300, 300), true);
-        const xcb_window_t editor =
-            x.createTopLevel("editor", "Editor", "Notes", QRect(80, 80, 300, 300), true);
-        x.setInputFocus(editor);
+        otherWindows.push_back(lookalike);
+        const xcb_window_t editor = focusOtherProgram();
 
-        UtilityProcess second(session);
-        second.start();
-        QVERIFY(second.waitForExit(2000));
-        QCOMPARE(second.exitCode(), 0);
+        QVERIFY(secondStartEndsWithZero(session));
         QCOMPARE(x.inputFocus(), editor);
         const std::vector<xcb_window_t> stack = x.rootStackingOrder();
         QVERIFY(std::find(stack.begin(), stack.end(), lookalike) <
                 std::find(stack.begin(), stack.end(), editor));
-        x.destroyWindow(lookalike);
-        x.destroyWindow(editor);
     }
 
     void tenStartsAtOnceLeaveOne() {
@@ -113,17 +99,14 @@ private slots:
         const UtilityProcess::Session session = UtilityProcess::newSession();
         auto first = std::make_unique<UtilityProcess>(session);
         first->start();
-        const xcb_window_t window = first->waitForWindow(x);
-        QVERIFY(window != XCB_WINDOW_NONE);
+        QVERIFY(first->waitForWindow(x) != XCB_WINDOW_NONE);
         ::kill(pid_t(first->pid()), SIGKILL);
         QVERIFY(first->waitForExit(5000));
         QTRY_VERIFY(x.findTopLevels("hlx-config", "HLX_Configuration_Utility").empty());
 
         UtilityProcess next(session);
         next.start();
-        const xcb_window_t nextWindow = next.waitForWindow(x, 5000);
-        QVERIFY(nextWindow != XCB_WINDOW_NONE);
-        QTRY_VERIFY(x.isViewable(nextWindow));
+        QVERIFY(next.waitForShownWindow(x, 5000) != XCB_WINDOW_NONE);
         QTest::qWait(500);
         QVERIFY(next.isRunning());
     }
@@ -142,14 +125,9 @@ private slots:
         there.display = otherServer.displayName();
         UtilityProcess onOther(there);
         onOther.start();
-        const xcb_window_t otherWindow = onOther.waitForWindow(otherX);
-        QVERIFY(otherWindow != XCB_WINDOW_NONE);
-        QTRY_VERIFY(otherX.isViewable(otherWindow));
+        QVERIFY(onOther.waitForShownWindow(otherX) != XCB_WINDOW_NONE);
 
-        UtilityProcess secondOnOther(there);
-        secondOnOther.start();
-        QVERIFY(secondOnOther.waitForExit(2000));
-        QCOMPARE(secondOnOther.exitCode(), 0);
+        QVERIFY(secondStartEndsWithZero(there));
         QVERIFY(first.isRunning());
         QVERIFY(onOther.isRunning());
     }
@@ -162,27 +140,18 @@ private slots:
         const UtilityProcess::Session session = UtilityProcess::newSession();
         UtilityProcess first(session);
         first.start({}, renamed);
-        const xcb_window_t window = first.waitForWindow(x);
+        const xcb_window_t window = first.waitForShownWindow(x);
         QVERIFY(window != XCB_WINDOW_NONE);
-        QTRY_VERIFY(x.isViewable(window));
-        const xcb_window_t editor =
-            x.createTopLevel("editor", "Editor", "Notes", QRect(50, 50, 500, 500), true);
-        x.setInputFocus(editor);
+        focusOtherProgram();
 
-        UtilityProcess second(session);
-        second.start();
-        QVERIFY(second.waitForExit(2000));
-        QCOMPARE(second.exitCode(), 0);
+        QVERIFY(secondStartEndsWithZero(session));
         QCOMPARE(x.inputFocus(), window);
-        x.destroyWindow(editor);
     }
 
     void unknownArgumentsChangeNothing() {
         UtilityProcess first(UtilityProcess::newSession());
         first.start({"--no-such-option", "extra"});
-        const xcb_window_t window = first.waitForWindow(x);
-        QVERIFY(window != XCB_WINDOW_NONE);
-        QTRY_VERIFY(x.isViewable(window));
+        QVERIFY(first.waitForShownWindow(x) != XCB_WINDOW_NONE);
         QVERIFY(first.isRunning());
     }
 
@@ -194,7 +163,34 @@ private:
         return running;
     }
 
+    static bool secondStartEndsWithZero(const UtilityProcess::Session &session) {
+        UtilityProcess second(session);
+        second.start();
+        return second.waitForExit(2000) && second.exitStatus() == QProcess::NormalExit &&
+               second.exitCode() == 0;
+    }
+
+    // Starts the utility and closes its window to the tray; none on failure.
+    xcb_window_t startAndHide(UtilityProcess &utility) {
+        utility.start();
+        const xcb_window_t window = utility.waitForShownWindow(x);
+        if (window == XCB_WINDOW_NONE || !x.sendDeleteWindow(window) ||
+            !QTest::qWaitFor([&] { return !x.isViewable(window); }, 5000))
+            return XCB_WINDOW_NONE;
+        return window;
+    }
+
+    // A window of another program on top, with the keyboard focus.
+    xcb_window_t focusOtherProgram() {
+        const xcb_window_t editor =
+            x.createTopLevel("editor", "Editor", "Notes", QRect(50, 50, 500, 500), true);
+        otherWindows.push_back(editor);
+        x.setInputFocus(editor);
+        return editor;
+    }
+
     testsupport::X11Client x;
+    std::vector<xcb_window_t> otherWindows;
 };
 
 QTEST_GUILESS_MAIN(SingleInstanceTest)
