@@ -15,9 +15,6 @@ int main(int argc, char *argv[]) {
 
     QCoreApplication::setApplicationName(hlx::kApplicationName);
     QApplication app(argc, argv);
-    // With the window hidden in the tray, closing any message box would otherwise count
-    // as closing the last window and end the utility behind the user's back.
-    QApplication::setQuitOnLastWindowClosed(false);
 
     MainWindow window;
     window.show();
