@@ -56,3 +56,8 @@ xcb_window_t UtilityProcess::waitForShownWindow(testsupport::X11Client &x, int t
         QTest::qWaitFor([&] { return x.isViewable(window); }, int(deadline.remainingTime()));
     return shown ? window : xcb_window_t(XCB_WINDOW_NONE);
 }
+
+bool UtilityProcess::closeToTray(testsupport::X11Client &x, xcb_window_t window) {
+    return x.sendDeleteWindow(window) &&
+           QTest::qWaitFor([&] { return !x.isViewable(window); }, 5000);
+}

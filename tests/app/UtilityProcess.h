@@ -39,6 +39,8 @@ public:
     xcb_window_t waitForWindow(testsupport::X11Client &x, int timeoutMs = 10000);
     // The same, once the window is also mapped and viewable.
     xcb_window_t waitForShownWindow(testsupport::X11Client &x, int timeoutMs = 10000);
+    // Closes the window as a window manager would and waits until it has gone to the tray.
+    static bool closeToTray(testsupport::X11Client &x, xcb_window_t window);
 
 private:
     Session session;

@@ -49,8 +49,7 @@ private slots:
         UtilityProcess utility(UtilityProcess::newSession());
         const xcb_window_t window = startShown(utility);
         QVERIFY(window != XCB_WINDOW_NONE);
-        x.sendDeleteWindow(window);
-        QTRY_VERIFY(!x.isViewable(window));
+        QVERIFY(UtilityProcess::closeToTray(x, window));
         QTest::qWait(500);
         QVERIFY(utility.isRunning());
         QCOMPARE(int(tray.dockedIcons().size()), 1);
@@ -63,8 +62,7 @@ private slots:
         UtilityProcess utility(UtilityProcess::newSession());
         const xcb_window_t window = startShown(utility);
         QVERIFY(window != XCB_WINDOW_NONE);
-        x.sendDeleteWindow(window);
-        QTRY_VERIFY(!x.isViewable(window));
+        QVERIFY(UtilityProcess::closeToTray(x, window));
         choose("open", window);
         QTRY_VERIFY(x.isViewable(window));
         QVERIFY(utility.isRunning());
@@ -81,10 +79,8 @@ private slots:
         UtilityProcess utility(UtilityProcess::newSession());
         const xcb_window_t window = startShown(utility);
         QVERIFY(window != XCB_WINDOW_NONE);
-        if (hidden) {
-            x.sendDeleteWindow(window);
-            QTRY_VERIFY(!x.isViewable(window));
-        }
+        if (hidden)
+            QVERIFY(UtilityProcess::closeToTray(x, window));
         choose("exit", window);
         QVERIFY(utility.waitForExit(5000));
         QCOMPARE(utility.exitStatus(), QProcess::NormalExit);

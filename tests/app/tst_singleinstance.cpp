@@ -174,10 +174,8 @@ private:
     xcb_window_t startAndHide(UtilityProcess &utility) {
         utility.start();
         const xcb_window_t window = utility.waitForShownWindow(x);
-        if (window == XCB_WINDOW_NONE || !x.sendDeleteWindow(window) ||
-            !QTest::qWaitFor([&] { return !x.isViewable(window); }, 5000))
-            return XCB_WINDOW_NONE;
-        return window;
+        const bool hidden = window != XCB_WINDOW_NONE && UtilityProcess::closeToTray(x, window);
+        return hidden ? window : xcb_window_t(XCB_WINDOW_NONE);
     }
 
     // A window of another program on top, with the keyboard focus.
