@@ -1,3 +1,4 @@
+#include "DeviceMessageWarnings.h"
 #include "MainWindow.h"
 #include "NamedConstants.h"
 #include "Platform.h"
@@ -13,10 +14,12 @@ int main(int argc, char *argv[]) {
         return 0;
     }
 
+    DeviceMessageWarnings::silence();
     QCoreApplication::setApplicationName(hlx::kApplicationName);
     QApplication app(argc, argv);
 
     MainWindow window;
     window.show();
+    app.installNativeEventFilter(&window);
     return app.exec();
 }

@@ -28,4 +28,35 @@ void closeNamedLock(LockHandle handle);
 // title `title` (UTF-8). A hidden window stays hidden. Returns whether one was found.
 bool bringWindowToFront(const std::string &applicationName, const std::string &title);
 
+// Opaque handle of a loaded shared library; null when loading failed.
+using LibraryHandle = void *;
+
+// The device library's file name on this system.
+std::string deviceLibraryFileName();
+
+// Loads a library by its bare file name through the system's standard search. On failure
+// returns null and keeps the reason as this thread's last error.
+LibraryHandle loadLibrary(const std::string &fileName);
+
+// The address of an export, or null, keeping the reason as this thread's last error.
+void *resolveSymbol(LibraryHandle library, const char *name);
+
+// The modal "Error" box for this thread's last error, with no owner and one OK button:
+// "<what> failed with error <code>: <system text>". Returns once it is dismissed.
+void reportLastError(const std::string &what);
+
+// One line of debugger output (on Linux: standard error).
+void writeDebugOutput(const std::string &text);
+
+// What a native event of the toolkit carries for the device link.
+struct NativeMessage {
+    // False for event types this system's toolkit does not use for native messages.
+    bool isNative;
+    // Only window messages carry a number; other native events match no device message.
+    bool hasNumber;
+    std::uint32_t number;
+};
+
+NativeMessage readNativeMessage(const char *eventType, const void *message);
+
 } // namespace platform

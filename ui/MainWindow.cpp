@@ -1,6 +1,9 @@
 #include "MainWindow.h"
 
+#include "DeviceLibrary.h"
+#include "DeviceMessage.h"
 #include "NamedConstants.h"
+#include "Platform.h"
 #include "TrayMenu.h"
 #include "ui_MainWindow.h"
 
@@ -61,6 +64,47 @@ void MainWindow::updateHmdState() {
     ui->label_HMD_State->setText(text);
     ui->label_HMD_State->setPalette(bothReady ? ready : notReady);
     ui->label_image_HMD->setPixmap(QPixmap::fromImage(bothReady ? logo : noHmd));
+}
+
+bool MainWindow::nativeEventFilter(const QByteArray &eventType, void *message, long *) {
+    const platform::NativeMessage native =
+        platform::readNativeMessage(eventType.constData(), message);
+    if (!native.isNative)
+        return false;
+
+    // The first native event loads the device library. While its error boxes are open the
+    // fetch gives nothing, and the numbers below are all still 0.
+    DeviceLibrary::instance();
+    if (!native.hasNumber)
+        return false;
+
+    for (int index = 0; index < kDeviceMessageCount; ++index) {
+        if (native.number == DeviceLibrary::messageId(index)) {
+            applyDeviceMessage(index);
+            break;
+        }
+    }
+    return false;
+}
+
+void MainWindow::applyDeviceMessage(int index) {
+    switch (index) {
+    case MonitorAdded:
+        hdmiReady = true;
+        break;
+    case MonitorRemoved:
+        hdmiReady = false;
+        break;
+    case HidAdded:
+        usbReady = true;
+        break;
+    case HidRemoved:
+        usbReady = false;
+        break;
+    default:
+        return;
+    }
+    updateHmdState();
 }
 
 void MainWindow::closeEvent(QCloseEvent *event) {

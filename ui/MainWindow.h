@@ -1,12 +1,13 @@
 #pragma once
 
+#include <QAbstractNativeEventFilter>
 #include <QMainWindow>
 
 namespace Ui {
 class MainWindow;
 }
 
-class MainWindow : public QMainWindow {
+class MainWindow : public QMainWindow, public QAbstractNativeEventFilter {
     Q_OBJECT
 
 public:
@@ -17,6 +18,9 @@ public:
 
     // Redraws the status text and picture from the two link flags.
     void updateHmdState();
+
+    // Follows the device's link messages; lets every event through to Qt.
+    bool nativeEventFilter(const QByteArray &eventType, void *message, long *result) override;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -34,6 +38,7 @@ private slots:
 
 private:
     void createTrayIcon();
+    void applyDeviceMessage(int index);
 
     Ui::MainWindow *ui;
     bool hdmiReady;

@@ -24,6 +24,15 @@ UtilityProcess::~UtilityProcess() {
     }
 }
 
+void UtilityProcess::setEnvironment(const QString &name, const QString &value) {
+    QProcessEnvironment environment = process.processEnvironment();
+    if (value.isEmpty())
+        environment.remove(name);
+    else
+        environment.insert(name, value);
+    process.setProcessEnvironment(environment);
+}
+
 void UtilityProcess::start(const QStringList &arguments, const QString &program) {
     process.setProgram(program.isEmpty() ? QString(HLX_CONFIG_PATH) : program);
     process.setArguments(arguments);

@@ -25,6 +25,11 @@ public:
     UtilityProcess(const UtilityProcess &) = delete;
     UtilityProcess &operator=(const UtilityProcess &) = delete;
 
+    // Before start(): the working directory is build/bin unless set here.
+    void setWorkingDirectory(const QString &path) { process.setWorkingDirectory(path); }
+    // An empty value removes the variable.
+    void setEnvironment(const QString &name, const QString &value);
+
     // `program` defaults to the built utility; a link to it tests another name.
     void start(const QStringList &arguments = {}, const QString &program = QString());
     bool waitForExit(int timeoutMs);

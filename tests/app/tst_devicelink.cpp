@@ -1,0 +1,303 @@
+#include "AccessibilityBus.h"
+#include "AccessibleTree.h"
+#include "UtilityProcess.h"
+#include "X11Client.h"
+#include "XcbConnection.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+constexpr int kSearchDepth = 6;
+const QString kNotReady = QStringLiteral("both HDMI and USB are not ready");
+const QString kDisplayOnly = QStringLiteral("HDMI is ready and USB is not ready");
+const QString kBothReady = QStringLiteral("both HDMI and USB are ready");
+
+// Where the form puts the status text and the picture, below the menu bar.
+constexpr int kPictureTop = 20;
+constexpr int kPictureBottom = 295;
+constexpr int kStatusTop = 320;
+constexpr int kStatusBottom = 395;
+
+} // namespace
+
+// The built utility with the stand-in device library, driven by the stand-in device side as
+// a separate process, and read from outside: its texts through the accessibility bus, as a
+// screen reader reads them, and its colours and pictures from the screen.
+class DeviceLinkTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        QVERIFY2(bus.start(), qPrintable(bus.errorString()));
+        QVERIFY2(bus.enableScreenReader(), qPrintable(bus.errorString()));
+        QVERIFY2(bus.launchBus(), qPrintable(bus.errorString()));
+        qputenv("DBUS_SESSION_BUS_ADDRESS", bus.sessionBusAddress().toUtf8());
+        QVERIFY(device({"unplug"}));
+    }
+
+    // Each test its own folder, so files that one leaves are never read by the next.
+    void init() {
+        scratch.reset(new QTemporaryDir);
+        QVERIFY(scratch->isValid());
+    }
+
+    void displayFollowsPlugAndUnplug() {
+        UtilityProcess utility(UtilityProcess::newSession());
+        const xcb_window_t window = start(utility);
+        QVERIFY(window != XCB_WINDOW_NONE);
+        QVERIFY2(waitForStatus("No VR HMD"), qPrintable(statusText()));
+
+        QVERIFY(device({"monitor-added"}));
+        QVERIFY2(waitForStatus(kDisplayOnly), qPrintable(statusText()));
+        QVERIFY(QTest::qWaitFor([&] { return statusColours(window) == qMakePair(0, 1); }));
+        const QImage noHmd = band(window, kPictureTop, kPictureBottom);
+
+        QVERIFY(device({"plug"}));
+        QVERIFY2(waitForStatus(kBothReady), qPrintable(statusText()));
+        QVERIFY(QTest::qWaitFor([&] { return statusColours(window) == qMakePair(1, 0); }));
+        QVERIFY(
+            QTest::qWaitFor([&] { return band(window, kPictureTop, kPictureBottom) != noHmd; }));
+
+        QVERIFY(device({"unplug"}));
+        QVERIFY2(waitForStatus(kNotReady), qPrintable(statusText()));
+        QVERIFY(QTest::qWaitFor([&] { return statusColours(window) == qMakePair(0, 1); }));
+        QVERIFY(
+            QTest::qWaitFor([&] { return band(window, kPictureTop, kPictureBottom) == noHmd; }));
+    }
+
+    void hiddenWindowKeepsFollowing() {
+        UtilityProcess utility(UtilityProcess::newSession());
+        const xcb_window_t window = start(utility);
+        QVERIFY(window != XCB_WINDOW_NONE);
+        QVERIFY(UtilityProcess::closeToTray(x, window));
+        QVERIFY(device({"plug"}));
+        QVERIFY2(waitForStatus(kBothReady), qPrintable(statusText()));
+        QVERIFY(device({"hid-removed"}));
+        QVERIFY2(waitForStatus(kDisplayOnly), qPrintable(statusText()));
+        QVERIFY(!x.isViewable(window));
+        QVERIFY(device({"unplug"}));
+    }
+
+    void gameMessagesAndOtherEventsChangeNothing() {
+        UtilityProcess utility(UtilityProcess::newSession());
+        const xcb_window_t window = start(utility);
+        QVERIFY(window != XCB_WINDOW_NONE);
+        QVERIFY(device({"monitor-added"}));
+        QVERIFY2(waitForStatus(kDisplayOnly), qPrintable(statusText()));
+
+        QVERIFY(device({"game-start", "game-alive", "game-stop"}));
+        QVERIFY(sendClientMessage(window, "HLX_SOMETHING_ELSE"));
+        const QRect frame = x.rootGeometry(window);
+        QVERIFY(x.moveTo(frame.center()));
+        QVERIFY(x.click(frame.topLeft() + QPoint(200, 150)));
+        // A link message sent after them is handled, so they had their turn before it.
+        QVERIFY(device({"game-alive", "hid-added"}));
+        QVERIFY2(waitForStatus(kBothReady), qPrintable(statusText()));
+        QCOMPARE(statusLabels().filter("ready").size(), 1);
+        QVERIFY(device({"unplug"}));
+    }
+
+    void consoleStaysQuiet() {
+        UtilityProcess utility(UtilityProcess::newSession());
+        const xcb_window_t window = start(utility);
+        QVERIFY(window != XCB_WINDOW_NONE);
+        QVERIFY(device({"plug", "game-start", "game-alive", "game-stop", "unplug"}));
+        QVERIFY2(waitForStatus(kNotReady), qPrintable(statusText()));
+        // A client message nobody announced still gets the toolkit's warning: only the
+        // device's own are kept off the console.
+        QVERIFY(sendClientMessage(window, "HLX_SOMETHING_ELSE"));
+        QByteArray errors;
+        QVERIFY(QTest::qWaitFor([&] {
+            errors += utility.standardError();
+            return errors.contains("HLX_SOMETHING_ELSE");
+        }));
+        for (const QByteArray &line : errors.split('\n'))
+            QVERIFY2(line.isEmpty() || line.contains("HLX_SOMETHING_ELSE") ||
+                         line.contains("XDG_RUNTIME_DIR"),
+                     line.constData());
+    }
+
+    void libraryLoadsOnceWhileItsBoxIsOpen() {
+        const QString log = scratch->filePath("calls.log");
+        UtilityProcess utility(UtilityProcess::newSession());
+        utility.setEnvironment("LD_LIBRARY_PATH", HLX_FAKE_ROOT "/HLX_GetWindowMessage");
+        utility.setEnvironment("HLX_FAKE_LOG", log);
+        const xcb_window_t window = start(utility);
+        QVERIFY(window != XCB_WINDOW_NONE);
+
+        xcb_window_t box = XCB_WINDOW_NONE;
+        QVERIFY(QTest::qWaitFor([&] { return (box = errorBox()) != XCB_WINDOW_NONE; }, 10000));
+        // Native events of every kind while the box waits for an answer.
+        QVERIFY(device({"plug", "unplug", "plug"}));
+        QVERIFY(x.moveTo(x.rootGeometry(window).center()));
+        QTest::qWait(300);
+        QCOMPARE(viewableErrorBoxes(), 1);
+        QVERIFY(x.sendDeleteWindow(box));
+        QVERIFY(QTest::qWaitFor([&] { return viewableErrorBoxes() == 0; }, 5000));
+
+        QVERIFY(device({"plug"}));
+        QTest::qWait(300);
+        QCOMPARE(viewableErrorBoxes(), 0);
+        QFile calls(log);
+        QVERIFY(calls.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = calls.readAll().split('\n');
+        QCOMPARE(lines.count("HLX_Init"), 1);
+        int handedOver = 0;
+        for (const QByteArray &line : lines)
+            handedOver += line.startsWith("HLX_SetDisplayCapturerPath ") ? 1 : 0;
+        QCOMPARE(handedOver, 1);
+        // Nothing was registered, so no message can change the display.
+        QVERIFY2(waitForStatus("No VR HMD"), qPrintable(statusText()));
+        QVERIFY(utility.isRunning());
+        QVERIFY(device({"unplug"}));
+    }
+
+    void missingLibraryShowsTwoBoxesInTurnAndRuns() {
+        // Copied alone, the utility finds no library beside itself.
+        const QString program = scratch->filePath("hlx-config");
+        QVERIFY(QFile::copy(HLX_CONFIG_PATH, program));
+        UtilityProcess utility(UtilityProcess::newSession());
+        utility.setEnvironment("LD_LIBRARY_PATH", QString());
+        utility.setWorkingDirectory(scratch->path());
+        utility.start({}, program);
+        QVERIFY(utility.waitForShownWindow(x) != XCB_WINDOW_NONE);
+
+        // One at a time: the second appears only once the first is answered.
+        xcb_window_t previous = XCB_WINDOW_NONE;
+        for (int answered = 0; answered < 2; ++answered) {
+            xcb_window_t box = XCB_WINDOW_NONE;
+            QVERIFY(QTest::qWaitFor([&] { return (box = errorBox()) != XCB_WINDOW_NONE; }, 10000));
+            QVERIFY(box != previous);
+            QCOMPARE(viewableErrorBoxes(), 1);
+            QVERIFY(x.sendDeleteWindow(box));
+            QVERIFY(QTest::qWaitFor([&] { return !x.isViewable(box); }, 5000));
+            previous = box;
+        }
+        QTest::qWait(300);
+        QCOMPARE(viewableErrorBoxes(), 0);
+        QVERIFY(utility.isRunning());
+        QVERIFY(QFile::exists(scratch->filePath("UserSetting.ini")));
+    }
+
+    void copiedTogetherRunsAndSearchPathComesFirst() {
+        // The program and its library copied to a folder of their own: the library beside
+        // the program is found, and a library in the working directory is not.
+        const QString folder = scratch->filePath("copy");
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(QFile::copy(HLX_CONFIG_PATH, folder + "/hlx-config"));
+        QVERIFY(QFile::copy(HLX_BIN_DIR "/libHLX.so", folder + "/libHLX.so"));
+        const QString log = scratch->filePath("calls.log");
+        const QString fakeDir = scratch->filePath("fake");
+        QVERIFY(QDir().mkpath(fakeDir));
+        QVERIFY(QFile::copy(HLX_FAKE_ROOT "/all/libHLX.so", fakeDir + "/libHLX.so"));
+
+        {
+            UtilityProcess utility(UtilityProcess::newSession());
+            utility.setEnvironment("LD_LIBRARY_PATH", QString());
+            utility.setEnvironment("HLX_FAKE_LOG", log);
+            utility.setWorkingDirectory(fakeDir);
+            utility.start({}, folder + "/hlx-config");
+            QVERIFY(utility.waitForShownWindow(x) != XCB_WINDOW_NONE);
+            QVERIFY(device({"plug"}));
+            QVERIFY2(waitForStatus(kBothReady), qPrintable(statusText()));
+            QVERIFY(!QFile::exists(log));
+            QCOMPARE(viewableErrorBoxes(), 0);
+            QVERIFY(device({"unplug"}));
+        }
+        {
+            UtilityProcess utility(UtilityProcess::newSession());
+            utility.setEnvironment("LD_LIBRARY_PATH", fakeDir);
+            utility.setEnvironment("HLX_FAKE_LOG", log);
+            utility.start({}, folder + "/hlx-config");
+            QVERIFY(utility.waitForShownWindow(x) != XCB_WINDOW_NONE);
+            QVERIFY(QTest::qWaitFor([&] { return QFile::exists(log); }, 10000));
+        }
+    }
+
+private:
+    xcb_window_t start(UtilityProcess &utility) {
+        utility.setWorkingDirectory(scratch->path());
+        utility.start();
+        return utility.waitForShownWindow(x);
+    }
+
+    static bool device(const QStringList &commands) {
+        return QProcess::execute(QStringLiteral(HLX_BIN_DIR "/hlx-device"), commands) == 0;
+    }
+
+    bool sendClientMessage(xcb_window_t window, const QByteArray &type) {
+        xcb_client_message_event_t event{};
+        event.response_type = XCB_CLIENT_MESSAGE;
+        event.format = 32;
+        event.window = window;
+        event.type = connection.atom(type);
+        xcb_send_event(connection.get(), 0, window, XCB_EVENT_MASK_NO_EVENT,
+                       reinterpret_cast<const char *>(&event));
+        return connection.sync();
+    }
+
+    // Qt may keep the X window of a box that was answered, so only shown ones count.
+    std::vector<xcb_window_t> shownErrorBoxes() {
+        std::vector<xcb_window_t> shown;
+        for (xcb_window_t box : x.findTopLevels("hlx-config", "Error")) {
+            if (x.isViewable(box))
+                shown.push_back(box);
+        }
+        return shown;
+    }
+    int viewableErrorBoxes() { return int(shownErrorBoxes().size()); }
+    xcb_window_t errorBox() {
+        const std::vector<xcb_window_t> shown = shownErrorBoxes();
+        return shown.empty() ? xcb_window_t(XCB_WINDOW_NONE) : shown.front();
+    }
+
+    QStringList statusLabels() {
+        AccessibleTree tree(bus.accessibilityBus());
+        const AccessibleTree::Node window = tree.window("hlx-config", "HLX_Configuration_Utility");
+        return window.isValid() ? tree.names(window, Role::Label, kSearchDepth) : QStringList();
+    }
+
+    QString statusText() { return statusLabels().join(" | "); }
+
+    bool waitForStatus(const QString &text) {
+        return QTest::qWaitFor([&] { return statusLabels().contains(text); }, 10000);
+    }
+
+    // A horizontal band of the window as it is on the screen.
+    QImage band(xcb_window_t window, int top, int bottom) {
+        const QRect frame = x.rootGeometry(window);
+        return QGuiApplication::primaryScreen()
+            ->grabWindow(0, frame.x(), frame.y() + top, frame.width(), bottom - top)
+            .toImage();
+    }
+
+    // Whether the status text is drawn in pure green, and whether in pure red.
+    QPair<int, int> statusColours(xcb_window_t window) {
+        const QImage shot = band(window, kStatusTop, kStatusBottom);
+        bool green = false;
+        bool red = false;
+        for (int yy = 0; yy < shot.height(); ++yy) {
+            for (int xx = 0; xx < shot.width(); ++xx) {
+                const QRgb pixel = shot.pixel(xx, yy) & 0xffffff;
+                green = green || pixel == 0x00ff00;
+                red = red || pixel == 0xff0000;
+            }
+        }
+        return qMakePair(int(green), int(red));
+    }
+
+    AccessibilityBus bus;
+    QScopedPointer<QTemporaryDir> scratch;
+    testsupport::X11Client x;
+    testsupport::XcbConnection connection;
+};
+
+QTEST_MAIN(DeviceLinkTest)
+#include "tst_devicelink.moc"
