@@ -1,0 +1,23 @@
+#include "DeviceMessages.h"
+
+namespace hlx {
+
+const std::array<DeviceMessage, 7> deviceMessages{{
+    {"WM_GAME_START", "game-start", Link::None, false},
+    {"WM_GAME_STOP", "game-stop", Link::None, false},
+    {"WM_GAME_ALIVE", "game-alive", Link::None, false},
+    {"WM_VORN_MONITOR_ADDED", "monitor-added", Link::Display, true},
+    {"WM_VORN_MONITOR_REMOVED", "monitor-removed", Link::Display, false},
+    {"WM_VORN_HID_ADDED", "hid-added", Link::Usb, true},
+    {"WM_VORN_HID_REMOVED", "hid-removed", Link::Usb, false},
+}};
+
+const DeviceMessage *findDeviceMessage(std::string_view nameOrShortName) {
+    for (const DeviceMessage &message : deviceMessages) {
+        if (message.name == nameOrShortName || message.shortName == nameOrShortName)
+            return &message;
+    }
+    return nullptr;
+}
+
+} // namespace hlx

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <array>
+#include <string_view>
+
+namespace hlx {
+
+enum class Link { None, Display, Usb };
+
+struct DeviceMessage {
+    // The X atom of this name is the message's ClientMessage type.
+    std::string_view name;
+    std::string_view shortName;
+    Link link;
+    // Whether the message brings the link up or takes it down; meaningless for Link::None.
+    bool linkUp;
+};
+
+// The messages the headset's side sends. Programs outside the project listen for these names, so
+// this list is the only place that spells them.
+extern const std::array<DeviceMessage, 7> deviceMessages;
+
+// Accepts the full name or the short form; null if neither matches.
+const DeviceMessage *findDeviceMessage(std::string_view nameOrShortName);
+
+} // namespace hlx

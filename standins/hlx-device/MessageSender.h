@@ -1,0 +1,30 @@
+#pragma once
+
+#include "XConnection.h"
+
+#include <optional>
+#include <vector>
+
+namespace hlx {
+
+// Delivers device messages the way the headset's side does: to every top-level window, so that a
+// program hears them whether or not its window is shown and whether or not a window manager has
+// framed it.
+class MessageSender {
+public:
+    explicit MessageSender(XConnection &connection);
+
+    // The windows are those that exist at the first call.
+    void send(xcb_atom_t type);
+
+private:
+    const std::vector<xcb_window_t> &targets();
+    std::vector<xcb_window_t> findTargets();
+    std::vector<xcb_window_t> children(const std::vector<xcb_window_t> &parents);
+    std::vector<bool> haveWmState(const std::vector<xcb_window_t> &windows, xcb_atom_t wmState);
+
+    XConnection &m_connection;
+    std::optional<std::vector<xcb_window_t>> m_targets;
+};
+
+} // namespace hlx
