@@ -12,9 +12,6 @@ namespace {
 
 std::mutex stateMutex;
 std::optional<std::string> capturerPath;
-// Nothing reads it back, as the API has no getter; it is kept because the device it stands in
-// for keeps it.
-std::optional<int> eyeshieldLevel;
 
 constexpr int ok = 0;
 constexpr int failed = -1;
@@ -71,20 +68,12 @@ int HLX_StopDisplayCapturer(void) {
     return ok;
 }
 
-int HLX_EnableEyeshield(int level) {
-    if (!usbLinkUp())
-        return unavailable;
-    const std::lock_guard<std::mutex> lock(stateMutex);
-    eyeshieldLevel = level;
-    return ok;
+int HLX_EnableEyeshield([[maybe_unused]] int level) {
+    return usbLinkUp() ? ok : unavailable;
 }
 
 int HLX_DisableEyeshield(void) {
-    if (!usbLinkUp())
-        return unavailable;
-    const std::lock_guard<std::mutex> lock(stateMutex);
-    eyeshieldLevel.reset();
-    return ok;
+    return usbLinkUp() ? ok : unavailable;
 }
 
 uint32_t HLX_GetWindowMessage(const char *name) {

@@ -20,7 +20,7 @@ AccessibleTree::Node AccessibleTree::desktop() {
 AccessibleTree::Node AccessibleTree::window(const QString &application, const QString &title) {
     for (const Node &candidate : children(desktop())) {
         if (role(candidate) == uint(Role::Application) && name(candidate) == application) {
-            const Node found = find(candidate, Role::Frame, title, 1);
+            Node found = find(candidate, Role::Frame, title, 1);
             if (found.isValid())
                 return found;
         }
@@ -41,7 +41,7 @@ AccessibleTree::Node AccessibleTree::find(const Node &from, Role wanted, const Q
         if (role(child) == uint(wanted) && name(child) == wantedName)
             return child;
         if (depth > 1) {
-            const Node found = find(child, wanted, wantedName, depth - 1);
+            Node found = find(child, wanted, wantedName, depth - 1);
             if (found.isValid())
                 return found;
         }
