@@ -9,6 +9,7 @@ cmake --build build --target screenshot
 
 bin=$PWD/build/bin
 if [ -n "${DISPLAY:-}" ]; then
+  echo "Plug the simulated headset with: build/bin/hlx-device plug   (unplug, --help)"
   cd "$bin" && exec ./hlx-config
 fi
 
@@ -25,5 +26,8 @@ shot=$PWD/build/screenshot.png
 build/tools/screenshot/screenshot "$shot"
 echo "No display here: the utility runs on the virtual X server $DISPLAY."
 echo "Screenshot: $shot"
+echo "Plug the simulated headset and look again:"
+echo "  DISPLAY=$DISPLAY build/bin/hlx-device plug"
+echo "  DISPLAY=$DISPLAY build/tools/screenshot/screenshot $shot"
 echo "Press Ctrl+C to stop."
 wait "$app_pid"
