@@ -16,7 +16,7 @@ enum DeviceMessage : int {
     HidRemoved,
 };
 
-inline constexpr int kDeviceMessageCount = 7;
+inline constexpr int kDeviceMessageCount = HidRemoved + 1;
 
 inline constexpr std::array<const char *, kDeviceMessageCount> kDeviceMessageNames = {
     hlx::kMsgGameStart,      hlx::kMsgGameStop, hlx::kMsgGameAlive,  hlx::kMsgMonitorAdded,

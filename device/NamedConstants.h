@@ -10,7 +10,6 @@ inline constexpr char kWindowTitle[] = "HLX_Configuration_Utility";
 // running window by it, so it must not depend on what the executable is called.
 inline constexpr char kApplicationName[] = "hlx-config";
 
-inline constexpr char kKeyDemoPath[] = "target_path_Demo";
 inline constexpr char kKeyPictorPath[] = "target_path_Pictor";
 inline constexpr char kKeyEyeshield[] = "KEY_Eyeshield";
 inline constexpr char kEnableEyeshield[] = "EnableEyeshield";

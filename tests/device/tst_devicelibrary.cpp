@@ -94,6 +94,16 @@ class DeviceLibraryTest : public QObject {
         return result;
     }
 
+    // A folder of its own per case whose settings already hold the choice "before", so a
+    // case can tell a write that did not happen from one that did.
+    QString folderWithStoredChoice(const QString &prefix) {
+        const QString workDir = scratch.filePath(prefix + QTest::currentDataTag());
+        QDir().mkpath(workDir);
+        QSettings(workDir + "/UserSetting.ini", QSettings::IniFormat)
+            .setValue("KEY_Eyeshield", "before");
+        return workDir;
+    }
+
     // What the system itself says when this library cannot be loaded, as the box must show it.
     static QString loadFailure(const QByteArray &what) {
         errno = 0;
@@ -337,10 +347,7 @@ void DeviceLibraryTest::enableEyeshield() {
     QFETCH(QString, stored);
     QFETCH(QString, boxPrefix);
 
-    const QString workDir = scratch.filePath(QStringLiteral("enable-") + QTest::currentDataTag());
-    QDir().mkpath(workDir);
-    QSettings(workDir + "/UserSetting.ini", QSettings::IniFormat)
-        .setValue("KEY_Eyeshield", "before");
+    const QString workDir = folderWithStoredChoice("enable-");
 
     const Run r = run(variant, {"instance", "enable", "1"},
                       {"HLX_FAKE_RESULT_HLX_EnableEyeshield=" + result}, workDir);
@@ -378,10 +385,7 @@ void DeviceLibraryTest::disableEyeshield() {
     QFETCH(QString, stored);
     QFETCH(int, boxes);
 
-    const QString workDir = scratch.filePath(QStringLiteral("disable-") + QTest::currentDataTag());
-    QDir().mkpath(workDir);
-    QSettings(workDir + "/UserSetting.ini", QSettings::IniFormat)
-        .setValue("KEY_Eyeshield", "before");
+    const QString workDir = folderWithStoredChoice("disable-");
 
     const Run r = run(variant, {"instance", "disable"},
                       {"HLX_FAKE_RESULT_HLX_DisableEyeshield=" + result}, workDir);
