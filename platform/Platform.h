@@ -59,4 +59,11 @@ struct NativeMessage {
 
 NativeMessage readNativeMessage(const char *eventType, const void *message);
 
+// Asks the system to start a program and returns without waiting for it: detached, in this
+// process's working directory, with `parameters` as its command line (split at blanks
+// where the system passes arguments one by one). Where the system has show commands, the
+// program's window is forced minimised. Returns whether the system took the start; callers
+// that report nothing may ignore it.
+bool startProgram(const std::string &path, const std::string &parameters);
+
 } // namespace platform
