@@ -11,6 +11,7 @@ inline constexpr char kWindowTitle[] = "HLX_Configuration_Utility";
 inline constexpr char kApplicationName[] = "hlx-config";
 
 inline constexpr char kKeyPictorPath[] = "target_path_Pictor";
+inline constexpr char kKeyDemoPath[] = "target_path_Demo";
 inline constexpr char kKeyEyeshield[] = "KEY_Eyeshield";
 inline constexpr char kEnableEyeshield[] = "EnableEyeshield";
 inline constexpr char kDisableEyeshield[] = "DisableEyeshield";

@@ -1,16 +1,21 @@
 #include "MainWindow.h"
 
+#include "DemoLauncher.h"
 #include "DeviceLibrary.h"
 #include "DeviceMessage.h"
+#include "DeviceProxy.h"
+#include "Event.h"
 #include "NamedConstants.h"
 #include "Platform.h"
 #include "TrayMenu.h"
+#include "UserSettings.h"
 #include "ui_MainWindow.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QIcon>
 #include <QImage>
+#include <QMessageBox>
 #include <QPalette>
 #include <QPixmap>
 #include <QSystemTrayIcon>
@@ -38,6 +43,7 @@ MainWindow::MainWindow(QWidget *parent)
     setWindowIcon(QIcon(kIconPath));
     setWindowTitle(hlx::kWindowTitle);
     createTrayIcon();
+    joinEventChain();
 }
 
 MainWindow::~MainWindow() {
@@ -107,6 +113,16 @@ void MainWindow::applyDeviceMessage(int index) {
     updateHmdState();
 }
 
+void MainWindow::handleEvent(Event *&event) {
+    if (event == nullptr)
+        return;
+    const QString text = event->text;
+    if (text.toStdString() != hlx::kEventTest)
+        return;
+    QMessageBox::information(nullptr, hlx::kEventTest, "get", QMessageBox::Ok,
+                             QMessageBox::NoButton);
+}
+
 void MainWindow::closeEvent(QCloseEvent *event) {
     // The utility lives on in the tray; only "Close" and the tray's "exit" end it.
     hide();
@@ -132,6 +148,12 @@ void MainWindow::createTrayIcon() {
     trayIcon->setVisible(true);
 }
 
+// The proxy stands in front of the window; without one the window simply has no predecessor.
+void MainWindow::joinEventChain() {
+    if (DeviceProxy *proxy = DeviceProxy::instance())
+        proxy->attach(this);
+}
+
 // The form carries these entries for features the headset does not offer yet; they are
 // wired so that the names stay connected, and deliberately do nothing.
 void MainWindow::on_actionAbout_triggered() {}
@@ -146,6 +168,35 @@ void MainWindow::on_btnClose_clicked() {
     QCoreApplication::quit();
 }
 
-void MainWindow::on_btnShowDemo_clicked() {}
-void MainWindow::on_actionDisableEyeshield_triggered() {}
-void MainWindow::on_actionEnableEyeshieldLevel_1_triggered() {}
+// The library shows its own boxes and records the eye-shield choice; these slots only put
+// its calls in order.
+void MainWindow::on_btnShowDemo_clicked() {
+    DeviceLibrary *library = DeviceLibrary::instance();
+    if (library == nullptr)
+        return;
+    if (library->startDisplayCapturer() == -2) {
+        QMessageBox::warning(nullptr, "open demo fail", "can not find screen capturer",
+                             QMessageBox::Ok, QMessageBox::NoButton);
+        return;
+    }
+    if (const DemoLauncher *launcher = DemoLauncher::instance())
+        launcher->launch();
+
+    const UserSettings *settings = UserSettings::instance();
+    const QString choice =
+        settings != nullptr ? settings->value(hlx::kKeyEyeshield).toString() : QString();
+    if (choice == QLatin1String(hlx::kEnableEyeshield))
+        library->enableEyeshield(1);
+    else
+        library->disableEyeshield();
+}
+
+void MainWindow::on_actionDisableEyeshield_triggered() {
+    if (DeviceLibrary *library = DeviceLibrary::instance())
+        library->disableEyeshield();
+}
+
+void MainWindow::on_actionEnableEyeshieldLevel_1_triggered() {
+    if (DeviceLibrary *library = DeviceLibrary::instance())
+        library->enableEyeshield(1);
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "EventHandler.h"
+
 #include <QAbstractNativeEventFilter>
 #include <QMainWindow>
 
@@ -7,7 +9,7 @@ namespace Ui {
 class MainWindow;
 }
 
-class MainWindow : public QMainWindow, public QAbstractNativeEventFilter {
+class MainWindow : public QMainWindow, public EventHandler, public QAbstractNativeEventFilter {
     Q_OBJECT
 
 public:
@@ -21,6 +23,9 @@ public:
 
     // Follows the device's link messages; lets every event through to Qt.
     bool nativeEventFilter(const QByteArray &eventType, void *message, long *result) override;
+
+    // Answers the test event with a box; the chain ends here.
+    void handleEvent(Event *&event) override;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -38,6 +43,7 @@ private slots:
 
 private:
     void createTrayIcon();
+    void joinEventChain();
     void applyDeviceMessage(int index);
 
     Ui::MainWindow *ui;

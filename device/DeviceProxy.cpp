@@ -1,0 +1,3 @@
+#include "DeviceProxy.h"
+
+void DeviceProxy::handleEvent(Event *&) {}

@@ -1,0 +1,25 @@
+#include "CompanionWindow.h"
+#include "RunRecord.h"
+
+#include <QApplication>
+#include <QDir>
+
+#include <cstdio>
+
+// Stands in for a program that the utility or its device library starts: it shows that it
+// runs and with what, and does nothing else.
+int main(int argc, char *argv[]) {
+    QApplication application(argc, argv);
+    const QString name = QStringLiteral(HLX_COMPANION_NAME);
+    const QStringList arguments = application.arguments().mid(1);
+    const QString folder = QDir::currentPath();
+
+    const QString recordFile = qEnvironmentVariable("HLX_COMPANION_RECORD");
+    if (!recordFile.isEmpty() && !RunRecord::append(recordFile, name, arguments, folder))
+        std::fprintf(stderr, "%s: could not append to %s\n", HLX_COMPANION_NAME,
+                     qPrintable(recordFile));
+
+    CompanionWindow window(name, arguments, folder);
+    window.show();
+    return application.exec();
+}
