@@ -17,10 +17,11 @@ AccessibleTree::Node AccessibleTree::desktop() {
     return {"org.a11y.atspi.Registry", "/org/a11y/atspi/accessible/root"};
 }
 
-AccessibleTree::Node AccessibleTree::window(const QString &application, const QString &title) {
+AccessibleTree::Node AccessibleTree::window(const QString &application, const QString &title,
+                                            Role wanted) {
     for (const Node &candidate : children(desktop())) {
         if (role(candidate) == uint(Role::Application) && name(candidate) == application) {
-            Node found = find(candidate, Role::Frame, title, 1);
+            Node found = find(candidate, wanted, title, 1);
             if (found.isValid())
                 return found;
         }

@@ -8,7 +8,14 @@
 #include <QVector>
 
 // Role numbers of the AT-SPI interface, which screen readers act on.
-enum class Role : uint { Frame = 23, Label = 29, PushButton = 43, Application = 75 };
+enum class Role : uint {
+    Alert = 2,
+    Dialog = 16,
+    Frame = 23,
+    Label = 29,
+    PushButton = 43,
+    Application = 75
+};
 
 // The accessible objects of the desktop, read over the accessibility bus as a screen reader reads
 // them: every answer comes from the process that owns the object.
@@ -23,8 +30,8 @@ public:
     explicit AccessibleTree(const QDBusConnection &bus);
 
     static Node desktop();
-    // The top-level window with this title of the application with this name.
-    Node window(const QString &application, const QString &title);
+    // The top-level window with this title and role of the application with this name.
+    Node window(const QString &application, const QString &title, Role role = Role::Frame);
     QStringList applicationNames();
     // Depth first; an invalid node if nothing below `from` matches.
     Node find(const Node &from, Role wanted, const QString &wantedName, int depth);
