@@ -6,12 +6,13 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-bool RunRecord::append(const QString &file, const QString &name, const QStringList &arguments,
+bool RunRecord::append(const QString &file, const QString &name, const QStringList &command,
                        const QString &folder) {
     const QJsonObject record{
         {QStringLiteral("program"), name},
         {QStringLiteral("pid"), QCoreApplication::applicationPid()},
-        {QStringLiteral("arguments"), QJsonArray::fromStringList(arguments)},
+        {QStringLiteral("path"), command.value(0)},
+        {QStringLiteral("arguments"), QJsonArray::fromStringList(command.mid(1))},
         {QStringLiteral("workingDirectory"), folder},
     };
     QFile out(file);

@@ -7,6 +7,7 @@
 // a test can see what each companion was started with.
 class RunRecord {
 public:
-    static bool append(const QString &file, const QString &name, const QStringList &arguments,
+    // `command` is the command line as received, the program's path as given first.
+    static bool append(const QString &file, const QString &name, const QStringList &command,
                        const QString &folder);
 };

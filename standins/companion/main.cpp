@@ -9,17 +9,21 @@
 // Stands in for a program that the utility or its device library starts: it shows that it
 // runs and with what, and does nothing else.
 int main(int argc, char *argv[]) {
+    // Taken before the toolkit removes the options it knows, and as the bytes came, whatever
+    // the locale says.
+    QStringList command;
+    for (int index = 0; index < argc; ++index)
+        command << QString::fromUtf8(argv[index]);
     QApplication application(argc, argv);
     const QString name = QStringLiteral(HLX_COMPANION_NAME);
-    const QStringList arguments = application.arguments().mid(1);
     const QString folder = QDir::currentPath();
 
     const QString recordFile = qEnvironmentVariable("HLX_COMPANION_RECORD");
-    if (!recordFile.isEmpty() && !RunRecord::append(recordFile, name, arguments, folder))
+    if (!recordFile.isEmpty() && !RunRecord::append(recordFile, name, command, folder))
         std::fprintf(stderr, "%s: could not append to %s\n", HLX_COMPANION_NAME,
                      qPrintable(recordFile));
 
-    CompanionWindow window(name, arguments, folder);
+    CompanionWindow window(name, command.mid(1), folder);
     window.show();
     return application.exec();
 }

@@ -13,8 +13,8 @@
 
 namespace {
 
-const QStringList kDemoArguments = {"-screen-fullscreen", "1",     "-screen-height", "1080",
-                                    "-screen-width",      "1920",  "-adapter",       "1"};
+const QStringList kDemoArguments = {"-screen-fullscreen", "1",    "-screen-height", "1080",
+                                    "-screen-width",      "1920", "-adapter",       "1"};
 const QStringList kLevelOne = {"Tools", "Eyeshield", "EnableEyeshield", "Level 1"};
 const QStringList kDisable = {"Tools", "Eyeshield", "DisableEyeshield"};
 
@@ -161,17 +161,25 @@ private slots:
         QTest::addColumn<QString>("before");
         QTest::addColumn<QString>("after");
         QTest::addColumn<QString>("expectedCall");
-        QTest::newRow("level 1, switched on")
-            << kLevelOne << "HLX_EnableEyeshield" << "0" << "DisableEyeshield"
-            << "EnableEyeshield" << "HLX_EnableEyeshield 1";
-        QTest::newRow("level 1, refused")
-            << kLevelOne << "HLX_EnableEyeshield" << "3" << "DisableEyeshield"
-            << "DisableEyeshield" << "HLX_EnableEyeshield 1";
-        QTest::newRow("off, switched off") << kDisable << "HLX_DisableEyeshield" << "0"
-                                           << "EnableEyeshield" << "DisableEyeshield"
+        QTest::newRow("level 1, switched on") << kLevelOne << "HLX_EnableEyeshield"
+                                              << "0"
+                                              << "DisableEyeshield"
+                                              << "EnableEyeshield"
+                                              << "HLX_EnableEyeshield 1";
+        QTest::newRow("level 1, refused") << kLevelOne << "HLX_EnableEyeshield"
+                                          << "3"
+                                          << "DisableEyeshield"
+                                          << "DisableEyeshield"
+                                          << "HLX_EnableEyeshield 1";
+        QTest::newRow("off, switched off") << kDisable << "HLX_DisableEyeshield"
+                                           << "0"
+                                           << "EnableEyeshield"
+                                           << "DisableEyeshield"
                                            << "HLX_DisableEyeshield";
-        QTest::newRow("off, no headset") << kDisable << "HLX_DisableEyeshield" << "-2"
-                                         << "EnableEyeshield" << "EnableEyeshield"
+        QTest::newRow("off, no headset") << kDisable << "HLX_DisableEyeshield"
+                                         << "-2"
+                                         << "EnableEyeshield"
+                                         << "EnableEyeshield"
                                          << "HLX_DisableEyeshield";
     }
 
