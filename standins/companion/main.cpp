@@ -3,6 +3,8 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QGuiApplication>
+#include <QScreen>
 
 #include <cstdio>
 
@@ -24,6 +26,16 @@ int main(int argc, char *argv[]) {
                      qPrintable(recordFile));
 
     CompanionWindow window(name, command.mid(1), folder);
+    window.adjustSize();
+    // Out of the way of the utility, which opens at the top left when no window manager
+    // places it, and of a tray along the top: the two stand-ins along the bottom.
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    QRect frame({0, 0}, window.size());
+    if (HLX_COMPANION_ON_THE_RIGHT)
+        frame.moveBottomRight(screen.bottomRight());
+    else
+        frame.moveBottomLeft(screen.bottomLeft());
+    window.move(frame.topLeft());
     window.show();
     return application.exec();
 }

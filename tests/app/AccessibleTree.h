@@ -39,6 +39,7 @@ public:
     QStringList names(const Node &from, Role wanted, int depth);
 
 private:
+    QVector<Node> otherApplications();
     QVector<Node> children(const Node &node);
     QString name(const Node &node);
     uint role(const Node &node);

@@ -1,0 +1,192 @@
+#include "AccessibilityBus.h"
+#include "AccessibleTree.h"
+#include "CompanionRecords.h"
+#include "TrayHost.h"
+#include "UtilityProcess.h"
+#include "UtilityWindow.h"
+#include "X11Client.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <X11/keysym.h>
+
+#include <csignal>
+
+namespace {
+
+const QStringList kDemoArguments = {"-screen-fullscreen", "1",    "-screen-height", "1080",
+                                    "-screen-width",      "1920", "-adapter",       "1"};
+const QStringList kLevelOne = {"Tools", "Eyeshield", "EnableEyeshield", "Level 1"};
+const QStringList kDisable = {"Tools", "Eyeshield", "DisableEyeshield"};
+
+} // namespace
+
+// One session with the built utility as a person has it: installed beside the stand-in demo
+// and screen capturer, with the stand-in device library and the simulated headset plugged
+// and unplugged by the stand-in device side, a tray on the display, and every click and key
+// going through the X server. What the window shows is read as a screen reader reads it.
+class EndToEndTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        QVERIFY2(bus.start(), qPrintable(bus.errorString()));
+        QVERIFY2(bus.enableScreenReader(), qPrintable(bus.errorString()));
+        QVERIFY2(bus.launchBus(), qPrintable(bus.errorString()));
+        qputenv("DBUS_SESSION_BUS_ADDRESS", bus.sessionBusAddress().toUtf8());
+        // Before the tray exists, so the measuring window's icon never docks in it.
+        hands.reset(new UtilityWindow(x));
+        QVERIFY(tray.start());
+        QVERIFY(scratch.isValid());
+        install = scratch.filePath("HLX Utility");
+        workDir = install + "/bin";
+        QVERIFY(QDir().mkpath(workDir));
+        QVERIFY(QDir().mkpath(install + "/demo"));
+        QVERIFY(QDir().mkpath(install + "/Pictor"));
+        QVERIFY(QFile::link(HLX_DEMO_PATH, install + "/demo/Lumeshow.exe"));
+        QVERIFY(QFile::link(HLX_CAPTURER_PATH, install + "/Pictor/Pictor.exe"));
+        QVERIFY(device({"unplug"}));
+    }
+
+    void aSessionFromStartToClose() {
+        CompanionRecords companions(scratch.filePath("companions.jsonl"));
+        const UtilityProcess::Session session = UtilityProcess::newSession();
+        UtilityProcess utility(session);
+        // The stand-in library beside the program, as it ships.
+        utility.setEnvironment("LD_LIBRARY_PATH", QString());
+        utility.setEnvironment("HLX_COMPANION_RECORD", companions.file());
+        utility.setWorkingDirectory(workDir);
+        utility.start();
+        const xcb_window_t window = utility.waitForShownWindow(x);
+        QVERIFY(window != XCB_WINDOW_NONE);
+        QVERIFY(tray.waitForIcon(5000));
+        QVERIFY2(waitForStatus("No VR HMD"), qPrintable(statusText()));
+        // The window and its tray icon.
+        const int usualWindows = int(hands->shown(QString()).size());
+
+        // The headset comes: both links, in green, with the logo.
+        QVERIFY(device({"plug"}));
+        QVERIFY2(waitForStatus("both HDMI and USB are ready"), qPrintable(statusText()));
+
+        // The demo: the library starts the capturer, then the demo starts; nothing stored
+        // yet, so the eye shield is switched off, which the headset accepts.
+        QVERIFY(hands->press(window, "btnShowDemo"));
+        QVERIFY(companions.waitForStarts("Pictor", 1));
+        QVERIFY(companions.waitForStarts("Lumeshow", 1));
+        const QJsonObject capturer = companions.starts("Pictor").front();
+        QCOMPARE(capturer.value("path").toString(), workDir + "/../Pictor/Pictor.exe");
+        QCOMPARE(capturer.value("arguments").toVariant().toStringList(), QStringList());
+        const QJsonObject demo = companions.starts("Lumeshow").front();
+        QCOMPARE(demo.value("path").toString(), workDir + "/../demo/Lumeshow.exe");
+        QCOMPARE(demo.value("arguments").toVariant().toStringList(), kDemoArguments);
+        QCOMPARE(demo.value("workingDirectory").toString(), workDir);
+        QVERIFY(waitForSetting("KEY_Eyeshield", "DisableEyeshield"));
+
+        // Eye shield on from the menu; shown again, the demo brings the choice back.
+        QVERIFY(hands->choose(window, kLevelOne));
+        QVERIFY(waitForSetting("KEY_Eyeshield", "EnableEyeshield"));
+
+        // Without the USB link the headset refuses: switching off changes nothing and says
+        // nothing, switching on warns.
+        QVERIFY(device({"hid-removed"}));
+        QVERIFY2(waitForStatus("HDMI is ready and USB is not ready"), qPrintable(statusText()));
+        QVERIFY(hands->choose(window, kDisable));
+        QTest::qWait(300);
+        QCOMPARE(int(hands->shown(QString()).size()), usualWindows);
+        QVERIFY(hands->choose(window, kLevelOne));
+        const xcb_window_t warning = hands->waitForOne("enable eye shield fail");
+        QVERIFY(warning != XCB_WINDOW_NONE);
+        QCOMPARE(boxTexts("enable eye shield fail"), QStringList{"can not find Vornel HMD"});
+        // The display still follows the device while the box waits.
+        QVERIFY(device({"hid-added"}));
+        QVERIFY2(waitForStatus("both HDMI and USB are ready"), qPrintable(statusText()));
+        QVERIFY(x.pressKey(XK_Return));
+        QVERIFY(QTest::qWaitFor([&] { return hands->shown("enable eye shield fail").empty(); }));
+        QCOMPARE(setting("KEY_Eyeshield"), QVariant("EnableEyeshield"));
+
+        // To the tray; a second start leaves the hidden window hidden and ends at once.
+        QVERIFY(UtilityProcess::closeToTray(x, window));
+        QVERIFY(x.startWatchingRoot());
+        UtilityProcess second(session);
+        second.setWorkingDirectory(workDir);
+        second.start();
+        QVERIFY(second.waitForExit(5000));
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.exitCode(), 0);
+        QTest::qWait(300);
+        QCOMPARE(x.countMappedWindows(), 0);
+        QVERIFY(!x.isViewable(window));
+        QVERIFY(utility.isRunning());
+
+        // Back from the tray, still following the device, and ended with "Close".
+        QVERIFY(x.doubleClick(tray.iconCentre()));
+        QVERIFY(QTest::qWaitFor([&] { return x.isViewable(window); }, 5000));
+        QVERIFY(device({"monitor-removed"}));
+        QVERIFY2(waitForStatus("HDMI is not ready and USB is ready"), qPrintable(statusText()));
+        QVERIFY(hands->press(window, "btnClose"));
+        QVERIFY(utility.waitForExit(5000));
+        QCOMPARE(utility.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(utility.exitCode(), 0);
+
+        // The settings file holds the two paths and the last choice that the headset took.
+        QSettings settings(workDir + "/UserSetting.ini", QSettings::IniFormat);
+        QCOMPARE(settings.allKeys().size(), 3);
+        QCOMPARE(settings.value("target_path_Pictor"), QVariant(workDir + "/../Pictor/Pictor.exe"));
+        QCOMPARE(settings.value("target_path_Demo"), QVariant(workDir + "/../demo/Lumeshow.exe"));
+        QCOMPARE(settings.value("KEY_Eyeshield"), QVariant("EnableEyeshield"));
+        // Each companion started once, and both outlive the utility.
+        QCOMPARE(companions.starts("Pictor").size(), 1);
+        QCOMPARE(companions.starts("Lumeshow").size(), 1);
+        QVERIFY(::kill(static_cast<pid_t>(demo.value("pid").toInt()), 0) == 0);
+        QVERIFY(::kill(static_cast<pid_t>(capturer.value("pid").toInt()), 0) == 0);
+        QVERIFY(device({"unplug"}));
+    }
+
+private:
+    static bool device(const QStringList &commands) {
+        return QProcess::execute(QStringLiteral(HLX_BIN_DIR "/hlx-device"), commands) == 0;
+    }
+
+    QStringList statusLabels() {
+        AccessibleTree tree(bus.accessibilityBus());
+        const AccessibleTree::Node main = tree.window("hlx-config", "HLX_Configuration_Utility");
+        return main.isValid() ? tree.names(main, Role::Label, 6) : QStringList();
+    }
+    QString statusText() { return statusLabels().join(" | "); }
+    bool waitForStatus(const QString &text) {
+        return QTest::qWaitFor([&] { return statusLabels().contains(text); }, 10000);
+    }
+
+    QStringList boxTexts(const QString &title) {
+        AccessibleTree tree(bus.accessibilityBus());
+        AccessibleTree::Node box = tree.window("hlx-config", title, Role::Alert);
+        if (!box.isValid())
+            box = tree.window("hlx-config", title, Role::Dialog);
+        QStringList texts = tree.names(box, Role::Label, 4);
+        texts.removeAll(QString());
+        return texts;
+    }
+
+    QVariant setting(const QString &key) const {
+        return QSettings(workDir + "/UserSetting.ini", QSettings::IniFormat).value(key);
+    }
+    bool waitForSetting(const QString &key, const QString &value) const {
+        return QTest::qWaitFor([&] { return setting(key) == QVariant(value); }, 5000);
+    }
+
+    AccessibilityBus bus;
+    testsupport::TrayHost tray;
+    testsupport::X11Client x;
+    QScopedPointer<UtilityWindow> hands;
+    QTemporaryDir scratch;
+    QString install;
+    QString workDir;
+};
+
+QTEST_MAIN(EndToEndTest)
+#include "tst_endtoend.moc"
