@@ -30,7 +30,8 @@ void reportLastError(const std::string &what) {
     // and the code.
     LPCWSTR shownSystemText = systemText != nullptr ? systemText : L"";
 
-    const int characters = lstrlenW(wideWhat.c_str()) + lstrlenW(shownSystemText) + kFixedCharacters;
+    const int characters =
+        lstrlenW(wideWhat.c_str()) + lstrlenW(shownSystemText) + kFixedCharacters;
     auto text = static_cast<LPWSTR>(
         LocalAlloc(LMEM_ZEROINIT, static_cast<SIZE_T>(characters) * sizeof(wchar_t)));
     if (text != nullptr) {

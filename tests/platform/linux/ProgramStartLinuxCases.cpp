@@ -46,10 +46,9 @@ TEST_HELPER("record-descriptors") {
     std::vector<std::string> inherited;
     for (int fd = STDERR_FILENO + 1; fd < 1024; ++fd) {
         if (::fcntl(fd, F_GETFD) != -1)
-            inherited.push_back(std::to_string(fd) + " -> " +
-                                std::filesystem::read_symlink("/proc/self/fd/" +
-                                                              std::to_string(fd))
-                                    .string());
+            inherited.push_back(
+                std::to_string(fd) + " -> " +
+                std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(fd)).string());
     }
     writeRecord(inherited);
     return 0;
@@ -62,16 +61,16 @@ TEST_HELPER("record-after-starter") {
     while (::kill(starter, 0) == 0 && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     const bool starterGone = ::kill(starter, 0) != 0 && errno == ESRCH;
-    writeRecord({starterGone ? "starter gone" : "starter still there",
-                 std::to_string(::getppid()), std::to_string(::getsid(0))});
+    writeRecord({starterGone ? "starter gone" : "starter still there", std::to_string(::getppid()),
+                 std::to_string(::getsid(0))});
     return 0;
 }
 
 // Starts a program that outlives it, says its own process id and ends.
 TEST_HELPER("start-and-exit") {
-    const bool started = platform::startProgram(support::ChildProcess::programPath(),
-                                                "--helper record-after-starter " +
-                                                    std::to_string(::getpid()));
+    const bool started =
+        platform::startProgram(support::ChildProcess::programPath(),
+                               "--helper record-after-starter " + std::to_string(::getpid()));
     std::cout << (started ? "started" : "not started") << std::endl;
     return 0;
 }

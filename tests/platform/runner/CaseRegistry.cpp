@@ -92,8 +92,8 @@ int CaseRegistry::runCases(const std::string &selection) const {
             std::cout << "PASS   " << name << std::endl;
             ++passed;
         } catch (const Failure &failure) {
-            std::cout << "FAIL!  " << name << "\n   " << failure.file << ':' << failure.line
-                      << ": " << failure.message << std::endl;
+            std::cout << "FAIL!  " << name << "\n   " << failure.file << ':' << failure.line << ": "
+                      << failure.message << std::endl;
             ++failed;
         } catch (const std::exception &error) {
             std::cout << "FAIL!  " << name << "\n   exception: " << error.what() << std::endl;

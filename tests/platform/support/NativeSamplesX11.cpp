@@ -26,11 +26,15 @@ std::vector<NativeSample> nativeSamples() {
     }();
     return {
         {"sent client message", "xcb_generic_event_t", &sentClientMessage, {true, true, 0x1a2}},
-        {"client message from the server", "xcb_generic_event_t", &serverClientMessage,
+        {"client message from the server",
+         "xcb_generic_event_t",
+         &serverClientMessage,
          {true, true, 0x1b3}},
         {"other X event", "xcb_generic_event_t", &keyPress, {true, false, 0}},
         {"Windows type", "windows_generic_MSG", &sentClientMessage, {false, false, 0}},
-        {"Windows dispatcher type", "windows_dispatcher_MSG", &sentClientMessage,
+        {"Windows dispatcher type",
+         "windows_dispatcher_MSG",
+         &sentClientMessage,
          {false, false, 0}},
     };
 }

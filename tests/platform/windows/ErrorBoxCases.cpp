@@ -120,7 +120,8 @@ TEST_CASE(errorbox, "the code is the one the failed call left, whatever the step
 }
 
 TEST_CASE(errorbox, "the step's text is UTF-8") {
-    const SeenBox seen = reportAndRead(ERROR_ACCESS_DENIED, "LoadLibrary(Ger\xC3\xA4t \xE2\x82\xAC.dll)");
+    const SeenBox seen =
+        reportAndRead(ERROR_ACCESS_DENIED, "LoadLibrary(Ger\xC3\xA4t \xE2\x82\xAC.dll)");
 
     CHECK_EQUAL(seen.text,
                 L"LoadLibrary(Ger\u00E4t \u20AC.dll) failed with error 5: " + systemText(5));

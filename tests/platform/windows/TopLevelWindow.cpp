@@ -2,16 +2,15 @@
 
 namespace support {
 
-TopLevelWindow::TopLevelWindow(const wchar_t *className, const std::wstring &title,
-                               bool visible) {
+TopLevelWindow::TopLevelWindow(const wchar_t *className, const std::wstring &title, bool visible) {
     WNDCLASSW windowClass{};
     windowClass.lpfnWndProc = procedure;
     windowClass.hInstance = GetModuleHandleW(nullptr);
     windowClass.lpszClassName = className;
     // Registered once per class and process; a later registration fails harmlessly.
     RegisterClassW(&windowClass);
-    m_window = CreateWindowExW(0, className, title.c_str(), WS_OVERLAPPEDWINDOW, 100, 100, 300,
-                               200, nullptr, nullptr, GetModuleHandleW(nullptr), this);
+    m_window = CreateWindowExW(0, className, title.c_str(), WS_OVERLAPPEDWINDOW, 100, 100, 300, 200,
+                               nullptr, nullptr, GetModuleHandleW(nullptr), this);
     SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     if (visible)
         ShowWindow(m_window, SW_SHOWNORMAL);

@@ -19,8 +19,8 @@ DWORD runDevice(const std::wstring &arguments) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &process))
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
         return 1000;
     CloseHandle(process.hThread);
     support::TopLevelWindow::pumpMessages(
@@ -36,8 +36,10 @@ using GetWindowMessage = std::uint32_t(WINAPI *)(const char *);
 // The numbers as the stand-in library gives them to this process.
 struct Registered {
     Registered() {
-        const platform::LibraryHandle library = platform::loadLibrary(
-            besideTests(HLX_WINDOWS_BIN_DIR "/" "libHLX.dll").string());
+        const platform::LibraryHandle library =
+            platform::loadLibrary(besideTests(HLX_WINDOWS_BIN_DIR "/"
+                                                                  "libHLX.dll")
+                                      .string());
         CHECK(library != nullptr);
         const auto get = reinterpret_cast<GetWindowMessage>(
             platform::resolveSymbol(library, "HLX_GetWindowMessage"));
