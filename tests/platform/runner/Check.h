@@ -5,8 +5,9 @@
 #include <sstream>
 #include <string>
 
-// The few assertions the platform cases need, for the systems where QtTest is not at hand.
-// A failed check ends its case at once, with the file, the line and what differed.
+// The few assertions the platform cases need, in plain C++ so that the same cases build for
+// Windows, where QtTest is not at hand. A failed check ends its case at once, with the file,
+// the line and what differed.
 
 #define HLX_CASE_JOIN2(a, b) a##b
 #define HLX_CASE_JOIN(a, b) HLX_CASE_JOIN2(a, b)

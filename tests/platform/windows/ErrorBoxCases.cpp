@@ -38,11 +38,14 @@ BOOL CALLBACK inspectChild(HWND child, LPARAM parameter) {
 DWORD WINAPI watchForBox(void *parameter) {
     auto *seen = static_cast<SeenBox *>(parameter);
     seen->icon = false;
+    // The box is shown only once its dialog has set up its texts and buttons.
     HWND box = nullptr;
     for (int attempt = 0; attempt < 400 && box == nullptr; ++attempt) {
         box = FindWindowW(L"#32770", nullptr);
-        if (box == nullptr)
+        if (box == nullptr || !IsWindowVisible(box)) {
+            box = nullptr;
             Sleep(50);
+        }
     }
     if (box == nullptr)
         return 0;
