@@ -78,7 +78,7 @@ TEST_HELPER("start-and-exit") {
 TEST_CASE(programstart_linux, "the started program inherits none of our descriptors") {
     const support::TemporaryDirectory folder;
     const support::WorkingDirectory inFolder(folder.path());
-    // Inheritable on purpose: what a careless part of the process might leave open.
+    // Inheritable on purpose: what careless code in the process might leave open.
     const int open = ::open((folder.path() / "held-open").c_str(), O_WRONLY | O_CREAT, 0600);
     CHECK(open > STDERR_FILENO);
     const bool started =
