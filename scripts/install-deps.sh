@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs, from Debian's packages, whatever the build, the tests or a run under a virtual
 # X server need and this machine lacks. Needs root (or sudo) only when something is missing.
+#   scripts/install-deps.sh             for the Linux build
+#   scripts/install-deps.sh --windows   also the mingw-w64 cross compiler and wine
 set -euo pipefail
 
 packages=(
@@ -10,6 +12,10 @@ packages=(
   xvfb xauth x11-utils fonts-dejavu-core
   dbus-daemon at-spi2-core
 )
+if [ "${1:-}" = "--windows" ]; then
+  # The 64-bit wine alone runs the 64-bit test programs; no i386 architecture needed.
+  packages+=(g++-mingw-w64-x86-64-win32 wine wine64)
+fi
 
 missing=()
 for package in "${packages[@]}"; do

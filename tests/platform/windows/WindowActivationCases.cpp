@@ -1,0 +1,92 @@
+#include "Check.h"
+#include "ChildProcess.h"
+#include "Platform.h"
+#include "TopLevelWindow.h"
+
+#include <iostream>
+#include <sstream>
+
+namespace {
+
+constexpr wchar_t kQtWindowClass[] = L"QT5QwindowIcon";
+const char kTitle[] = "HLX_Configuration_Utility";
+
+// Plays a running utility: its window, "visible" or "hidden", and then another window of the
+// same class with another title, which a look-up by class alone would meet first. Prints both
+// handles and keeps the windows, pumping their messages, until its input ends.
+TEST_HELPER("qt-windows") {
+    const bool visible = arguments.at(0) == "visible";
+    support::TopLevelWindow utility(kQtWindowClass, L"HLX_Configuration_Utility", visible);
+    support::TopLevelWindow lookalike(kQtWindowClass, L"Some other window", true);
+    SetForegroundWindow(lookalike.handle());
+    // The end of the input ends the message loop.
+    std::cout << reinterpret_cast<std::uintptr_t>(utility.handle()) << ' '
+              << reinterpret_cast<std::uintptr_t>(lookalike.handle()) << std::endl;
+
+    static DWORD mainThread = GetCurrentThreadId();
+    CloseHandle(CreateThread(
+        nullptr, 0,
+        [](void *) -> DWORD {
+            char ignored = 0;
+            DWORD got = 0;
+            while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), &ignored, 1, &got, nullptr) &&
+                   got == 1) {
+            }
+            PostThreadMessageW(mainThread, WM_QUIT, 0, 0);
+            return 0;
+        },
+        nullptr, 0, nullptr));
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0)
+        DispatchMessageW(&message);
+    return 0;
+}
+
+struct RunningUtility {
+    explicit RunningUtility(const char *visibility)
+        : process({"qt-windows", visibility}) {
+        std::uintptr_t utilityHandle = 0;
+        std::uintptr_t lookalikeHandle = 0;
+        std::istringstream(process.readLine()) >> utilityHandle >> lookalikeHandle;
+        utility = reinterpret_cast<HWND>(utilityHandle);
+        lookalike = reinterpret_cast<HWND>(lookalikeHandle);
+    }
+
+    support::ChildProcess process;
+    HWND utility = nullptr;
+    HWND lookalike = nullptr;
+};
+
+// Activation reaches the other process through the system's queues, so it takes a moment.
+bool becomesForeground(HWND window) {
+    for (int attempt = 0; attempt < 100 && GetForegroundWindow() != window; ++attempt)
+        Sleep(50);
+    return GetForegroundWindow() == window;
+}
+
+TEST_CASE(windowactivation, "the utility's window comes forward, not a lookalike of its class") {
+    RunningUtility running("visible");
+    CHECK(IsWindow(running.utility) && IsWindow(running.lookalike));
+    CHECK_MESSAGE(becomesForeground(running.lookalike), "the lookalike starts in front");
+
+    CHECK(platform::bringWindowToFront("hlx-config", kTitle));
+    CHECK(becomesForeground(running.utility));
+    CHECK(IsWindowVisible(running.lookalike));
+}
+
+TEST_CASE(windowactivation, "a hidden window stays hidden") {
+    RunningUtility running("hidden");
+    CHECK(!IsWindowVisible(running.utility));
+
+    CHECK(platform::bringWindowToFront("hlx-config", kTitle));
+    Sleep(300);
+    CHECK(!IsWindowVisible(running.utility));
+}
+
+TEST_CASE(windowactivation, "a lookalike alone is not brought forward") {
+    support::TopLevelWindow lookalike(kQtWindowClass, L"HLX_Configuration_Utility (copy)", true);
+    support::TopLevelWindow otherClass(L"HlxTestOtherClass", L"HLX_Configuration_Utility", true);
+    CHECK(!platform::bringWindowToFront("hlx-config", kTitle));
+}
+
+} // namespace
