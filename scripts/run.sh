@@ -10,6 +10,7 @@ cmake --build build --target screenshot
 bin=$PWD/build/bin
 if [ -n "${DISPLAY:-}" ]; then
   echo "Plug the simulated headset with: build/bin/hlx-device plug   (unplug, --help)"
+  echo "Then press ShowDemo and use the Tools menu: the README's \"Try it\" walks through it."
   cd "$bin" && exec ./hlx-config
 fi
 
