@@ -56,6 +56,7 @@ bool startProgram(const std::string &path, const std::string &parameters) {
     std::vector<std::string> arguments = splitAtBlanks(parameters);
     arguments.insert(arguments.begin(), path);
     std::vector<char *> argv;
+    argv.reserve(arguments.size() + 1);
     for (std::string &argument : arguments)
         argv.push_back(argument.data());
     argv.push_back(nullptr);
