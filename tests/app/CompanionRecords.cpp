@@ -11,6 +11,11 @@ CompanionRecords::~CompanionRecords() {
         ::kill(static_cast<pid_t>(record.value("pid").toInt()), SIGTERM);
 }
 
+QStringList CompanionRecords::demoArguments() {
+    return {"-screen-fullscreen", "1",    "-screen-height", "1080",
+            "-screen-width",      "1920", "-adapter",       "1"};
+}
+
 QVector<QJsonObject> CompanionRecords::starts(const QString &program) {
     QVector<QJsonObject> matching;
     for (const QJsonObject &record : all()) {

@@ -2,6 +2,7 @@
 
 #include <QJsonObject>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 // What the companion stand-ins wrote about their starts, and their end: every program that
@@ -13,6 +14,9 @@ public:
     ~CompanionRecords();
     CompanionRecords(const CompanionRecords &) = delete;
     CompanionRecords &operator=(const CompanionRecords &) = delete;
+
+    // The command line the utility gives the demo.
+    static QStringList demoArguments();
 
     QString file() const { return m_file; }
     // Each start as the program recorded it, in order, for the program of this name.

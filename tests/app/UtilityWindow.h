@@ -23,6 +23,10 @@ public:
 
     // Clicks the push button with this object name in the utility's window.
     bool press(xcb_window_t window, const QString &button);
+    // The menu paths of the two eye-shield entries.
+    static QStringList levelOne() { return {"Tools", "Eyeshield", "EnableEyeshield", "Level 1"}; }
+    static QStringList disableEyeshield() { return {"Tools", "Eyeshield", "DisableEyeshield"}; }
+
     // Opens the menu bar's menus along the entry texts of `path` and clicks the last entry.
     bool choose(xcb_window_t window, const QStringList &path);
 

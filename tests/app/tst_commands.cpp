@@ -1,6 +1,5 @@
-#include "AccessibilityBus.h"
-#include "AccessibleTree.h"
 #include "CompanionRecords.h"
+#include "ScreenReader.h"
 #include "UtilityProcess.h"
 #include "UtilityWindow.h"
 #include "X11Client.h"
@@ -11,15 +10,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-namespace {
-
-const QStringList kDemoArguments = {"-screen-fullscreen", "1",    "-screen-height", "1080",
-                                    "-screen-width",      "1920", "-adapter",       "1"};
-const QStringList kLevelOne = {"Tools", "Eyeshield", "EnableEyeshield", "Level 1"};
-const QStringList kDisable = {"Tools", "Eyeshield", "DisableEyeshield"};
-
-} // namespace
-
 // The window's device commands in the built utility, clicked through the X server, against
 // test doubles of the device library that record every call, and the stand-in demo that
 // records how it was started. Boxes are read through the accessibility bus, as a screen
@@ -29,10 +19,7 @@ class CommandsTest : public QObject {
 
 private slots:
     void initTestCase() {
-        QVERIFY2(bus.start(), qPrintable(bus.errorString()));
-        QVERIFY2(bus.enableScreenReader(), qPrintable(bus.errorString()));
-        QVERIFY2(bus.launchBus(), qPrintable(bus.errorString()));
-        qputenv("DBUS_SESSION_BUS_ADDRESS", bus.sessionBusAddress().toUtf8());
+        QVERIFY2(reader.start(), qPrintable(reader.errorString()));
         hands.reset(new UtilityWindow(x));
     }
 
@@ -59,7 +46,8 @@ private slots:
 
         QVERIFY(companions->waitForStarts("Lumeshow", 1));
         const QJsonObject demo = companions->starts("Lumeshow").front();
-        QCOMPARE(demo.value("arguments").toVariant().toStringList(), kDemoArguments);
+        QCOMPARE(demo.value("arguments").toVariant().toStringList(),
+                 CompanionRecords::demoArguments());
         QCOMPARE(demo.value("workingDirectory").toString(), workDir);
         QVERIFY(QTest::qWaitFor([&] { return calls().contains("HLX_DisableEyeshield"); }));
         QCOMPARE(setting("target_path_Demo"), QVariant(workDir + "/../demo/Lumeshow.exe"));
@@ -95,8 +83,8 @@ private slots:
 
         const xcb_window_t box = hands->waitForOne("open demo fail");
         QVERIFY(box != XCB_WINDOW_NONE);
-        QCOMPARE(boxTexts("open demo fail"), QStringList{"can not find screen capturer"});
-        QCOMPARE(boxButtons("open demo fail"), QStringList{"OK"});
+        QCOMPARE(reader.boxTexts("open demo fail"), QStringList{"can not find screen capturer"});
+        QCOMPARE(reader.boxButtons("open demo fail"), QStringList{"OK"});
         QVERIFY(x.sendDeleteWindow(box));
         QVERIFY(QTest::qWaitFor([&] { return hands->shown("open demo fail").empty(); }));
 
@@ -115,7 +103,7 @@ private slots:
 
         const xcb_window_t box = hands->waitForOne("Error");
         QVERIFY(box != XCB_WINDOW_NONE);
-        const QStringList texts = boxTexts("Error");
+        const QStringList texts = reader.boxTexts("Error");
         QCOMPARE(texts.size(), 1);
         QVERIFY2(texts.front().startsWith("GetProcAddress(HLX_StartDisplayCapture) failed with "
                                           "error "),
@@ -161,26 +149,28 @@ private slots:
         QTest::addColumn<QString>("before");
         QTest::addColumn<QString>("after");
         QTest::addColumn<QString>("expectedCall");
-        QTest::newRow("level 1, switched on") << kLevelOne << "HLX_EnableEyeshield"
+        QTest::newRow("level 1, switched on") << UtilityWindow::levelOne() << "HLX_EnableEyeshield"
                                               << "0"
                                               << "DisableEyeshield"
                                               << "EnableEyeshield"
                                               << "HLX_EnableEyeshield 1";
-        QTest::newRow("level 1, refused") << kLevelOne << "HLX_EnableEyeshield"
+        QTest::newRow("level 1, refused") << UtilityWindow::levelOne() << "HLX_EnableEyeshield"
                                           << "3"
                                           << "DisableEyeshield"
                                           << "DisableEyeshield"
                                           << "HLX_EnableEyeshield 1";
-        QTest::newRow("off, switched off") << kDisable << "HLX_DisableEyeshield"
-                                           << "0"
-                                           << "EnableEyeshield"
-                                           << "DisableEyeshield"
-                                           << "HLX_DisableEyeshield";
-        QTest::newRow("off, no headset") << kDisable << "HLX_DisableEyeshield"
-                                         << "-2"
-                                         << "EnableEyeshield"
-                                         << "EnableEyeshield"
-                                         << "HLX_DisableEyeshield";
+        QTest::newRow("off, switched off")
+            << UtilityWindow::disableEyeshield() << "HLX_DisableEyeshield"
+            << "0"
+            << "EnableEyeshield"
+            << "DisableEyeshield"
+            << "HLX_DisableEyeshield";
+        QTest::newRow("off, no headset")
+            << UtilityWindow::disableEyeshield() << "HLX_DisableEyeshield"
+            << "-2"
+            << "EnableEyeshield"
+            << "EnableEyeshield"
+            << "HLX_DisableEyeshield";
     }
 
     void menuEntriesCallOnceAndStoreOnlySuccess() {
@@ -211,10 +201,10 @@ private slots:
         const xcb_window_t window = start("all");
         QVERIFY(window != XCB_WINDOW_NONE);
 
-        QVERIFY(hands->choose(window, kLevelOne));
+        QVERIFY(hands->choose(window, UtilityWindow::levelOne()));
         const xcb_window_t box = hands->waitForOne("enable eye shield fail");
         QVERIFY(box != XCB_WINDOW_NONE);
-        QCOMPARE(boxTexts("enable eye shield fail"), QStringList{"can not find Vornel HMD"});
+        QCOMPARE(reader.boxTexts("enable eye shield fail"), QStringList{"can not find Vornel HMD"});
         QVERIFY(x.sendDeleteWindow(box));
         QVERIFY(QTest::qWaitFor([&] { return hands->shown("enable eye shield fail").empty(); }));
         QCOMPARE(calls().filter("Eyeshield"), QStringList{"HLX_EnableEyeshield 1"});
@@ -259,23 +249,7 @@ private:
         QSettings(workDir + "/UserSetting.ini", QSettings::IniFormat).setValue(key, value);
     }
 
-    AccessibleTree::Node box(AccessibleTree &tree, const QString &title) {
-        const AccessibleTree::Node alert = tree.window("hlx-config", title, Role::Alert);
-        return alert.isValid() ? alert : tree.window("hlx-config", title, Role::Dialog);
-    }
-    // The box's texts, leaving out the unnamed label that holds its icon.
-    QStringList boxTexts(const QString &title) {
-        AccessibleTree tree(bus.accessibilityBus());
-        QStringList texts = tree.names(box(tree, title), Role::Label, 4);
-        texts.removeAll(QString());
-        return texts;
-    }
-    QStringList boxButtons(const QString &title) {
-        AccessibleTree tree(bus.accessibilityBus());
-        return tree.names(box(tree, title), Role::PushButton, 4);
-    }
-
-    AccessibilityBus bus;
+    ScreenReader reader;
     testsupport::X11Client x;
     QScopedPointer<UtilityWindow> hands;
     QScopedPointer<QTemporaryDir> scratch;

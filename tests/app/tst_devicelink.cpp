@@ -1,5 +1,4 @@
-#include "AccessibilityBus.h"
-#include "AccessibleTree.h"
+#include "ScreenReader.h"
 #include "UtilityProcess.h"
 #include "X11Client.h"
 #include "XcbConnection.h"
@@ -14,7 +13,6 @@
 
 namespace {
 
-constexpr int kSearchDepth = 6;
 const QString kNotReady = QStringLiteral("both HDMI and USB are not ready");
 const QString kDisplayOnly = QStringLiteral("HDMI is ready and USB is not ready");
 const QString kBothReady = QStringLiteral("both HDMI and USB are ready");
@@ -35,10 +33,7 @@ class DeviceLinkTest : public QObject {
 
 private slots:
     void initTestCase() {
-        QVERIFY2(bus.start(), qPrintable(bus.errorString()));
-        QVERIFY2(bus.enableScreenReader(), qPrintable(bus.errorString()));
-        QVERIFY2(bus.launchBus(), qPrintable(bus.errorString()));
-        qputenv("DBUS_SESSION_BUS_ADDRESS", bus.sessionBusAddress().toUtf8());
+        QVERIFY2(reader.start(), qPrintable(reader.errorString()));
         QVERIFY(device({"unplug"}));
     }
 
@@ -258,17 +253,9 @@ private:
         return shown.empty() ? xcb_window_t(XCB_WINDOW_NONE) : shown.front();
     }
 
-    QStringList statusLabels() {
-        AccessibleTree tree(bus.accessibilityBus());
-        const AccessibleTree::Node window = tree.window("hlx-config", "HLX_Configuration_Utility");
-        return window.isValid() ? tree.names(window, Role::Label, kSearchDepth) : QStringList();
-    }
-
+    QStringList statusLabels() { return reader.windowLabels(); }
     QString statusText() { return statusLabels().join(" | "); }
-
-    bool waitForStatus(const QString &text) {
-        return QTest::qWaitFor([&] { return statusLabels().contains(text); }, 10000);
-    }
+    bool waitForStatus(const QString &text) { return reader.waitForWindowLabel(text); }
 
     // A horizontal band of the window as it is on the screen.
     QImage band(xcb_window_t window, int top, int bottom) {
@@ -293,7 +280,7 @@ private:
         return qMakePair(int(green), int(red));
     }
 
-    AccessibilityBus bus;
+    ScreenReader reader;
     QScopedPointer<QTemporaryDir> scratch;
     testsupport::X11Client x;
     testsupport::XcbConnection connection;

@@ -1,6 +1,5 @@
-#include "AccessibilityBus.h"
-#include "AccessibleTree.h"
 #include "CompanionRecords.h"
+#include "ScreenReader.h"
 #include "TrayHost.h"
 #include "UtilityProcess.h"
 #include "UtilityWindow.h"
@@ -17,15 +16,6 @@
 
 #include <csignal>
 
-namespace {
-
-const QStringList kDemoArguments = {"-screen-fullscreen", "1",    "-screen-height", "1080",
-                                    "-screen-width",      "1920", "-adapter",       "1"};
-const QStringList kLevelOne = {"Tools", "Eyeshield", "EnableEyeshield", "Level 1"};
-const QStringList kDisable = {"Tools", "Eyeshield", "DisableEyeshield"};
-
-} // namespace
-
 // One session with the built utility as a person has it: installed beside the stand-in demo
 // and screen capturer, with the stand-in device library and the simulated headset plugged
 // and unplugged by the stand-in device side, a tray on the display, and every click and key
@@ -35,10 +25,7 @@ class EndToEndTest : public QObject {
 
 private slots:
     void initTestCase() {
-        QVERIFY2(bus.start(), qPrintable(bus.errorString()));
-        QVERIFY2(bus.enableScreenReader(), qPrintable(bus.errorString()));
-        QVERIFY2(bus.launchBus(), qPrintable(bus.errorString()));
-        qputenv("DBUS_SESSION_BUS_ADDRESS", bus.sessionBusAddress().toUtf8());
+        QVERIFY2(reader.start(), qPrintable(reader.errorString()));
         // Before the tray exists, so the measuring window's icon never docks in it.
         hands.reset(new UtilityWindow(x));
         QVERIFY(tray.start());
@@ -65,13 +52,13 @@ private slots:
         const xcb_window_t window = utility.waitForShownWindow(x);
         QVERIFY(window != XCB_WINDOW_NONE);
         QVERIFY(tray.waitForIcon(5000));
-        QVERIFY2(waitForStatus("No VR HMD"), qPrintable(statusText()));
+        QVERIFY2(reader.waitForWindowLabel("No VR HMD"), qPrintable(status()));
         // The window and its tray icon.
         const int usualWindows = int(hands->shown(QString()).size());
 
         // The headset comes: both links, in green, with the logo.
         QVERIFY(device({"plug"}));
-        QVERIFY2(waitForStatus("both HDMI and USB are ready"), qPrintable(statusText()));
+        QVERIFY2(reader.waitForWindowLabel("both HDMI and USB are ready"), qPrintable(status()));
 
         // The demo: the library starts the capturer, then the demo starts; nothing stored
         // yet, so the eye shield is switched off, which the headset accepts.
@@ -83,28 +70,30 @@ private slots:
         QCOMPARE(capturer.value("arguments").toVariant().toStringList(), QStringList());
         const QJsonObject demo = companions.starts("Lumeshow").front();
         QCOMPARE(demo.value("path").toString(), workDir + "/../demo/Lumeshow.exe");
-        QCOMPARE(demo.value("arguments").toVariant().toStringList(), kDemoArguments);
+        QCOMPARE(demo.value("arguments").toVariant().toStringList(),
+                 CompanionRecords::demoArguments());
         QCOMPARE(demo.value("workingDirectory").toString(), workDir);
         QVERIFY(waitForSetting("KEY_Eyeshield", "DisableEyeshield"));
 
         // Eye shield on from the menu; shown again, the demo brings the choice back.
-        QVERIFY(hands->choose(window, kLevelOne));
+        QVERIFY(hands->choose(window, UtilityWindow::levelOne()));
         QVERIFY(waitForSetting("KEY_Eyeshield", "EnableEyeshield"));
 
         // Without the USB link the headset refuses: switching off changes nothing and says
         // nothing, switching on warns.
         QVERIFY(device({"hid-removed"}));
-        QVERIFY2(waitForStatus("HDMI is ready and USB is not ready"), qPrintable(statusText()));
-        QVERIFY(hands->choose(window, kDisable));
+        QVERIFY2(reader.waitForWindowLabel("HDMI is ready and USB is not ready"),
+                 qPrintable(status()));
+        QVERIFY(hands->choose(window, UtilityWindow::disableEyeshield()));
         QTest::qWait(300);
         QCOMPARE(int(hands->shown(QString()).size()), usualWindows);
-        QVERIFY(hands->choose(window, kLevelOne));
+        QVERIFY(hands->choose(window, UtilityWindow::levelOne()));
         const xcb_window_t warning = hands->waitForOne("enable eye shield fail");
         QVERIFY(warning != XCB_WINDOW_NONE);
-        QCOMPARE(boxTexts("enable eye shield fail"), QStringList{"can not find Vornel HMD"});
+        QCOMPARE(reader.boxTexts("enable eye shield fail"), QStringList{"can not find Vornel HMD"});
         // The display still follows the device while the box waits.
         QVERIFY(device({"hid-added"}));
-        QVERIFY2(waitForStatus("both HDMI and USB are ready"), qPrintable(statusText()));
+        QVERIFY2(reader.waitForWindowLabel("both HDMI and USB are ready"), qPrintable(status()));
         QVERIFY(x.pressKey(XK_Return));
         QVERIFY(QTest::qWaitFor([&] { return hands->shown("enable eye shield fail").empty(); }));
         QCOMPARE(setting("KEY_Eyeshield"), QVariant("EnableEyeshield"));
@@ -127,7 +116,8 @@ private slots:
         QVERIFY(x.doubleClick(tray.iconCentre()));
         QVERIFY(QTest::qWaitFor([&] { return x.isViewable(window); }, 5000));
         QVERIFY(device({"monitor-removed"}));
-        QVERIFY2(waitForStatus("HDMI is not ready and USB is ready"), qPrintable(statusText()));
+        QVERIFY2(reader.waitForWindowLabel("HDMI is not ready and USB is ready"),
+                 qPrintable(status()));
         QVERIFY(hands->press(window, "btnClose"));
         QVERIFY(utility.waitForExit(5000));
         QCOMPARE(utility.exitStatus(), QProcess::NormalExit);
@@ -152,25 +142,7 @@ private:
         return QProcess::execute(QStringLiteral(HLX_BIN_DIR "/hlx-device"), commands) == 0;
     }
 
-    QStringList statusLabels() {
-        AccessibleTree tree(bus.accessibilityBus());
-        const AccessibleTree::Node main = tree.window("hlx-config", "HLX_Configuration_Utility");
-        return main.isValid() ? tree.names(main, Role::Label, 6) : QStringList();
-    }
-    QString statusText() { return statusLabels().join(" | "); }
-    bool waitForStatus(const QString &text) {
-        return QTest::qWaitFor([&] { return statusLabels().contains(text); }, 10000);
-    }
-
-    QStringList boxTexts(const QString &title) {
-        AccessibleTree tree(bus.accessibilityBus());
-        AccessibleTree::Node box = tree.window("hlx-config", title, Role::Alert);
-        if (!box.isValid())
-            box = tree.window("hlx-config", title, Role::Dialog);
-        QStringList texts = tree.names(box, Role::Label, 4);
-        texts.removeAll(QString());
-        return texts;
-    }
+    QString status() { return reader.windowLabels().join(" | "); }
 
     QVariant setting(const QString &key) const {
         return QSettings(workDir + "/UserSetting.ini", QSettings::IniFormat).value(key);
@@ -179,7 +151,7 @@ private:
         return QTest::qWaitFor([&] { return setting(key) == QVariant(value); }, 5000);
     }
 
-    AccessibilityBus bus;
+    ScreenReader reader;
     testsupport::TrayHost tray;
     testsupport::X11Client x;
     QScopedPointer<UtilityWindow> hands;

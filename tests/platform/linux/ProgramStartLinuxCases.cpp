@@ -1,6 +1,7 @@
 #include "Check.h"
 #include "ChildProcess.h"
 #include "Platform.h"
+#include "ProgramRecord.h"
 #include "TemporaryDirectory.h"
 #include "WorkingDirectory.h"
 
@@ -18,29 +19,6 @@
 
 namespace {
 
-const char kRecord[] = "started-program.txt";
-
-std::vector<std::string> awaitRecord(const std::filesystem::path &file) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (!std::filesystem::exists(file) && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    std::vector<std::string> lines;
-    std::ifstream in(file);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
-
-void writeRecord(const std::vector<std::string> &lines) {
-    const std::string partial = std::string(kRecord) + ".partial";
-    {
-        std::ofstream out(partial);
-        for (const std::string &line : lines)
-            out << line << '\n';
-    }
-    std::filesystem::rename(partial, kRecord);
-}
-
 // Records the descriptors it was started with beyond the standard three.
 TEST_HELPER("record-descriptors") {
     std::vector<std::string> inherited;
@@ -50,7 +28,7 @@ TEST_HELPER("record-descriptors") {
                 std::to_string(fd) + " -> " +
                 std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(fd)).string());
     }
-    writeRecord(inherited);
+    support::writeProgramRecord(inherited);
     return 0;
 }
 
@@ -61,8 +39,8 @@ TEST_HELPER("record-after-starter") {
     while (::kill(starter, 0) == 0 && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     const bool starterGone = ::kill(starter, 0) != 0 && errno == ESRCH;
-    writeRecord({starterGone ? "starter gone" : "starter still there", std::to_string(::getppid()),
-                 std::to_string(::getsid(0))});
+    support::writeProgramRecord({starterGone ? "starter gone" : "starter still there",
+                                 std::to_string(::getppid()), std::to_string(::getsid(0))});
     return 0;
 }
 
@@ -86,8 +64,8 @@ TEST_CASE(programstart_linux, "the started program inherits none of our descript
     ::close(open);
     CHECK(started);
 
-    const std::vector<std::string> inherited = awaitRecord(folder.path() / kRecord);
-    CHECK(std::filesystem::exists(folder.path() / kRecord));
+    const std::vector<std::string> inherited = support::awaitProgramRecord(folder.path());
+    CHECK(support::hasProgramRecord(folder.path()));
     std::string list;
     for (const std::string &line : inherited)
         list += "\n    " + line;
@@ -101,7 +79,7 @@ TEST_CASE(programstart_linux, "the program outlives its starter, in a session of
     CHECK_EQUAL(starter.readLine(), std::string("started"));
     CHECK_EQUAL(starter.wait(), 0);
 
-    const std::vector<std::string> record = awaitRecord(folder.path() / kRecord);
+    const std::vector<std::string> record = support::awaitProgramRecord(folder.path());
     CHECK_EQUAL(record.size(), std::size_t(3));
     CHECK_EQUAL(record[0], std::string("starter gone"));
     CHECK_MESSAGE(std::stol(record[2]) != ::getsid(0),

@@ -1,41 +1,22 @@
 #include "Check.h"
 #include "ChildProcess.h"
 #include "Platform.h"
+#include "ProgramRecord.h"
 #include "TemporaryDirectory.h"
 #include "WorkingDirectory.h"
 
-#include <chrono>
-#include <fstream>
-#include <thread>
+#include <filesystem>
+#include <string>
+#include <vector>
 
 namespace {
 
-const char kRecord[] = "started-program.txt";
-
-// Writes its working directory and then its arguments, one a line, to kRecord in its working
-// directory; renamed into place so that a reader never sees half of it.
+// Records its working directory and then its arguments, one a line.
 TEST_HELPER("record") {
-    const std::filesystem::path partial = std::string(kRecord) + ".partial";
-    {
-        std::ofstream out(partial);
-        out << std::filesystem::current_path().string() << '\n';
-        for (const std::string &argument : arguments)
-            out << argument << '\n';
-    }
-    std::filesystem::rename(partial, kRecord);
+    std::vector<std::string> lines{std::filesystem::current_path().string()};
+    lines.insert(lines.end(), arguments.begin(), arguments.end());
+    support::writeProgramRecord(lines);
     return 0;
-}
-
-// The lines of the record, once the started program has written it.
-std::vector<std::string> awaitRecord(const std::filesystem::path &file) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (!std::filesystem::exists(file) && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    std::vector<std::string> lines;
-    std::ifstream in(file);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
 }
 
 TEST_CASE(programstart, "the program starts in our working directory with the parameters") {
@@ -44,7 +25,7 @@ TEST_CASE(programstart, "the program starts in our working directory with the pa
     CHECK(platform::startProgram(support::ChildProcess::programPath(),
                                  "--helper record alpha  beta gamma"));
 
-    const std::vector<std::string> lines = awaitRecord(folder.path() / kRecord);
+    const std::vector<std::string> lines = support::awaitProgramRecord(folder.path());
     CHECK_MESSAGE(!lines.empty(), "the started program wrote nothing");
     CHECK_MESSAGE(std::filesystem::equivalent(lines.front(), folder.path()), lines.front());
     CHECK_EQUAL(lines.size(), std::size_t(4));
