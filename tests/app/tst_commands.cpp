@@ -118,6 +118,33 @@ private slots:
         QCOMPARE(setting("target_path_Demo"), QVariant(workDir + "/../demo/Lumeshow.exe"));
     }
 
+    void withoutLibraryEachStepReportsAndTheDemoStillStarts() {
+        installDemo();
+        // Copied alone, the utility finds no device library beside itself.
+        const QString program = scratch->filePath("hlx-config");
+        QVERIFY(QFile::copy(HLX_CONFIG_PATH, program));
+        utility.reset(new UtilityProcess(UtilityProcess::newSession()));
+        utility->setEnvironment("LD_LIBRARY_PATH", QString());
+        utility->setEnvironment("HLX_COMPANION_RECORD", companions->file());
+        utility->setWorkingDirectory(workDir);
+        utility->start({}, program);
+        const xcb_window_t window = utility->waitForShownWindow(x);
+        QVERIFY(window != XCB_WINDOW_NONE);
+        // The load and the registration each report, once.
+        QVERIFY(answerError("LoadLibrary(libHLX.so) failed with error "));
+        QVERIFY(answerError("GetProcAddress(_getWindowMessage) failed with error "));
+
+        QVERIFY(hands->press(window, "btnShowDemo"));
+        QVERIFY(answerError("GetProcAddress(HLX_StartDisplayCapture) failed with error "));
+        QVERIFY(companions->waitForStarts("Lumeshow", 1));
+        QVERIFY(answerError("GetProcAddress(_disableEyeshield) failed with error "));
+        QCOMPARE(setting("target_path_Demo"), QVariant(workDir + "/../demo/Lumeshow.exe"));
+        QVERIFY(!setting("KEY_Eyeshield").isValid());
+        QTest::qWait(300);
+        QVERIFY(hands->shown("Error").empty());
+        QVERIFY(utility->isRunning());
+    }
+
     void storedChoiceDecidesTheEyeshieldCall_data() {
         QTest::addColumn<QVariant>("stored");
         QTest::addColumn<QString>("expected");
@@ -233,6 +260,19 @@ private:
         // The library is loaded by the first event after the window is shown.
         const bool loaded = QTest::qWaitFor([&] { return calls().contains("HLX_Init"); });
         return loaded ? window : xcb_window_t(XCB_WINDOW_NONE);
+    }
+
+    // Waits for the one "Error" box, checks how its text begins and answers it.
+    bool answerError(const QString &beginning) {
+        const xcb_window_t box = hands->waitForOne("Error");
+        if (box == XCB_WINDOW_NONE)
+            return false;
+        const QStringList texts = reader.boxTexts("Error");
+        if (texts.size() != 1 || !texts.front().startsWith(beginning)) {
+            qWarning() << "the box says" << texts;
+            return false;
+        }
+        return x.sendDeleteWindow(box) && QTest::qWaitFor([&] { return !x.isViewable(box); }, 5000);
     }
 
     QStringList calls() {

@@ -134,6 +134,17 @@ private slots:
         QCOMPARE(companions.starts("Lumeshow").size(), 1);
         QVERIFY(::kill(static_cast<pid_t>(demo.value("pid").toInt()), 0) == 0);
         QVERIFY(::kill(static_cast<pid_t>(capturer.value("pid").toInt()), 0) == 0);
+
+        // They hold nothing of the utility's: the next start, while they still run, is a
+        // first instance again.
+        UtilityProcess next(session);
+        next.setWorkingDirectory(workDir);
+        next.start();
+        const xcb_window_t again = next.waitForShownWindow(x);
+        QVERIFY(again != XCB_WINDOW_NONE);
+        QVERIFY(hands->press(again, "btnClose"));
+        QVERIFY(next.waitForExit(5000));
+        QCOMPARE(next.exitCode(), 0);
         QVERIFY(device({"unplug"}));
     }
 
