@@ -20,4 +20,27 @@ const DeviceMessage *findDeviceMessage(std::string_view nameOrShortName) {
     return nullptr;
 }
 
+namespace {
+
+const DeviceMessage *linkMessage(Link link, bool up) {
+    for (const DeviceMessage &entry : deviceMessages) {
+        if (entry.link == link && entry.linkUp == up)
+            return &entry;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+std::vector<const DeviceMessage *> messagesForCommand(std::string_view command) {
+    if (command == "plug")
+        return {linkMessage(Link::Display, true), linkMessage(Link::Usb, true)};
+    // The reverse of plug: the USB link goes first.
+    if (command == "unplug")
+        return {linkMessage(Link::Usb, false), linkMessage(Link::Display, false)};
+    if (const DeviceMessage *single = findDeviceMessage(command))
+        return {single};
+    return {};
+}
+
 } // namespace hlx

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <string_view>
+#include <vector>
 
 namespace hlx {
 
@@ -22,5 +23,9 @@ extern const std::array<DeviceMessage, 7> deviceMessages;
 
 // Accepts the full name or the short form; null if neither matches.
 const DeviceMessage *findDeviceMessage(std::string_view nameOrShortName);
+
+// What a device-side command sends, in order: "plug" (display link, then USB), "unplug" (the
+// reverse) or one message by either name. Empty for any other word.
+std::vector<const DeviceMessage *> messagesForCommand(std::string_view command);
 
 } // namespace hlx

@@ -8,14 +8,6 @@ namespace hlx {
 
 namespace {
 
-const DeviceMessage *linkMessage(Link link, bool up) {
-    for (const DeviceMessage &entry : deviceMessages) {
-        if (entry.link == link && entry.linkUp == up)
-            return &entry;
-    }
-    return nullptr;
-}
-
 // Splits "--name=value" and "--name value"; false if the option is not this one.
 bool optionValue(const std::string &option, const std::string &arg, int argc,
                  const char *const argv[], int &index, std::string &value, bool &missing) {
@@ -68,18 +60,10 @@ CommandLine CommandLine::parse(int argc, const char *const argv[]) {
 }
 
 bool CommandLine::addCommand(const std::string &word) {
-    Command command{word, {}};
-    if (word == "plug") {
-        command.messages = {linkMessage(Link::Display, true), linkMessage(Link::Usb, true)};
-    } else if (word == "unplug") {
-        // The reverse of plug: the USB link goes first.
-        command.messages = {linkMessage(Link::Usb, false), linkMessage(Link::Display, false)};
-    } else if (word != "status") {
-        const DeviceMessage *single = findDeviceMessage(word);
-        if (!single)
-            return false;
-        command.messages = {single};
-    }
+    Command command{word, word == "status" ? std::vector<const DeviceMessage *>()
+                                           : messagesForCommand(word)};
+    if (word != "status" && command.messages.empty())
+        return false;
     m_commands.push_back(std::move(command));
     return true;
 }

@@ -25,16 +25,6 @@ const char kUsage[] =
     "\n"
     "Exit status: 0 on success, 1 if a message could not be sent, 2 on a usage error.\n";
 
-std::vector<std::string_view> expand(const char *word) {
-    if (std::strcmp(word, "plug") == 0)
-        return {"WM_VORN_MONITOR_ADDED", "WM_VORN_HID_ADDED"};
-    if (std::strcmp(word, "unplug") == 0)
-        return {"WM_VORN_HID_REMOVED", "WM_VORN_MONITOR_REMOVED"};
-    if (const hlx::DeviceMessage *message = hlx::findDeviceMessage(word))
-        return {message->name};
-    return {};
-}
-
 } // namespace
 
 int main(int argc, char *argv[]) {
@@ -49,12 +39,13 @@ int main(int argc, char *argv[]) {
             wait = true;
             continue;
         }
-        const std::vector<std::string_view> expanded = expand(argv[i]);
-        if (expanded.empty()) {
+        const std::vector<const hlx::DeviceMessage *> messages = hlx::messagesForCommand(argv[i]);
+        if (messages.empty()) {
             std::cerr << "hlx-device: unknown command '" << argv[i] << "'\n\n" << kUsage;
             return 2;
         }
-        names.insert(names.end(), expanded.begin(), expanded.end());
+        for (const hlx::DeviceMessage *message : messages)
+            names.push_back(message->name);
     }
     if (names.empty()) {
         std::cerr << "hlx-device: no command given\n\n" << kUsage;
