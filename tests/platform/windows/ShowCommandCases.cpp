@@ -1,29 +1,23 @@
 #include "Check.h"
 #include "ChildProcess.h"
 #include "Platform.h"
+#include "ProgramRecord.h"
 #include "TemporaryDirectory.h"
 #include "WorkingDirectory.h"
 
 #include <windows.h>
 
-#include <chrono>
-#include <fstream>
-#include <thread>
+#include <string>
+#include <vector>
 
 namespace {
 
-const char kRecord[] = "show-command.txt";
-
-// Writes the show command it was started with to kRecord in its working directory.
+// Records the show command it was started with, -1 when it was given none.
 TEST_HELPER("record-show-command") {
     STARTUPINFOW startup{};
     GetStartupInfoW(&startup);
-    {
-        std::ofstream out(std::string(kRecord) + ".partial");
-        out << ((startup.dwFlags & STARTF_USESHOWWINDOW) != 0 ? int(startup.wShowWindow) : -1)
-            << '\n';
-    }
-    std::filesystem::rename(std::string(kRecord) + ".partial", kRecord);
+    const bool given = (startup.dwFlags & STARTF_USESHOWWINDOW) != 0;
+    support::writeProgramRecord({std::to_string(given ? int(startup.wShowWindow) : -1)});
     return 0;
 }
 
@@ -33,13 +27,9 @@ TEST_CASE(showcommand, "the started program's window is forced minimised") {
     CHECK(platform::startProgram(support::ChildProcess::programPath(),
                                  "--helper record-show-command"));
 
-    const std::filesystem::path record = folder.path() / kRecord;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (!std::filesystem::exists(record) && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    int showCommand = -2;
-    std::ifstream(record) >> showCommand;
-    CHECK_EQUAL(showCommand, SW_FORCEMINIMIZE);
+    const std::vector<std::string> record = support::awaitProgramRecord(folder.path());
+    CHECK_EQUAL(record.size(), std::size_t(1));
+    CHECK_EQUAL(record.front(), std::to_string(SW_FORCEMINIMIZE));
 }
 
 } // namespace
