@@ -9,6 +9,8 @@ inline constexpr char kWindowTitle[] = "HLX_Configuration_Utility";
 // Qt names the X11 window class after the application, and a second start finds the
 // running window by it, so it must not depend on what the executable is called.
 inline constexpr char kApplicationName[] = "hlx-config";
+// The one argument of the utility's own, passed only by the entry that starts it at login.
+inline constexpr char kAutostartOption[] = "--autostart";
 
 inline constexpr char kKeyPictorPath[] = "target_path_Pictor";
 inline constexpr char kKeyDemoPath[] = "target_path_Demo";

@@ -25,7 +25,8 @@ NamedLock createNamedLock(const std::string &name);
 void closeNamedLock(LockHandle handle);
 
 // Brings forward the top-level window that Qt created for `applicationName` with the
-// title `title` (UTF-8). A hidden window stays hidden. Returns whether one was found.
+// title `title` (UTF-8). A hidden window stays hidden; a minimised one is restored where the
+// window system tells the two apart. Returns whether one was found.
 bool bringWindowToFront(const std::string &applicationName, const std::string &title);
 
 // Opaque handle of a loaded shared library; null when loading failed.

@@ -124,9 +124,20 @@ void MainWindow::handleEvent(Event *&event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent *event) {
-    // The utility lives on in the tray; only "Close" and the tray's "exit" end it.
-    hide();
+    // The utility lives on; only "Close" and the tray's "exit" end it.
+    putAway();
     event->ignore();
+}
+
+void MainWindow::putAway() {
+    // Asked each time: a panel that brings the tray may start after the utility, or go.
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        // The device messages reach only a window that exists on the display.
+        winId();
+        hide();
+    } else {
+        showMinimized();
+    }
 }
 
 void MainWindow::createTrayIcon() {

@@ -27,6 +27,10 @@ public:
     // Answers the test event with a box; the chain ends here.
     void handleEvent(Event *&event) override;
 
+    // Out of the way but within reach: hidden when a tray holds the icon, minimised when
+    // there is none. Works on a window that was never shown as well.
+    void putAway();
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 

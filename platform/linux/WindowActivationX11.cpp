@@ -20,6 +20,8 @@ template <typename T> Reply<T> wrap(T *reply) {
 // once more; three levels below the root reach every client window we know of.
 constexpr int kSearchDepth = 3;
 
+constexpr uint32_t kIconicState = 3;
+
 class X11Session {
     int screenNumber = 0;
 
@@ -70,6 +72,17 @@ public:
         auto reply = wrap(xcb_get_window_attributes_reply(
             connection, xcb_get_window_attributes(connection, window), nullptr));
         return reply && reply->map_state == XCB_MAP_STATE_VIEWABLE;
+    }
+
+    // ICCCM: a window manager keeps WM_STATE on each client window it manages, with the
+    // state first; a minimised window is Iconic, one closed to the tray Withdrawn or bare.
+    bool isIconic(xcb_window_t window) const {
+        const xcb_atom_t wmState = atom("WM_STATE");
+        auto reply = wrap(xcb_get_property_reply(
+            connection, xcb_get_property(connection, 0, window, wmState, wmState, 0, 1), nullptr));
+        if (!reply || reply->format != 32 || xcb_get_property_value_length(reply.get()) < 4)
+            return false;
+        return *static_cast<const uint32_t *>(xcb_get_property_value(reply.get())) == kIconicState;
     }
 
     bool supports(xcb_atom_t feature) const {
@@ -166,6 +179,13 @@ void raiseAndFocus(const X11Session &x, xcb_window_t window, bool viewable) {
         xcb_set_input_focus(x.connection, XCB_INPUT_FOCUS_PARENT, window, XCB_CURRENT_TIME);
 }
 
+// ICCCM: mapping an iconic window asks its window manager to restore it.
+void restore(const X11Session &x, xcb_window_t window) {
+    xcb_map_window(x.connection, window);
+    const uint32_t above = XCB_STACK_MODE_ABOVE;
+    xcb_configure_window(x.connection, window, XCB_CONFIG_WINDOW_STACK_MODE, &above);
+}
+
 } // namespace
 
 bool bringWindowToFront(const std::string &applicationName, const std::string &title) {
@@ -178,10 +198,15 @@ bool bringWindowToFront(const std::string &applicationName, const std::string &t
     if (window == XCB_WINDOW_NONE)
         return false;
 
+    // A minimised window is brought back, since without a tray nothing else would; a
+    // window in the tray stays there.
     const bool viewable = x.isViewable(window);
+    const bool minimised = !viewable && x.isIconic(window);
     const xcb_atom_t netActiveWindow = x.atom("_NET_ACTIVE_WINDOW");
-    if (viewable && x.supports(netActiveWindow))
+    if ((viewable || minimised) && x.supports(netActiveWindow))
         requestActivation(x, window, netActiveWindow);
+    else if (minimised)
+        restore(x, window);
     else
         raiseAndFocus(x, window, viewable);
     x.sync();

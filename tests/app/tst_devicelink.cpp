@@ -1,4 +1,5 @@
 #include "ScreenReader.h"
+#include "TrayHost.h"
 #include "UtilityProcess.h"
 #include "X11Client.h"
 #include "XcbConnection.h"
@@ -68,6 +69,8 @@ private slots:
     }
 
     void hiddenWindowKeepsFollowing() {
+        testsupport::TrayHost tray;
+        QVERIFY(tray.start());
         UtilityProcess utility(UtilityProcess::newSession());
         const xcb_window_t window = start(utility);
         QVERIFY(window != XCB_WINDOW_NONE);
@@ -78,6 +81,22 @@ private slots:
         QVERIFY2(waitForStatus(kDisplayOnly), qPrintable(statusText()));
         QVERIFY(!x.isViewable(window));
         QVERIFY(device({"unplug"}));
+    }
+
+    // A Wayland session with XWayland, and no platform chosen: the utility stays on X, where
+    // the device messages are.
+    void waylandSessionStillGetsTheMessages() {
+        UtilityProcess utility(UtilityProcess::newSession());
+        utility.setEnvironment("QT_QPA_PLATFORM", QString());
+        utility.setEnvironment("WAYLAND_DISPLAY", "wayland-hlx-test");
+        utility.setEnvironment("XDG_SESSION_TYPE", "wayland");
+        utility.setEnvironment("XDG_CURRENT_DESKTOP", "KDE");
+        const xcb_window_t window = start(utility);
+        QVERIFY(window != XCB_WINDOW_NONE);
+        QVERIFY(device({"plug"}));
+        QVERIFY2(waitForStatus(kBothReady), qPrintable(statusText()));
+        QVERIFY(device({"unplug"}));
+        QVERIFY(utility.isRunning());
     }
 
     void gameMessagesAndOtherEventsChangeNothing() {

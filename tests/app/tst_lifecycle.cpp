@@ -3,6 +3,7 @@
 #include "TrayMenu.h"
 #include "UtilityProcess.h"
 #include "X11Client.h"
+#include "XvfbServer.h"
 
 #include <QAction>
 #include <QApplication>
@@ -86,6 +87,56 @@ private slots:
         QCOMPARE(utility.exitStatus(), QProcess::NormalExit);
         QCOMPARE(utility.exitCode(), 0);
         QTRY_VERIFY(tray.dockedIcons().empty());
+    }
+
+    // Started at login with a tray: the window exists, for the device messages and a second
+    // start, but only the icon shows.
+    void autostartGoesStraightToTheTray() {
+        UtilityProcess utility(UtilityProcess::newSession());
+        utility.start({"--autostart"});
+        const xcb_window_t window = utility.waitForWindow(x);
+        QVERIFY(window != XCB_WINDOW_NONE);
+        QVERIFY(tray.waitForIcon(5000));
+        QTest::qWait(300);
+        QVERIFY(!x.isViewable(window));
+        x.doubleClick(tray.iconCentre());
+        QTRY_VERIFY(x.isViewable(window));
+    }
+
+    // A display without a tray, as plain GNOME is: the utility must stay reachable.
+    void withoutTrayAutostartShowsMinimised() {
+        testsupport::XvfbServer desktop;
+        QVERIFY(desktop.start());
+        testsupport::X11Client there(desktop.displayName());
+        UtilityProcess utility(UtilityProcess::newSession(desktop.displayName()));
+        utility.start({"--autostart"});
+        const xcb_window_t window = utility.waitForShownWindow(there);
+        QVERIFY(window != XCB_WINDOW_NONE);
+        QVERIFY(there.asksToBeIconic(window));
+    }
+
+    void withoutTrayCloseMinimisesUntilATrayComes() {
+        testsupport::XvfbServer desktop;
+        QVERIFY(desktop.start());
+        testsupport::X11Client there(desktop.displayName());
+        UtilityProcess utility(UtilityProcess::newSession(desktop.displayName()));
+        utility.start();
+        const xcb_window_t window = utility.waitForShownWindow(there);
+        QVERIFY(window != XCB_WINDOW_NONE);
+        QVERIFY(!there.asksToBeIconic(window));
+
+        QVERIFY(there.sendDeleteWindow(window));
+        QTRY_VERIFY(there.asksToBeIconic(window));
+        QVERIFY(there.isViewable(window));
+        QVERIFY(utility.isRunning());
+
+        // The panel starts after the utility: the icon docks, and closing hides to it.
+        testsupport::TrayHost panel(desktop.displayName());
+        QVERIFY(panel.start());
+        QVERIFY(panel.waitForIcon(10000));
+        QVERIFY(UtilityProcess::closeToTray(there, window));
+        there.doubleClick(panel.iconCentre());
+        QTRY_VERIFY(there.isViewable(window));
     }
 
 private:

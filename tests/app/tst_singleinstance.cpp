@@ -1,3 +1,4 @@
+#include "TrayHost.h"
 #include "UtilityProcess.h"
 #include "X11Client.h"
 #include "XvfbServer.h"
@@ -20,6 +21,7 @@ private slots:
         for (xcb_window_t window : otherWindows)
             x.destroyWindow(window);
         otherWindows.clear();
+        tray.reset();
     }
 
     void secondStartBringsTheFirstForward() {
@@ -47,6 +49,7 @@ private slots:
     }
 
     void hiddenWindowStaysHidden() {
+        QVERIFY(startTray());
         const UtilityProcess::Session session = UtilityProcess::newSession();
         UtilityProcess first(session);
         const xcb_window_t window = startAndHide(first);
@@ -59,7 +62,43 @@ private slots:
     }
 
     // Another program's window with the same class must not be pulled to the front.
+    // Without a tray, closing only minimises, and a second start is the way back.
+    void secondStartBringsBackAWindowClosedWithoutTray() {
+        const UtilityProcess::Session session = UtilityProcess::newSession();
+        UtilityProcess first(session);
+        first.start();
+        const xcb_window_t window = first.waitForShownWindow(x);
+        QVERIFY(window != XCB_WINDOW_NONE);
+        QVERIFY(x.sendDeleteWindow(window));
+        QVERIFY(QTest::qWaitFor([&] { return x.asksToBeIconic(window); }, 5000));
+        focusOtherProgram();
+
+        QVERIFY(secondStartEndsWithZero(session));
+        QVERIFY(x.isViewable(window));
+        QCOMPARE(x.inputFocus(), window);
+        QCOMPARE(x.rootStackingOrder().back(), window);
+    }
+
+    // Where a window manager took the minimised window off the screen, the second start
+    // maps it again for the window manager to restore.
+    void secondStartRestoresAnIconifiedWindow() {
+        const UtilityProcess::Session session = UtilityProcess::newSession();
+        UtilityProcess first(session);
+        first.start();
+        const xcb_window_t window = first.waitForShownWindow(x);
+        QVERIFY(window != XCB_WINDOW_NONE);
+        QVERIFY(x.sendDeleteWindow(window));
+        QVERIFY(QTest::qWaitFor([&] { return x.asksToBeIconic(window); }, 5000));
+        QVERIFY(x.iconifyAsWindowManager(window));
+        QVERIFY(!x.isViewable(window));
+
+        QVERIFY(secondStartEndsWithZero(session));
+        QVERIFY(QTest::qWaitFor([&] { return x.isViewable(window); }, 2000));
+        QVERIFY(first.isRunning());
+    }
+
     void lookalikeWindowIsLeftAlone() {
+        QVERIFY(startTray());
         const UtilityProcess::Session session = UtilityProcess::newSession();
         UtilityProcess first(session);
         QVERIFY(startAndHide(first) != XCB_WINDOW_NONE);
@@ -178,6 +217,12 @@ private:
         return hidden ? window : xcb_window_t(XCB_WINDOW_NONE);
     }
 
+    // A tray for the cases that close the window to it; it goes in cleanup().
+    bool startTray() {
+        tray = std::make_unique<testsupport::TrayHost>();
+        return tray->start();
+    }
+
     // A window of another program on top, with the keyboard focus.
     xcb_window_t focusOtherProgram() {
         const xcb_window_t editor =
@@ -189,6 +234,7 @@ private:
 
     testsupport::X11Client x;
     std::vector<xcb_window_t> otherWindows;
+    std::unique_ptr<testsupport::TrayHost> tray;
 };
 
 QTEST_GUILESS_MAIN(SingleInstanceTest)

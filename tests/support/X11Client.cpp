@@ -22,6 +22,11 @@ constexpr int minWidthField = 5;
 constexpr int maxWidthField = 7;
 constexpr size_t sizeHintsFields = 18;
 
+// Layout of WM_HINTS (ICCCM 4.1.2.4): flags, input, initial state.
+constexpr uint32_t stateHintFlag = 1u << 1;
+constexpr int initialStateField = 2;
+constexpr uint32_t iconicState = 3;
+
 } // namespace
 
 X11Client::X11Client(const QString &displayName)
@@ -105,6 +110,15 @@ QPair<QSize, QSize> X11Client::sizeHints(xcb_window_t window) {
             (fields[0] & maxSizeFlag) ? sizeAt(maxWidthField) : QSize()};
 }
 
+bool X11Client::asksToBeIconic(xcb_window_t window) {
+    const QByteArray value = property(window, XCB_ATOM_WM_HINTS);
+    std::array<uint32_t, initialStateField + 1> fields{};
+    if (value.size() < static_cast<int>(sizeof fields))
+        return false;
+    std::memcpy(fields.data(), value.constData(), sizeof fields);
+    return (fields[0] & stateHintFlag) && fields[initialStateField] == iconicState;
+}
+
 bool X11Client::isViewable(xcb_window_t window) {
     const auto attributes = m_connection.reply(
         xcb_get_window_attributes_reply, xcb_get_window_attributes(m_connection.get(), window));
@@ -171,6 +185,15 @@ xcb_window_t X11Client::createTopLevel(const QByteArray &wmClassInstance,
     if (mapped)
         xcb_map_window(c, window);
     return sync() ? window : XCB_NONE;
+}
+
+bool X11Client::iconifyAsWindowManager(xcb_window_t window) {
+    const xcb_atom_t wmState = m_connection.atom("WM_STATE");
+    const std::array<uint32_t, 2> state{iconicState, XCB_WINDOW_NONE};
+    xcb_change_property(m_connection.get(), XCB_PROP_MODE_REPLACE, window, wmState, wmState, 32,
+                        static_cast<uint32_t>(state.size()), state.data());
+    xcb_unmap_window(m_connection.get(), window);
+    return sync();
 }
 
 bool X11Client::destroyWindow(xcb_window_t window) {

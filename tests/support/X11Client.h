@@ -28,6 +28,9 @@ public:
     // that windows reparented into window-manager frames or tray docks are found too.
     std::vector<xcb_window_t> findTopLevels(const QByteArray &wmClassClass, const QString &title);
     bool isViewable(xcb_window_t window);
+    // WM_HINTS asks for the iconic state: what a window manager reads from a window that was
+    // minimised before or while it was mapped.
+    bool asksToBeIconic(xcb_window_t window);
     // An invalid rectangle if the window does not exist.
     QRect rootGeometry(xcb_window_t window);
     xcb_window_t inputFocus();
@@ -39,6 +42,9 @@ public:
     QPair<QSize, QSize> sizeHints(xcb_window_t window);
 
     bool sendDeleteWindow(xcb_window_t window);
+    // What a window manager does to a window the user minimises (ICCCM 4.1.4): unmaps it and
+    // marks it Iconic in WM_STATE. For displays that have no window manager.
+    bool iconifyAsWindowManager(xcb_window_t window);
     bool setInputFocus(xcb_window_t window);
 
     // A window of some other program, to check that searches are not fooled by look-alikes. It

@@ -1,4 +1,5 @@
 #include "MainWindow.h"
+#include "TrayHost.h"
 #include "X11Client.h"
 
 #include <QAction>
@@ -96,8 +97,22 @@ private slots:
         QTRY_COMPARE(pixelOnScreen(this->picture(), QPoint(0, 0)), background);
     }
 
-    // A window manager's close (the title bar's button, Alt+F4) only hides the window.
+    // With no tray to come back from, a close only minimises: the window stays reachable.
+    void closeRequestWithoutTrayMinimises() {
+        QVERIFY(!QSystemTrayIcon::isSystemTrayAvailable());
+        QSignalSpy quitting(qApp, &QCoreApplication::aboutToQuit);
+        x.sendDeleteWindow(xcb_window_t(window->winId()));
+        QTRY_VERIFY(window->isMinimized());
+        QVERIFY(window->isVisible());
+        QVERIFY(x.isViewable(xcb_window_t(window->winId())));
+        QCOMPARE(quitting.count(), 0);
+    }
+
+    // With a tray, a window manager's close (the title bar's button, Alt+F4) only hides the
+    // window.
     void closeRequestHidesAndKeepsRunning() {
+        testsupport::TrayHost panel;
+        QVERIFY(panel.start());
         QSignalSpy quitting(qApp, &QCoreApplication::aboutToQuit);
         const auto *tray = window->findChild<QSystemTrayIcon *>();
         QVERIFY(tray != nullptr);
