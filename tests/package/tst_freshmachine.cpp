@@ -1,0 +1,194 @@
+#include "UtilityWindow.h"
+#include "X11Client.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <unistd.h>
+
+namespace {
+
+const QString kScript = QStringLiteral(HLX_SOURCE_DIR "/tests/package/fresh-machine.sh");
+const QString kUserFolder = QStringLiteral("/home/tester/.local/share/hlx-config");
+
+} // namespace
+
+// The packages as a new user gets them: built by CPack, installed with apt into a minimal
+// Debian 12 with nothing else, started from the menu entry, used, started again, removed.
+class FreshMachineTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        if (geteuid() != 0)
+            QSKIP("mounting and entering a chroot needs root");
+        QVERIFY(scratch.isValid());
+        root = scratch.filePath("root");
+        QElapsedTimer clock;
+        clock.start();
+        const QString packages = scratch.filePath("packages");
+        QVERIFY(QDir().mkpath(packages));
+        QVERIFY(runs("cpack", {"--config", HLX_CPACK_CONFIG, "-B", packages}, 120000));
+        const QStringList debs = QDir(packages).entryList({"*.deb"}, QDir::Files);
+        QCOMPARE(debs,
+                 QStringList({"hlx-config-simulator_1.0_amd64.deb", "hlx-config_1.0_amd64.deb"}));
+        QStringList prepare{"prepare", root};
+        for (const QString &deb : debs)
+            prepare << QDir(packages).filePath(deb);
+        prepared = true;
+        QVERIFY(runs(kScript, prepare, 900000));
+        qInfo("packages built and installed in %lld s", clock.elapsed() / 1000);
+
+        QString listing;
+        QVERIFY(runs(kScript, {"root", root, "dpkg", "-L", "hlx-config", "hlx-config-simulator"},
+                     30000, &listing));
+        installedFiles = listing.split('\n', Qt::SkipEmptyParts);
+    }
+
+    void cleanupTestCase() {
+        if (prepared)
+            QVERIFY(runs(kScript, {"teardown", root}, 60000));
+    }
+
+    void installedWithTheSimulatorAsDeviceLibrary() {
+        QVERIFY(installedFiles.contains("/usr/bin/hlx-config"));
+        QVERIFY(installedFiles.contains("/usr/lib/hlx-config/bin/hlx-config"));
+        QVERIFY(installedFiles.contains("/etc/xdg/autostart/hlx-config.desktop"));
+        QVERIFY(installedFiles.contains("/usr/share/icons/hicolor/48x48/apps/hlx-config.png"));
+        QCOMPARE(QFile::symLinkTarget(root + "/usr/lib/hlx-config/bin/libHLX.so"),
+                 QString("/etc/alternatives/hlx-config-device-library"));
+        QCOMPARE(QFile::symLinkTarget(root + "/etc/alternatives/hlx-config-device-library"),
+                 QString("/usr/lib/hlx-config/device/simulator/libHLX.so"));
+    }
+
+    void menuEntryShowsTheWindowAndTheSettingSurvivesARestart() {
+        const QStringList exec = menuExec();
+        QCOMPARE(exec, QStringList({"hlx-config"}));
+        UtilityWindow hands(x);
+        {
+            QProcess utility;
+            const xcb_window_t window = startAsTester(utility, exec);
+            QVERIFY(window != XCB_WINDOW_NONE);
+            QVERIFY(runs(kScript, {"run", root, "hlx-device", "plug"}, 10000));
+            QVERIFY(hands.choose(window, UtilityWindow::levelOne()));
+            QTRY_COMPARE_WITH_TIMEOUT(userSetting("KEY_Eyeshield"), QString("EnableEyeshield"),
+                                      10000);
+            QVERIFY(hands.press(window, "btnClose"));
+            QVERIFY(utility.waitForFinished(10000));
+            QCOMPARE(utility.exitCode(), 0);
+        }
+        {
+            QProcess utility;
+            const xcb_window_t window = startAsTester(utility, exec);
+            QVERIFY(window != XCB_WINDOW_NONE);
+            QCOMPARE(userSetting("KEY_Eyeshield"), QString("EnableEyeshield"));
+            // The demo is found from the user's folder through the installed companions.
+            QVERIFY(hands.press(window, "btnShowDemo"));
+            QTRY_VERIFY_WITH_TIMEOUT(demoShown(), 10000);
+            QCOMPARE(userSetting("target_path_Demo"), kUserFolder + "/bin/../demo/Lumeshow.exe");
+            QCOMPARE(userSetting("KEY_Eyeshield"), QString("EnableEyeshield"));
+            QVERIFY(hands.press(window, "btnClose"));
+            QVERIFY(utility.waitForFinished(10000));
+            QCOMPARE(utility.exitCode(), 0);
+        }
+    }
+
+    void removalLeavesNoInstalledFile() {
+        QVERIFY(runs(
+            kScript,
+            {"root", root, "apt-get", "remove", "-y", "-q", "hlx-config", "hlx-config-simulator"},
+            120000));
+        QStringList left;
+        for (const QString &path : installedFiles) {
+            const QFileInfo entry(root + path);
+            if ((entry.exists() || entry.isSymLink()) && !entry.isDir())
+                left << path;
+        }
+        QVERIFY2(left.isEmpty(), qPrintable(left.join(' ')));
+        QVERIFY(!QFileInfo::exists(root + "/usr/lib/hlx-config"));
+        QVERIFY(!QFileInfo(root + "/etc/alternatives/hlx-config-device-library").isSymLink());
+        // What the user made is theirs and stays.
+        QVERIFY(QFileInfo::exists(root + kUserFolder + "/bin/UserSetting.ini"));
+    }
+
+private:
+    bool runs(const QString &program, const QStringList &arguments, int timeoutMs,
+              QString *output = nullptr) {
+        QProcess process;
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.start(program, arguments);
+        const bool finished = process.waitForFinished(timeoutMs);
+        const QByteArray out = process.readAllStandardOutput();
+        if (output != nullptr)
+            *output = QString::fromUtf8(out);
+        if (!finished || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+            qWarning() << program << arguments << "failed:" << process.exitCode() << out;
+            return false;
+        }
+        return true;
+    }
+
+    // The Exec line of the installed menu entry, its field codes left out.
+    QStringList menuExec() {
+        QFile entry(root + "/usr/share/applications/hlx-config.desktop");
+        if (!entry.open(QIODevice::ReadOnly))
+            return {};
+        const QRegularExpressionMatch exec =
+            QRegularExpression("^Exec=(.*)$", QRegularExpression::MultilineOption)
+                .match(QString::fromUtf8(entry.readAll()));
+        QStringList words = exec.captured(1).split(' ', Qt::SkipEmptyParts);
+        words.erase(std::remove_if(words.begin(), words.end(),
+                                   [](const QString &word) { return word.startsWith('%'); }),
+                    words.end());
+        return words;
+    }
+
+    xcb_window_t startAsTester(QProcess &utility, const QStringList &command) {
+        utility.setProcessChannelMode(QProcess::ForwardedChannels);
+        utility.start(kScript, QStringList{"run", root} + command);
+        if (!utility.waitForStarted(5000))
+            return XCB_WINDOW_NONE;
+        xcb_window_t window = XCB_WINDOW_NONE;
+        const bool settled = QTest::qWaitFor(
+            [&] {
+                for (xcb_window_t candidate :
+                     x.findTopLevels("hlx-config", "HLX_Configuration_Utility")) {
+                    if (x.isViewable(candidate))
+                        window = candidate;
+                }
+                return window != XCB_WINDOW_NONE || utility.state() == QProcess::NotRunning;
+            },
+            30000);
+        return settled ? window : xcb_window_t(XCB_WINDOW_NONE);
+    }
+
+    bool demoShown() {
+        for (xcb_window_t demo : x.findTopLevels("Lumeshow.exe", "Lumeshow (stand-in)")) {
+            if (x.isViewable(demo))
+                return true;
+        }
+        return false;
+    }
+
+    QString userSetting(const QString &key) const {
+        return QSettings(root + kUserFolder + "/bin/UserSetting.ini", QSettings::IniFormat)
+            .value(key)
+            .toString();
+    }
+
+    QTemporaryDir scratch;
+    QString root;
+    bool prepared = false;
+    QStringList installedFiles;
+    testsupport::X11Client x;
+};
+
+QTEST_MAIN(FreshMachineTest)
+#include "tst_freshmachine.moc"
