@@ -11,6 +11,8 @@ packages=(
   libxcb1-dev libxcb-xtest0-dev
   xvfb xauth x11-utils fonts-dejavu-core
   dbus-daemon at-spi2-core
+  dpkg-dev desktop-file-utils appstream debootstrap
+  weston qtwayland5
 )
 if [ "${1:-}" = "--windows" ]; then
   # The 64-bit wine alone runs the 64-bit test programs; no i386 architecture needed.
@@ -29,4 +31,5 @@ as_root=()
 [ "$(id -u)" -eq 0 ] || as_root=(sudo)
 echo "Installing: ${missing[*]}"
 "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q
-"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
+  -o DPkg::Lock::Timeout=900 "${missing[@]}"

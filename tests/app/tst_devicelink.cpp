@@ -84,9 +84,21 @@ private slots:
     }
 
     // A Wayland session with XWayland, and no platform chosen: the utility stays on X, where
-    // the device messages are.
+    // the device messages are, though Qt could take the compositor that is there.
     void waylandSessionStillGetsTheMessages() {
-        UtilityProcess utility(UtilityProcess::newSession());
+        const UtilityProcess::Session session = UtilityProcess::newSession();
+        QProcess compositor;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("XDG_RUNTIME_DIR", session.runtime->path());
+        compositor.setProcessEnvironment(environment);
+        compositor.setStandardOutputFile(QProcess::nullDevice());
+        compositor.setStandardErrorFile(QProcess::nullDevice());
+        compositor.start("weston", {"--backend=headless-backend.so", "--socket=wayland-hlx-test",
+                                    "--idle-time=0"});
+        QVERIFY(QTest::qWaitFor(
+            [&] { return QFile::exists(session.runtime->filePath("wayland-hlx-test")); }, 10000));
+
+        UtilityProcess utility(session);
         utility.setEnvironment("QT_QPA_PLATFORM", QString());
         utility.setEnvironment("WAYLAND_DISPLAY", "wayland-hlx-test");
         utility.setEnvironment("XDG_SESSION_TYPE", "wayland");
@@ -97,6 +109,8 @@ private slots:
         QVERIFY2(waitForStatus(kBothReady), qPrintable(statusText()));
         QVERIFY(device({"unplug"}));
         QVERIFY(utility.isRunning());
+        compositor.terminate();
+        QVERIFY(compositor.waitForFinished(5000));
     }
 
     void gameMessagesAndOtherEventsChangeNothing() {
