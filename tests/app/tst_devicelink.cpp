@@ -83,6 +83,24 @@ private slots:
         QVERIFY(device({"unplug"}));
     }
 
+    // Started at login into the tray, the window was never shown, and still follows.
+    void startedIntoTheTrayFollowsFromTheStart() {
+        testsupport::TrayHost tray;
+        QVERIFY(tray.start());
+        UtilityProcess utility(UtilityProcess::newSession());
+        utility.setWorkingDirectory(scratch->path());
+        utility.start({"--autostart"});
+        const xcb_window_t window = utility.waitForWindow(x);
+        QVERIFY(window != XCB_WINDOW_NONE);
+        QVERIFY(tray.waitForIcon(5000));
+        QVERIFY(device({"plug"}));
+        QVERIFY(x.doubleClick(tray.iconCentre()));
+        QTRY_VERIFY(x.isViewable(window));
+        QVERIFY2(waitForStatus(kBothReady), qPrintable(statusText()));
+        QVERIFY(device({"unplug"}));
+        QVERIFY2(waitForStatus(kNotReady), qPrintable(statusText()));
+    }
+
     // A Wayland session with XWayland, and no platform chosen: the utility stays on X, where
     // the device messages are, though Qt could take the compositor that is there.
     void waylandSessionStillGetsTheMessages() {

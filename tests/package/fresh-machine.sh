@@ -39,6 +39,7 @@ prepare() {
     cp -a "$base" "$root"
     mount -t proc proc "$root/proc"
     mount --bind /dev "$root/dev"
+    mount --bind /dev/pts "$root/dev/pts"
     mkdir -p "$root/tmp/.X11-unix"
     mount --bind /tmp/.X11-unix "$root/tmp/.X11-unix"
     # Downloaded packages outlive the copy, so later runs fetch nothing they had before.
@@ -74,7 +75,8 @@ teardown() {
     local root=$1 point
     stop_processes "$root"
     # The reverse of the order in which prepare mounts.
-    local points=("$root/var/cache/apt/archives" "$root/tmp/.X11-unix" "$root/dev" "$root/proc")
+    local points=("$root/var/cache/apt/archives" "$root/tmp/.X11-unix" "$root/dev/pts"
+        "$root/dev" "$root/proc")
     for point in "${points[@]}"; do
         if mountpoint -q "$point"; then
             umount "$point" || umount --lazy "$point"

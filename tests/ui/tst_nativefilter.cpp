@@ -1,5 +1,6 @@
 #include "DeviceLibrary.h"
 #include "MainWindow.h"
+#include "TrayHost.h"
 #include "XcbConnection.h"
 
 #include <QApplication>
@@ -129,7 +130,10 @@ private slots:
         QTRY_COMPARE(status()->text(), QString("both HDMI and USB are not ready"));
     }
 
+    // Closed to a tray: hidden, not only minimised.
     void followsWhileHidden() {
+        testsupport::TrayHost tray;
+        QVERIFY(tray.start());
         window->close();
         QVERIFY(!window->isVisible());
         QVERIFY(device({"monitor-added"}));
