@@ -37,11 +37,12 @@ private slots:
         QVERIFY(QDir().mkpath(packages));
         QVERIFY(runs("cpack", {"--config", HLX_CPACK_CONFIG, "-B", packages}, 120000));
         const QStringList debs = QDir(packages).entryList({"*.deb"}, QDir::Files);
-        QCOMPARE(debs,
-                 QStringList({"hlx-config-simulator_1.0_amd64.deb", "hlx-config_1.0_amd64.deb"}));
+        QCOMPARE(debs, QStringList({"hlx-config-simulator_" HLX_VERSION "_amd64.deb",
+                                    "hlx-config_" HLX_VERSION "_amd64.deb"}));
         QStringList prepare{"prepare", root};
         for (const QString &deb : debs)
             prepare << QDir(packages).filePath(deb);
+        // Torn down even when preparing stops half-way, with things mounted.
         prepared = true;
         QVERIFY(runs(kScript, prepare, 900000));
         qInfo("packages built and installed in %lld s", clock.elapsed() / 1000);
