@@ -27,56 +27,22 @@ configure_options=(
   -no-feature-printer -no-feature-tabletevent
 )
 
-as_root=()
-[ "$(id -u)" -eq 0 ] || as_root=(sudo)
+# The cross compiler, the tools of Qt's build and the deb-src entries it fetches from.
+"$(dirname "$0")/install-deps.sh" --windows
 
-has_source_entries() {
-  grep -qsE '^[[:space:]]*deb-src[[:space:]]' /etc/apt/sources.list /etc/apt/sources.list.d/*.list ||
-    grep -qsE '^Types:.*deb-src' /etc/apt/sources.list.d/*.sources
+# The newest version that the deb-src entries offer; apt's lists may predate those entries.
+source_version() {
+  apt-cache showsrc --only-source "$source_package" 2>/dev/null |
+    sed -n 's/^Version: //p' | sort -V | tail -n 1 || true
 }
-
-# Prints a deb-src line for each Debian entry: one-line entries from sources.list and
-# *.list, deb822 stanzas from *.sources (Debian 12 images use either form).
-debian_source_lines() {
-  sed -nE 's/^[[:space:]]*deb[[:space:]]+(.*debian.*)$/deb-src \1/p' \
-    /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null || true
-  for file in /etc/apt/sources.list.d/*.sources; do
-    [ -e "$file" ] || continue
-    awk '
-      function flush() {
-        if (types ~ /(^| )deb( |$)/ && uris ~ /debian/ && enabled != "no") {
-          option = signed == "" ? "" : "[signed-by=" signed "] "
-          n = split(suites, each, " ")
-          for (i = 1; i <= n; i++) print "deb-src " option uris " " each[i] " " components
-        }
-        types = uris = suites = components = signed = enabled = ""
-      }
-      /^[[:space:]]*$/ { flush(); next }
-      /^#/ { next }
-      { key = $1; sub(/^[^:]*:[[:space:]]*/, ""); value = $0 }
-      key == "Types:" { types = value }
-      key == "URIs:" { uris = value }
-      key == "Suites:" { suites = value }
-      key == "Components:" { components = value }
-      key == "Signed-By:" { signed = value }
-      key == "Enabled:" { enabled = value }
-      END { flush() }
-    ' "$file"
-  done
-}
-
-if ! has_source_entries; then
-  echo "Adding deb-src entries for Debian's sources"
-  debian_source_lines | "${as_root[@]}" tee /etc/apt/sources.list.d/hlx-config-deb-src.list >/dev/null
-  "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q
-fi
-
-version=$(apt-cache showsrc --only-source "$source_package" 2>/dev/null |
-  sed -n 's/^Version: //p' | sort -V | tail -n 1)
+version=$(source_version)
 if [ -z "$version" ]; then
-  "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q
-  version=$(apt-cache showsrc --only-source "$source_package" | sed -n 's/^Version: //p' | sort -V | tail -n 1)
+  as_root=()
+  [ "$(id -u)" -eq 0 ] || as_root=(sudo)
+  "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 update -q
+  version=$(source_version)
 fi
+[ -n "$version" ] || { echo "No source package $source_package in apt's lists" >&2; exit 1; }
 stamp="$source_package $version ${configure_options[*]}"
 if [ -x "$prefix/bin/qmake" ] && [ "$(cat "$prefix/hlx-stamp" 2>/dev/null)" = "$stamp" ]; then
   echo "$prefix"
