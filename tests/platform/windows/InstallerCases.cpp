@@ -3,9 +3,9 @@
 #include "TemporaryDirectory.h"
 #include "UtilityProcess.h"
 
-#include <windows.h>
 #include <shlobj.h>
 #include <shobjidl.h>
+#include <windows.h>
 
 #include <filesystem>
 #include <string>
@@ -82,8 +82,8 @@ void runFromShortcut(const Shortcut &shortcut, const fs::path &records, bool sho
 }
 
 TEST_CASE(installer, "a silent per-user install runs from its shortcut, and uninstalls cleanly") {
-    const fs::path installed = knownFolder(FOLDERID_LocalAppData) / "Programs" /
-                               "HLX configuration utility";
+    const fs::path installed =
+        knownFolder(FOLDERID_LocalAppData) / "Programs" / "HLX configuration utility";
     const fs::path shortcutFile = knownFolder(FOLDERID_Programs) / "HLX configuration utility.lnk";
     std::error_code ignored;
     fs::remove_all(installed, ignored);
@@ -91,9 +91,9 @@ TEST_CASE(installer, "a silent per-user install runs from its shortcut, and unin
 
     support::UtilityProcess setup(support::buildRoot() / HLX_INSTALLER_NAME, scratch.path(), L"/S");
     CHECK_EQUAL(setup.waitForExit(120000), 0L);
-    for (const char *file : {"bin/hlx-config.exe", "bin/libHLX.dll", "bin/hlx-device.exe",
-                             "bin/Qt5Widgets.dll", "bin/platforms/qwindows.dll",
-                             "demo/Lumeshow.exe", "Pictor/Pictor.exe", "Uninstall.exe"})
+    for (const char *file :
+         {"bin/hlx-config.exe", "bin/libHLX.dll", "bin/hlx-device.exe", "bin/Qt5Widgets.dll",
+          "bin/platforms/qwindows.dll", "demo/Lumeshow.exe", "Pictor/Pictor.exe", "Uninstall.exe"})
         CHECK_MESSAGE(fs::exists(installed / file), file);
     const std::vector<fs::path> installedFiles = filesUnder(installed);
 

@@ -173,12 +173,14 @@ TEST_CASE(utility, "without libHLX.dll the two Error boxes come in order, and it
     const support::TemporaryDirectory folder;
     fs::copy(support::buildRoot() / "bin", folder.path() / "bin", fs::copy_options::recursive);
     fs::remove(folder.path() / "bin" / "libHLX.dll");
-    support::UtilityProcess utility(folder.path() / "bin" / "hlx-config.exe", folder.path() / "bin");
+    support::UtilityProcess utility(folder.path() / "bin" / "hlx-config.exe",
+                                    folder.path() / "bin");
 
     HWND first = utility.awaitBox();
     CHECK_MESSAGE(first != nullptr, "no box for the library that is not there");
     CHECK_EQUAL(support::windowText(first), std::wstring(L"Error"));
-    CHECK_EQUAL(boxText(first), L"LoadLibrary(libHLX.dll) failed with error 126: " + systemText(126));
+    CHECK_EQUAL(boxText(first),
+                L"LoadLibrary(libHLX.dll) failed with error 126: " + systemText(126));
     SendMessageW(GetDlgItem(first, IDOK), BM_CLICK, 0, 0);
     CHECK(support::waitFor(10000, [&] { return !IsWindow(first); }));
 
@@ -199,7 +201,8 @@ TEST_CASE(utility, "without libHLX.dll the two Error boxes come in order, and it
 TEST_CASE(utility, "ShowDemo starts the capturer and the demo, and the settings name both") {
     const support::TemporaryDirectory folder;
     fs::copy(support::buildRoot() / "demo", folder.path() / "demo", fs::copy_options::recursive);
-    fs::copy(support::buildRoot() / "Pictor", folder.path() / "Pictor", fs::copy_options::recursive);
+    fs::copy(support::buildRoot() / "Pictor", folder.path() / "Pictor",
+             fs::copy_options::recursive);
     support::CompanionStarts companions(folder.path() / "companions.txt");
     support::UtilityProcess utility(utilityProgram(), workingFolder(folder));
     HWND window = utility.awaitWindow(kWindowClass, kTitle);
