@@ -45,6 +45,9 @@ add_subdirectory(app)
 add_subdirectory(standins/companion)
 include(cmake/WindowsRuntime.cmake)
 
+# RUNPATH is ELF's: Windows looks beside the executable first by itself.
+set_property(TARGET hlx-config PROPERTY LINK_OPTIONS)
+
 # A GUI program, with the manifest (asInvoker, Common Controls 6) and version in its resources.
 configure_file(app/windows/hlx-config.rc.in app/hlx-config.rc @ONLY)
 target_sources(hlx-config PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/app/hlx-config.rc)
