@@ -1,6 +1,7 @@
 # Run as a script: writes, for the installer, what to install from STAGE (files.nsh) and what
 # its uninstaller removes (removals.nsh) into OUTPUT. The uninstaller names each installed
 # file and removes each folder only when empty, so that files the user wrote there stay.
+cmake_minimum_required(VERSION 3.16)
 file(GLOB_RECURSE files RELATIVE ${STAGE} ${STAGE}/*)
 list(SORT files)
 
