@@ -1,7 +1,9 @@
 ; The utility's Windows installer: per user, no administrator rights, under the user's local
 ; programs folder. The build defines VERSION, OUTFILE, and FILES and REMOVALS, the lists of
 ; what to install and what the uninstaller removes.
-Unicode true
+; A 64-bit installer for the 64-bit utility: it runs where the utility runs, with no 32-bit
+; layer needed (wine64 alone, too).
+Target amd64-unicode
 Name "HLX configuration utility"
 OutFile "${OUTFILE}"
 RequestExecutionLevel user
