@@ -122,6 +122,7 @@ TEST_CASE(utility, "a second start exits with 0, shows nothing and brings the wi
 TEST_CASE(utility, "ten simultaneous starts leave one utility with one window") {
     const support::TemporaryDirectory folder;
     std::vector<std::unique_ptr<support::UtilityProcess>> starts;
+    starts.reserve(10);
     for (int index = 0; index < 10; ++index)
         starts.push_back(
             std::make_unique<support::UtilityProcess>(utilityProgram(), workingFolder(folder)));
