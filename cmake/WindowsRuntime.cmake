@@ -1,5 +1,6 @@
 # Qt's DLLs, the plugins it loads and the compiler runtime, beside each Qt program of the
 # Windows build, so that its folder runs as it is, and the same in each installed folder.
+# Qt looks for its plugins in folders beside the executable.
 set(HLX_QT_DLLS Qt5::Core Qt5::Gui Qt5::Widgets)
 set(HLX_QT_PLUGINS
   platforms Qt5::QWindowsIntegrationPlugin
@@ -16,27 +17,36 @@ foreach(library libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
   list(APPEND HLX_COMPILER_RUNTIME ${location})
 endforeach()
 
-# Copies what `target` needs at run time into its output folder after each link, and installs
-# the same into `destination`.
+# Copies what `target` needs at run time into its folder of the build, `destination`, before
+# it is linked, and installs the same into `destination`.
 function(hlx_deploy_qt_runtime target destination)
+  set(folder ${CMAKE_BINARY_DIR}/${destination})
   set(files ${HLX_COMPILER_RUNTIME})
   foreach(library ${HLX_QT_DLLS})
     list(APPEND files $<TARGET_FILE:${library}>)
   endforeach()
-  add_custom_command(TARGET ${target} POST_BUILD
-    COMMAND ${CMAKE_COMMAND} -E copy_if_different ${files} $<TARGET_FILE_DIR:${target}>
-    VERBATIM)
+  set(commands COMMAND ${CMAKE_COMMAND} -E make_directory ${folder}
+               COMMAND ${CMAKE_COMMAND} -E copy_if_different ${files} ${folder})
+  set(sources ${files})
   install(FILES ${files} DESTINATION ${destination})
 
   set(plugins ${HLX_QT_PLUGINS})
   while(plugins)
-    list(POP_FRONT plugins folder plugin)
-    add_custom_command(TARGET ${target} POST_BUILD
-      COMMAND ${CMAKE_COMMAND} -E make_directory $<TARGET_FILE_DIR:${target}>/${folder}
-      COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:${plugin}>
-              $<TARGET_FILE_DIR:${target}>/${folder}
-      VERBATIM)
-    install(FILES $<TARGET_FILE:${plugin}> DESTINATION ${destination}/${folder})
+    list(POP_FRONT plugins kind plugin)
+    list(APPEND commands
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${folder}/${kind}
+      COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:${plugin}> ${folder}/${kind})
+    list(APPEND sources $<TARGET_FILE:${plugin}>)
+    install(FILES $<TARGET_FILE:${plugin}> DESTINATION ${destination}/${kind})
   endwhile()
+
+  set(stamp ${CMAKE_BINARY_DIR}/CMakeFiles/qt-runtime-${destination}.stamp)
+  add_custom_command(OUTPUT ${stamp} ${commands}
+    COMMAND ${CMAKE_COMMAND} -E touch ${stamp}
+    DEPENDS ${sources}
+    COMMENT "Copying Qt and the compiler runtime into ${destination}"
+    VERBATIM)
+  add_custom_target(qt-runtime-${destination} DEPENDS ${stamp})
+  add_dependencies(${target} qt-runtime-${destination})
   install(TARGETS ${target} RUNTIME DESTINATION ${destination})
 endfunction()
