@@ -59,6 +59,9 @@ hlx_deploy_qt_runtime(Lumeshow demo)
 hlx_deploy_qt_runtime(Pictor Pictor)
 
 # The programs of our own that use no Qt carry their runtime within, as without Qt.
+set(CMAKE_AUTOMOC OFF)
+set(CMAKE_AUTOUIC OFF)
+set(CMAKE_AUTORCC OFF)
 add_link_options(-static)
 add_subdirectory(standins/windows)
 include(cmake/WindowsInstaller.cmake)

@@ -17,8 +17,9 @@ packages=(
 windows=false
 if [ "${1:-}" = "--windows" ]; then
   windows=true
-  # The 64-bit wine alone runs the 64-bit test programs; no i386 architecture needed.
-  packages+=(g++-mingw-w64-x86-64-posix wine wine64 nsis dpkg-dev make perl xz-utils)
+  # The 64-bit wine alone runs the 64-bit test programs; no i386 architecture needed. Wine's
+  # own fonts stand in for the Windows ones its dialogs and Qt ask for.
+  packages+=(g++-mingw-w64-x86-64-posix wine wine64 fonts-wine nsis dpkg-dev make perl xz-utils)
 fi
 
 as_root=()
