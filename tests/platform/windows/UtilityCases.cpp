@@ -119,6 +119,21 @@ TEST_CASE(utility, "a second start exits with 0, shows nothing and brings the wi
     CHECK(first.running());
 }
 
+TEST_CASE(utility, "a second start leaves a hidden window hidden") {
+    const support::TemporaryDirectory folder;
+    support::UtilityProcess first(utilityProgram(), workingFolder(folder));
+    HWND window = first.awaitWindow(kWindowClass, kTitle);
+    CHECK(window != nullptr);
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    CHECK(support::waitFor(10000, [&] { return !IsWindowVisible(window); }));
+
+    support::UtilityProcess second(utilityProgram(), workingFolder(folder));
+    CHECK_EQUAL(second.waitForExit(30000), 0L);
+    // A showing would follow the second start's exit within moments: two seconds without one.
+    CHECK(!support::waitFor(2000, [&] { return IsWindowVisible(window) != FALSE; }));
+    CHECK(first.running());
+}
+
 TEST_CASE(utility, "ten simultaneous starts leave one utility with one window") {
     const support::TemporaryDirectory folder;
     std::vector<std::unique_ptr<support::UtilityProcess>> starts;
