@@ -26,6 +26,10 @@ constexpr wchar_t kTitle[] = L"HLX_Configuration_Utility";
 constexpr UINT kTrayNotification = WM_APP + 101;
 constexpr COLORREF kReady = RGB(0, 255, 0);
 constexpr COLORREF kNotReady = RGB(255, 0, 0);
+// The logo, shown while both links are up, lies on a white field of well over this many
+// pixels; the headset picture has none.
+constexpr COLORREF kLogoField = RGB(255, 255, 255);
+constexpr int kLogoFieldPixels = 10000;
 
 fs::path utilityProgram() {
     return support::buildRoot() / "bin" / "hlx-config.exe";
@@ -170,10 +174,13 @@ TEST_CASE(utility, "device messages from another process change the status, hidd
     // Before any device message the status is neither colour.
     CHECK_EQUAL(support::countPixels(window, kReady), 0);
     CHECK_EQUAL(support::countPixels(window, kNotReady), 0);
+    const int whiteWithoutLogo = support::countPixels(window, kLogoField);
 
     CHECK_EQUAL(runDevice(L"--wait plug"), 0L);
     CHECK_MESSAGE(support::waitFor(10000, [&] { return shownOnly(window, kReady, kNotReady); }),
                   "a plugged headset turns the status green");
+    CHECK_MESSAGE(support::countPixels(window, kLogoField) > whiteWithoutLogo + kLogoFieldPixels,
+                  "the logo, on its white field, replaces the headset picture");
 
     // Closed, the window hides and the utility lives on in the tray.
     PostMessageW(window, WM_CLOSE, 0, 0);
@@ -184,6 +191,8 @@ TEST_CASE(utility, "device messages from another process change the status, hidd
     CHECK(support::waitFor(10000, [&] { return IsWindowVisible(window); }));
     CHECK_MESSAGE(support::waitFor(10000, [&] { return shownOnly(window, kNotReady, kReady); }),
                   "the unplug that came while hidden shows");
+    CHECK_MESSAGE(support::countPixels(window, kLogoField) < whiteWithoutLogo + kLogoFieldPixels,
+                  "the headset picture is back");
 }
 
 TEST_CASE(utility, "without libHLX.dll the two Error boxes come in order, and it runs on") {
