@@ -49,10 +49,13 @@ include(cmake/WindowsRuntime.cmake)
 set_property(TARGET hlx-config PROPERTY LINK_OPTIONS)
 
 # A GUI program, with the manifest (asInvoker, Common Controls 6) and version in its resources.
+# The resource compiler does not report the manifest it reads: its digest in the configured
+# resource script makes a changed manifest rebuild the resources.
+set(HLX_MANIFEST ${CMAKE_CURRENT_SOURCE_DIR}/app/windows/hlx-config.manifest)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${HLX_MANIFEST})
+file(SHA256 ${HLX_MANIFEST} HLX_MANIFEST_DIGEST)
 configure_file(app/windows/hlx-config.rc.in app/hlx-config.rc @ONLY)
 target_sources(hlx-config PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/app/hlx-config.rc)
-set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/app/hlx-config.rc PROPERTIES
-  OBJECT_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/app/windows/hlx-config.manifest)
 set_target_properties(hlx-config Lumeshow Pictor PROPERTIES WIN32_EXECUTABLE ON)
 hlx_deploy_qt_runtime(hlx-config bin)
 hlx_deploy_qt_runtime(Lumeshow demo)
