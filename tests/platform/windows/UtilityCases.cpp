@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -96,6 +97,40 @@ TEST_HELPER("front-window") {
     std::cout << reinterpret_cast<std::uintptr_t>(window.handle()) << std::endl;
     support::TopLevelWindow::pumpUntilInputEnds();
     return 0;
+}
+
+TEST_CASE(utility, "the executable is a GUI program with its manifest and version") {
+    const std::string image = support::readText(utilityProgram());
+    CHECK(image.size() > sizeof(IMAGE_DOS_HEADER));
+    IMAGE_DOS_HEADER dos{};
+    std::memcpy(&dos, image.data(), sizeof dos);
+    CHECK(image.size() > std::size_t(dos.e_lfanew) + sizeof(IMAGE_NT_HEADERS64));
+    IMAGE_NT_HEADERS64 headers{};
+    std::memcpy(&headers, image.data() + dos.e_lfanew, sizeof headers);
+    CHECK_EQUAL(int(headers.OptionalHeader.Subsystem), IMAGE_SUBSYSTEM_WINDOWS_GUI);
+
+    HMODULE resources = LoadLibraryExW(utilityProgram().wstring().c_str(), nullptr,
+                                       LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    CHECK(resources != nullptr);
+    HRSRC found = FindResourceW(resources, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+    CHECK_MESSAGE(found != nullptr, "no application manifest");
+    const std::string manifest(
+        static_cast<const char *>(LockResource(LoadResource(resources, found))),
+        SizeofResource(resources, found));
+    FreeLibrary(resources);
+    for (const char *part : {"level=\"asInvoker\" uiAccess=\"false\"",
+                             "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""})
+        CHECK_MESSAGE(manifest.find(part) != std::string::npos, part << " in " << manifest);
+
+    const std::wstring path = utilityProgram().wstring();
+    std::vector<char> version(GetFileVersionInfoSizeW(path.c_str(), nullptr));
+    CHECK(!version.empty());
+    CHECK(GetFileVersionInfoW(path.c_str(), 0, DWORD(version.size()), version.data()));
+    void *text = nullptr;
+    UINT length = 0;
+    CHECK(VerQueryValueW(version.data(), L"\\StringFileInfo\\040904B0\\OriginalFilename", &text,
+                         &length));
+    CHECK_EQUAL(std::wstring(static_cast<const wchar_t *>(text)), std::wstring(L"hlx-config.exe"));
 }
 
 TEST_CASE(utility, "a second start exits with 0, shows nothing and brings the window forward") {
