@@ -2,7 +2,9 @@
 # Installs, from Debian's packages, whatever the build, the tests or a run under a virtual
 # X server need and this machine lacks. Needs root (or sudo) only when something is missing.
 #   scripts/install-deps.sh             for the Linux build
-#   scripts/install-deps.sh --windows   also the mingw-w64 cross compiler and wine
+#   scripts/install-deps.sh --windows   also the mingw-w64 cross compiler (posix thread model),
+#                                       wine, NSIS, and what building Qt for Windows from
+#                                       Debian's source needs, deb-src entries included
 set -euo pipefail
 
 packages=(
@@ -14,9 +16,61 @@ packages=(
   dpkg-dev desktop-file-utils appstream debootstrap
   weston qtwayland5
 )
+windows=false
 if [ "${1:-}" = "--windows" ]; then
-  # The 64-bit wine alone runs the 64-bit test programs; no i386 architecture needed.
-  packages+=(g++-mingw-w64-x86-64-win32 wine wine64)
+  windows=true
+  # The 64-bit wine alone runs the 64-bit test programs; no i386 architecture needed. Wine's
+  # own fonts stand in for the Windows ones its dialogs and Qt ask for.
+  packages+=(g++-mingw-w64-x86-64-posix wine wine64 fonts-wine nsis make perl xz-utils)
+fi
+
+as_root=()
+[ "$(id -u)" -eq 0 ] || as_root=(sudo)
+apt_get() {
+  "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 "$@"
+}
+
+has_source_entries() {
+  grep -qsE '^[[:space:]]*deb-src[[:space:]]' /etc/apt/sources.list /etc/apt/sources.list.d/*.list ||
+    grep -qsE '^Types:.*deb-src' /etc/apt/sources.list.d/*.sources
+}
+
+# A deb-src line for each Debian entry: one-line entries from sources.list and *.list, deb822
+# stanzas from *.sources (Debian 12 images come with either form).
+debian_source_lines() {
+  sed -nE 's/^[[:space:]]*deb[[:space:]]+(.*debian.*)$/deb-src \1/p' \
+    /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null || true
+  for file in /etc/apt/sources.list.d/*.sources; do
+    [ -e "$file" ] || continue
+    awk '
+      function flush() {
+        if (types ~ /(^| )deb( |$)/ && uris ~ /debian/ && enabled != "no") {
+          option = signed == "" ? "" : "[signed-by=" signed "] "
+          n = split(suites, each, " ")
+          for (i = 1; i <= n; i++) print "deb-src " option uris " " each[i] " " components
+        }
+        types = uris = suites = components = signed = enabled = ""
+      }
+      /^[[:space:]]*$/ { flush(); next }
+      /^#/ { next }
+      { key = $1; sub(/^[^:]*:[[:space:]]*/, ""); value = $0 }
+      key == "Types:" { types = value }
+      key == "URIs:" { uris = value }
+      key == "Suites:" { suites = value }
+      key == "Components:" { components = value }
+      key == "Signed-By:" { signed = value }
+      key == "Enabled:" { enabled = value }
+      END { flush() }
+    ' "$file"
+  done
+}
+
+updated=false
+if $windows && ! has_source_entries; then
+  echo "Adding deb-src entries for Debian's sources"
+  debian_source_lines | "${as_root[@]}" tee /etc/apt/sources.list.d/hlx-config-deb-src.list >/dev/null
+  apt_get update -q
+  updated=true
 fi
 
 missing=()
@@ -27,9 +81,6 @@ for package in "${packages[@]}"; do
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
-as_root=()
-[ "$(id -u)" -eq 0 ] || as_root=(sudo)
 echo "Installing: ${missing[*]}"
-"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q
-"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
-  -o DPkg::Lock::Timeout=900 "${missing[@]}"
+$updated || apt_get update -q
+apt_get install -y -q --no-install-recommends "${missing[@]}"

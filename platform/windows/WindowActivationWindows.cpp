@@ -5,18 +5,13 @@
 
 namespace platform {
 
-namespace {
-
-// The window class that Qt 5's Windows platform gives its top-level windows.
-constexpr wchar_t kQtWindowClass[] = L"QT5QwindowIcon";
-
-} // namespace
-
-// Every Qt program's top-level windows share the class, so the title tells ours apart; the
-// application name has no counterpart on a Windows window and is not needed.
+// Every Qt program of the same Qt release registers the same class for its top-level windows,
+// so the title tells ours apart; the application name has no counterpart on a Windows window.
+// Only brought forward: a hidden window stays hidden, as the tray keeps it.
 bool bringWindowToFront(const std::string &, const std::string &title) {
+    const std::wstring windowClass = widen(HLX_QT_WINDOW_CLASS);
     const std::wstring wideTitle = widen(title);
-    HWND window = FindWindowW(kQtWindowClass, wideTitle.c_str());
+    HWND window = FindWindowW(windowClass.c_str(), wideTitle.c_str());
     if (window == nullptr)
         return false;
     SetForegroundWindow(window);

@@ -1,4 +1,5 @@
 #include "RunRecord.h"
+#include "StartupShowCommand.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -8,13 +9,16 @@
 
 bool RunRecord::append(const QString &file, const QString &name, const QStringList &command,
                        const QString &folder) {
-    const QJsonObject record{
+    QJsonObject record{
         {QStringLiteral("program"), name},
         {QStringLiteral("pid"), QCoreApplication::applicationPid()},
         {QStringLiteral("path"), command.value(0)},
         {QStringLiteral("arguments"), QJsonArray::fromStringList(command.mid(1))},
         {QStringLiteral("workingDirectory"), folder},
     };
+    const int showCommand = startupShowCommand();
+    if (showCommand >= 0)
+        record.insert(QStringLiteral("showCommand"), showCommand);
     QFile out(file);
     if (!out.open(QIODevice::WriteOnly | QIODevice::Append))
         return false;

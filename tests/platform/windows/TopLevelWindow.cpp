@@ -16,6 +16,25 @@ TopLevelWindow::TopLevelWindow(const wchar_t *className, const std::wstring &tit
         ShowWindow(m_window, SW_SHOWNORMAL);
 }
 
+void TopLevelWindow::pumpUntilInputEnds() {
+    static DWORD mainThread = GetCurrentThreadId();
+    CloseHandle(CreateThread(
+        nullptr, 0,
+        [](void *) -> DWORD {
+            char ignored = 0;
+            DWORD got = 0;
+            while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), &ignored, 1, &got, nullptr) &&
+                   got == 1) {
+            }
+            PostThreadMessageW(mainThread, WM_QUIT, 0, 0);
+            return 0;
+        },
+        nullptr, 0, nullptr));
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0)
+        DispatchMessageW(&message);
+}
+
 TopLevelWindow::~TopLevelWindow() {
     DestroyWindow(m_window);
 }

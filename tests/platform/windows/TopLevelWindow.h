@@ -19,6 +19,9 @@ public:
     HWND handle() const { return m_window; }
     const std::vector<UINT> &registeredMessages() const { return m_registered; }
 
+    // Dispatches this thread's messages until the process's standard input ends: how a helper
+    // process keeps its windows for as long as the case that started it wants them.
+    static void pumpUntilInputEnds();
     // Dispatches this thread's messages for `milliseconds`, or until `done` says so.
     template <typename Done> static void pumpMessages(DWORD milliseconds, Done done);
 

@@ -8,12 +8,14 @@
 
 namespace {
 
-constexpr wchar_t kQtWindowClass[] = L"QT5QwindowIcon";
+// The class that Qt registers for the top-level windows of every program of its release: the
+// utility's own cases (UtilityCases.cpp) check that the real window carries it.
+constexpr wchar_t kQtWindowClass[] = L"" HLX_QT_WINDOW_CLASS;
 const char kTitle[] = "HLX_Configuration_Utility";
 
-// Plays a running utility: its window, "visible" or "hidden", and then another window of the
-// same class with another title, which a look-up by class alone would meet first. Prints both
-// handles and keeps the windows, pumping their messages, until its input ends.
+// Plays a running utility: its window, "visible" or "hidden", and then another Qt program's
+// window, of the same class with another title, which a look-up by class alone would meet
+// first. Prints both handles and keeps the windows until its input ends.
 TEST_HELPER("qt-windows") {
     const bool visible = arguments.at(0) == "visible";
     support::TopLevelWindow utility(kQtWindowClass, L"HLX_Configuration_Utility", visible);
@@ -23,22 +25,7 @@ TEST_HELPER("qt-windows") {
     std::cout << reinterpret_cast<std::uintptr_t>(utility.handle()) << ' '
               << reinterpret_cast<std::uintptr_t>(lookalike.handle()) << std::endl;
 
-    static DWORD mainThread = GetCurrentThreadId();
-    CloseHandle(CreateThread(
-        nullptr, 0,
-        [](void *) -> DWORD {
-            char ignored = 0;
-            DWORD got = 0;
-            while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), &ignored, 1, &got, nullptr) &&
-                   got == 1) {
-            }
-            PostThreadMessageW(mainThread, WM_QUIT, 0, 0);
-            return 0;
-        },
-        nullptr, 0, nullptr));
-    MSG message;
-    while (GetMessageW(&message, nullptr, 0, 0) > 0)
-        DispatchMessageW(&message);
+    support::TopLevelWindow::pumpUntilInputEnds();
     return 0;
 }
 

@@ -1,0 +1,74 @@
+# The Windows build. With Qt 5 for Windows (scripts/build-qt-windows.sh builds it) it is the
+# whole utility, laid out like the Linux build and run as it is under wine; without it, the
+# parts that need no Qt: the platform backend, the Windows stand-ins and the platform tests.
+find_package(Qt5 5.15 QUIET COMPONENTS Core Gui Widgets)
+
+# A second start finds the running window by the class that Qt's Windows platform registers
+# for a top-level window with an icon: "Qt", the version's digits, "d" for a debug Qt.
+if(Qt5_FOUND)
+  set(HLX_QT_WINDOWS_VERSION ${Qt5Core_VERSION})
+  get_target_property(HLX_QT_CONFIGURATIONS Qt5::Core IMPORTED_CONFIGURATIONS)
+  if(HLX_QT_CONFIGURATIONS STREQUAL "DEBUG")
+    set(HLX_QT_DEBUG_MARK d)
+  endif()
+else()
+  # What scripts/build-qt-windows.sh builds, so that the platform layer alone agrees with it.
+  set(HLX_QT_WINDOWS_VERSION 5.15.8)
+endif()
+string(REPLACE "." "" HLX_QT_VERSION_DIGITS ${HLX_QT_WINDOWS_VERSION})
+set(HLX_QT_WINDOW_CLASS "Qt${HLX_QT_VERSION_DIGITS}${HLX_QT_DEBUG_MARK}QWindowIcon")
+
+if(NOT Qt5_FOUND)
+  message(STATUS "No Qt 5 for Windows in ${HLX_QT_WINDOWS_PREFIX}: "
+                 "building the platform layer, its stand-ins and its tests only")
+  # Linked statically, the programs need no compiler runtime DLLs beside them.
+  add_link_options(-static)
+  add_subdirectory(platform)
+  add_subdirectory(standins/windows)
+  if(HLX_BUILD_TESTS)
+    enable_testing()
+    add_subdirectory(tests/platform)
+  endif()
+  return()
+endif()
+
+enable_language(RC)
+set(CMAKE_AUTOMOC ON)
+set(CMAKE_AUTOUIC ON)
+set(CMAKE_AUTORCC ON)
+
+add_subdirectory(platform)
+add_subdirectory(device)
+add_subdirectory(storage)
+add_subdirectory(ui)
+add_subdirectory(app)
+add_subdirectory(standins/companion)
+include(cmake/WindowsRuntime.cmake)
+
+# RUNPATH is ELF's: Windows looks beside the executable first by itself.
+set_property(TARGET hlx-config PROPERTY LINK_OPTIONS)
+
+# A GUI program, with the manifest (asInvoker, Common Controls 6) and version in its resources.
+# The resource compiler does not report the manifest it reads: its digest in the configured
+# resource script makes a changed manifest rebuild the resources.
+set(HLX_MANIFEST ${CMAKE_CURRENT_SOURCE_DIR}/app/windows/hlx-config.manifest)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${HLX_MANIFEST})
+file(SHA256 ${HLX_MANIFEST} HLX_MANIFEST_DIGEST)
+configure_file(app/windows/hlx-config.rc.in app/hlx-config.rc @ONLY)
+target_sources(hlx-config PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/app/hlx-config.rc)
+set_target_properties(hlx-config Lumeshow Pictor PROPERTIES WIN32_EXECUTABLE ON)
+hlx_deploy_qt_runtime(hlx-config bin)
+hlx_deploy_qt_runtime(Lumeshow demo)
+hlx_deploy_qt_runtime(Pictor Pictor)
+
+# The programs of our own that use no Qt carry their runtime within, as without Qt.
+set(CMAKE_AUTOMOC OFF)
+set(CMAKE_AUTOUIC OFF)
+set(CMAKE_AUTORCC OFF)
+add_link_options(-static)
+add_subdirectory(standins/windows)
+include(cmake/WindowsInstaller.cmake)
+if(HLX_BUILD_TESTS)
+  enable_testing()
+  add_subdirectory(tests/platform)
+endif()

@@ -1,0 +1,5 @@
+#include "StartupShowCommand.h"
+
+int startupShowCommand() {
+    return -1;
+}
