@@ -4,12 +4,17 @@
 #include "XcbConnection.h"
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QScreen>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -83,6 +88,55 @@ private slots:
         xcb_destroy_window(connection.get(), bystander);
         QVERIFY(device({"unplug"}));
         QCOMPARE(heard, 0);
+    }
+
+    // What a hostile neighbour may leave in the working folder: the settings store must
+    // neither hang the window nor touch it, and say once that the write was lost.
+    void settingsTrapsKeepTheWindowAnswering_data() {
+        QTest::addColumn<QString>("trap");
+        QTest::newRow("settings file is a FIFO") << "fifo";
+        QTest::newRow("lock of another running program") << "held lock";
+        QTest::newRow("lock name taken by a folder") << "lock folder";
+    }
+
+    void settingsTrapsKeepTheWindowAnswering() {
+        QFETCH(QString, trap);
+        const QString settings = scratch->filePath("UserSetting.ini");
+        const QString lock = settings + ".lock";
+        if (trap == "fifo") {
+            QCOMPARE(mkfifo(QFile::encodeName(settings).constData(), 0600), 0);
+        } else if (trap == "lock folder") {
+            QVERIFY(QDir().mkpath(lock));
+        } else {
+            // As Qt writes its lock: process, program, host. This test process stays alive.
+            QFile file(lock);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(QByteArray::number(QCoreApplication::applicationPid()) + '\n' +
+                       QCoreApplication::applicationName().toUtf8() + '\n' +
+                       QSysInfo::machineHostName().toUtf8() + '\n');
+        }
+        UtilityProcess utility(UtilityProcess::newSession());
+        const xcb_window_t window = start(utility);
+        QVERIFY(window != XCB_WINDOW_NONE);
+        QVERIFY2(waitForStatus("No VR HMD"), qPrintable(statusText()));
+
+        QElapsedTimer sincePlug;
+        sincePlug.start();
+        QVERIFY(device({"plug"}));
+        QVERIFY2(waitForStatus(kBothReady), qPrintable(statusText()));
+        const qint64 followedMs = sincePlug.elapsed();
+        QVERIFY(device({"unplug"}));
+        QVERIFY2(followedMs < 1000, qPrintable(QString::number(followedMs)));
+        qInfo("status followed the plug after %lld ms", followedMs);
+
+        QByteArray errors;
+        QVERIFY(QTest::qWaitFor([&] {
+            errors += utility.standardError();
+            return errors.contains("UserSetting.ini: could not write");
+        }));
+        QCOMPARE(errors.count("UserSetting.ini: could not write \"target_path_Pictor\""), 1);
+        QCOMPARE(QFileInfo(trap == "fifo" ? settings : lock).isFile(), trap == "held lock");
+        QVERIFY(QFileInfo::exists(trap == "fifo" ? settings : lock));
     }
 
     void hiddenWindowKeepsFollowing() {
