@@ -36,6 +36,9 @@ void announceLinksAlreadyUp() {
     hlx::XConnection connection(nullptr);
     if (!connection.isValid())
         return;
+    // With the server held, hlx-device cannot change a link between the reading and the
+    // sending, so the announcement never arrives after a newer message it contradicts.
+    xcb_grab_server(connection.get());
     const hlx::HeadsetLinks links = hlx::SimulatedHeadset(connection).links();
     hlx::MessageSender sender(connection, static_cast<std::uint32_t>(getpid()));
     for (const hlx::DeviceMessage *message : hlx::messagesForCommand("plug")) {
@@ -43,6 +46,7 @@ void announceLinksAlreadyUp() {
         if (up)
             sender.send(connection.internAtom(message->name));
     }
+    xcb_ungrab_server(connection.get());
     // Events still in xcb's buffer are lost if the connection closes first.
     connection.sync();
 }
