@@ -2,6 +2,7 @@
 #include "MainWindow.h"
 #include "NamedConstants.h"
 #include "Platform.h"
+#include "RunningInstance.h"
 
 #include <QApplication>
 #include <QByteArray>
@@ -31,8 +32,7 @@ bool startedAtLogin(int argc, char *argv[]) {
 int main(int argc, char *argv[]) {
     // Decided before any Qt object exists: a second start must stay invisible and cheap.
     const platform::NamedLock lock = platform::createNamedLock(hlx::kInstanceMutexName);
-    if (lock.heldElsewhere) {
-        platform::bringWindowToFront(hlx::kApplicationName, hlx::kWindowTitle);
+    if (lock.heldElsewhere && !RunningInstance::endedBeforeItsWindowWasFound(lock.handle)) {
         platform::closeNamedLock(lock.handle);
         return 0;
     }

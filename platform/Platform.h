@@ -18,8 +18,13 @@ struct NamedLock {
 
 // Creates and takes the named lock for the life of the process. A lock that cannot be
 // created at all is reported as not held elsewhere, so the caller goes on as the first
-// instance rather than refusing to start.
+// instance rather than refusing to start; where the system can say why, one line of
+// debugger output does.
 NamedLock createNamedLock(const std::string &name);
+
+// Waits up to `timeoutMs` for the holder of a lock that createNamedLock found held elsewhere
+// to give it up, and takes it then. Returns whether this process now holds the lock.
+bool waitForNamedLock(LockHandle handle, int timeoutMs);
 
 // Gives up a lock handle that createNamedLock returned.
 void closeNamedLock(LockHandle handle);

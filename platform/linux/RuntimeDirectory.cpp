@@ -1,7 +1,10 @@
 #include "RuntimeDirectory.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
+#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -30,6 +33,48 @@ std::string privateTemporaryDirectory() {
     return isPrivateDirectory(path) ? path : std::string();
 }
 
+std::string fileNameSafe(std::string name) {
+    for (char &c : name) {
+        const bool safe = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                          (c >= '0' && c <= '9') || c == ':' || c == '.' || c == '-';
+        if (!safe)
+            c = '_';
+    }
+    return name;
+}
+
+std::string lowerCase(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+bool isThisHost(const std::string &host) {
+    static const std::set<std::string> localNames = {"",          "unix", "localhost",
+                                                     "127.0.0.1", "::1",  "[::1]"};
+    if (localNames.count(host) != 0)
+        return true;
+    char own[256] = {};
+    return gethostname(own, sizeof own - 1) == 0 && host == lowerCase(own);
+}
+
+// The host of a display name, empty for this machine however it is spelt ("unix/:0",
+// "localhost/unix:0", "unix:0", "localhost:0"): one X server, one key. The words before
+// a slash name the transport, except where they name this machine.
+std::string hostPart(const std::string &spelling) {
+    static const std::set<std::string> transports = {"unix", "tcp", "inet", "inet6", "local"};
+    std::string remote;
+    std::string::size_type begin = 0;
+    while (begin <= spelling.size()) {
+        const std::string::size_type slash = std::min(spelling.find('/', begin), spelling.size());
+        const std::string word = lowerCase(spelling.substr(begin, slash - begin));
+        if (transports.count(word) == 0 && !isThisHost(word))
+            remote = word;
+        begin = slash + 1;
+    }
+    return remote;
+}
+
 } // namespace
 
 std::string runtimeDirectory() {
@@ -40,20 +85,19 @@ std::string runtimeDirectory() {
 }
 
 std::string displayKey(const char *display) {
-    std::string name = display != nullptr ? display : "";
-    if (name.rfind("unix:", 0) == 0)
-        name.erase(0, 4);
+    const std::string name = display != nullptr ? display : "";
     const std::string::size_type colon = name.rfind(':');
-    const std::string::size_type dot = name.find('.', colon == std::string::npos ? 0 : colon);
-    if (colon != std::string::npos && dot != std::string::npos)
-        name.erase(dot);
-    for (char &c : name) {
-        const bool safe = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                          (c >= '0' && c <= '9') || c == ':' || c == '.' || c == '-';
-        if (!safe)
-            c = '_';
-    }
-    return name;
+    if (colon == std::string::npos)
+        return fileNameSafe(name);
+    const std::string host = hostPart(name.substr(0, colon));
+    std::string number = name.substr(colon + 1);
+    // The screen after the dot is one screen of the same server.
+    number.erase(std::min(number.find('.'), number.size()));
+    const std::string::size_type digits = number.find_first_not_of('0');
+    const bool numeric = number.find_first_not_of("0123456789") == std::string::npos;
+    if (numeric && !number.empty())
+        number = digits == std::string::npos ? "0" : number.substr(digits);
+    return fileNameSafe(host + ':' + number);
 }
 
 } // namespace platform

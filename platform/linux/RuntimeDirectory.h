@@ -8,8 +8,9 @@ namespace platform {
 // under $TMPDIR (or /tmp) that only this user can enter. Empty when neither is usable.
 std::string runtimeDirectory();
 
-// A file-name-safe key for the X display that `display` names, so that ":0" and ":0.1"
-// (two screens of one server) share a key while ":1" gets another.
+// A file-name-safe key for the X display that `display` names, so that every spelling of one
+// local server (":0", ":00", ":0.1", "unix/:0", "localhost/unix:0") shares a key while ":1"
+// and another host's ":0" get others.
 std::string displayKey(const char *display);
 
 } // namespace platform

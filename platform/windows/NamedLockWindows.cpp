@@ -15,6 +15,15 @@ NamedLock createNamedLock(const std::string &name) {
     return {reinterpret_cast<LockHandle>(mutex), heldElsewhere};
 }
 
+bool waitForNamedLock(LockHandle handle, int timeoutMs) {
+    if (handle == 0)
+        return false;
+    // An abandoned mutex is the holder that ended without releasing it: ours all the same.
+    const DWORD result =
+        WaitForSingleObject(reinterpret_cast<HANDLE>(handle), static_cast<DWORD>(timeoutMs));
+    return result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
+}
+
 void closeNamedLock(LockHandle handle) {
     if (handle != 0)
         CloseHandle(reinterpret_cast<HANDLE>(handle));

@@ -1,8 +1,12 @@
 #include "HLX.h"
 
 #include "DetachedLauncher.h"
+#include "DeviceMessages.h"
+#include "MessageSender.h"
 #include "SimulatedHeadset.h"
 #include "XConnection.h"
+
+#include <unistd.h>
 
 #include <mutex>
 #include <optional>
@@ -12,6 +16,7 @@ namespace {
 
 std::mutex stateMutex;
 std::optional<std::string> capturerPath;
+bool announced = false;
 
 constexpr int ok = 0;
 constexpr int failed = -1;
@@ -24,11 +29,40 @@ bool usbLinkUp() {
     return connection.isValid() && hlx::SimulatedHeadset(connection).links().usb;
 }
 
+// The device side sends its messages when a link changes, so a program that starts after the
+// headset was plugged in would never hear of it: the library tells its own program, in the
+// order of a plug, with the same messages.
+void announceLinksAlreadyUp() {
+    hlx::XConnection connection(nullptr);
+    if (!connection.isValid())
+        return;
+    // With the server held, hlx-device cannot change a link between the reading and the
+    // sending, so the announcement never arrives after a newer message it contradicts.
+    xcb_grab_server(connection.get());
+    const hlx::HeadsetLinks links = hlx::SimulatedHeadset(connection).links();
+    hlx::MessageSender sender(connection, static_cast<std::uint32_t>(getpid()));
+    for (const hlx::DeviceMessage *message : hlx::messagesForCommand("plug")) {
+        const bool up = message->link == hlx::Link::Display ? links.display : links.usb;
+        if (up)
+            sender.send(connection.internAtom(message->name));
+    }
+    xcb_ungrab_server(connection.get());
+    // Events still in xcb's buffer are lost if the connection closes first.
+    connection.sync();
+}
+
 } // namespace
 
 extern "C" {
 
 int HLX_Init(void) {
+    {
+        const std::lock_guard<std::mutex> lock(stateMutex);
+        if (announced)
+            return ok;
+        announced = true;
+    }
+    announceLinksAlreadyUp();
     return ok;
 }
 

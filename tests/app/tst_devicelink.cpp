@@ -5,12 +5,17 @@
 #include "XcbConnection.h"
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QScreen>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -66,6 +71,73 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return statusColours(window) == qMakePair(0, 1); }));
         QVERIFY(
             QTest::qWaitFor([&] { return band(window, kPictureTop, kPictureBottom) == noHmd; }));
+    }
+
+    // A headset plugged in before the start: the device library tells the utility as it
+    // loads, and tells no other program.
+    void headsetPluggedBeforeTheStartShowsAtOnce() {
+        QVERIFY(device({"plug"}));
+        const xcb_window_t bystander = otherProgramsWindow();
+        QVERIFY(bystander != XCB_WINDOW_NONE);
+
+        UtilityProcess utility(UtilityProcess::newSession());
+        const xcb_window_t window = start(utility);
+        QVERIFY(window != XCB_WINDOW_NONE);
+        QVERIFY2(waitForStatus(kBothReady), qPrintable(statusText()));
+        QVERIFY(QTest::qWaitFor([&] { return statusColours(window) == qMakePair(1, 0); }));
+        const int heard = deviceMessagesReceived();
+        xcb_destroy_window(connection.get(), bystander);
+        QVERIFY(device({"unplug"}));
+        QCOMPARE(heard, 0);
+    }
+
+    // What a hostile neighbour may leave in the working folder: the settings store must
+    // neither hang the window nor touch it, and say once that the write was lost.
+    void settingsTrapsKeepTheWindowAnswering_data() {
+        QTest::addColumn<QString>("trap");
+        QTest::newRow("settings file is a FIFO") << "fifo";
+        QTest::newRow("lock of another running program") << "held lock";
+        QTest::newRow("lock name taken by a folder") << "lock folder";
+    }
+
+    void settingsTrapsKeepTheWindowAnswering() {
+        QFETCH(QString, trap);
+        const QString settings = scratch->filePath("UserSetting.ini");
+        const QString lock = settings + ".lock";
+        if (trap == "fifo") {
+            QCOMPARE(mkfifo(QFile::encodeName(settings).constData(), 0600), 0);
+        } else if (trap == "lock folder") {
+            QVERIFY(QDir().mkpath(lock));
+        } else {
+            // As Qt writes its lock: process, program, host. This test process stays alive.
+            QFile file(lock);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(QByteArray::number(QCoreApplication::applicationPid()) + '\n' +
+                       QCoreApplication::applicationName().toUtf8() + '\n' +
+                       QSysInfo::machineHostName().toUtf8() + '\n');
+        }
+        UtilityProcess utility(UtilityProcess::newSession());
+        const xcb_window_t window = start(utility);
+        QVERIFY(window != XCB_WINDOW_NONE);
+        QVERIFY2(waitForStatus("No VR HMD"), qPrintable(statusText()));
+
+        QElapsedTimer sincePlug;
+        sincePlug.start();
+        QVERIFY(device({"plug"}));
+        QVERIFY2(waitForStatus(kBothReady), qPrintable(statusText()));
+        const qint64 followedMs = sincePlug.elapsed();
+        QVERIFY(device({"unplug"}));
+        QVERIFY2(followedMs < 1000, qPrintable(QString::number(followedMs)));
+        qInfo("status followed the plug after %lld ms", followedMs);
+
+        QByteArray errors;
+        QVERIFY(QTest::qWaitFor([&] {
+            errors += utility.standardError();
+            return errors.contains("UserSetting.ini: could not write");
+        }));
+        QCOMPARE(errors.count("UserSetting.ini: could not write \"target_path_Pictor\""), 1);
+        QCOMPARE(QFileInfo(trap == "fifo" ? settings : lock).isFile(), trap == "held lock");
+        QVERIFY(QFileInfo::exists(trap == "fifo" ? settings : lock));
     }
 
     void hiddenWindowKeepsFollowing() {
@@ -287,6 +359,35 @@ private:
         xcb_send_event(connection.get(), 0, window, XCB_EVENT_MASK_NO_EVENT,
                        reinterpret_cast<const char *>(&event));
         return connection.sync();
+    }
+
+    // A top-level window of this process, marked as toolkits mark their windows.
+    xcb_window_t otherProgramsWindow() {
+        const xcb_window_t window = xcb_generate_id(connection.get());
+        xcb_create_window(connection.get(), XCB_COPY_FROM_PARENT, window, connection.root(), 0, 0,
+                          50, 50, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0,
+                          nullptr);
+        const quint32 pid = quint32(QCoreApplication::applicationPid());
+        xcb_change_property(connection.get(), XCB_PROP_MODE_REPLACE, window,
+                            connection.atom("_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1, &pid);
+        return connection.sync() ? window : xcb_window_t(XCB_WINDOW_NONE);
+    }
+
+    // The device link messages that windows of this test's own connection have got.
+    int deviceMessagesReceived() {
+        connection.sync();
+        int received = 0;
+        while (xcb_generic_event_t *event = xcb_poll_for_queued_event(connection.get())) {
+            if ((event->response_type & 0x7f) == XCB_CLIENT_MESSAGE) {
+                const auto *message = reinterpret_cast<xcb_client_message_event_t *>(event);
+                received += message->type == connection.atom("WM_VORN_MONITOR_ADDED") ||
+                                    message->type == connection.atom("WM_VORN_HID_ADDED")
+                                ? 1
+                                : 0;
+            }
+            std::free(event);
+        }
+        return received;
     }
 
     // Qt may keep the X window of a box that was answered, so only shown ones count.

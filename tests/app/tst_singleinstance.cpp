@@ -1,16 +1,21 @@
 #include "TrayHost.h"
 #include "UtilityProcess.h"
+#include "UtilityWindow.h"
 #include "X11Client.h"
 #include "XvfbServer.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <algorithm>
 #include <csignal>
 #include <memory>
 #include <vector>
+
+#include <unistd.h>
 
 // One instance per user and display, seen from outside: real processes on a real X server.
 class SingleInstanceTest : public QObject {
@@ -187,6 +192,97 @@ private slots:
         QCOMPARE(x.inputFocus(), window);
     }
 
+    // The start lands while the running instance is still ending: it has to run, not leave
+    // believing the instance it found will take care of it.
+    void startDuringExitIsNeverLost() {
+        const UtilityProcess::Session session = UtilityProcess::newSession();
+        UtilityWindow hands(x);
+        auto current = std::make_unique<UtilityProcess>(session);
+        current->start();
+        xcb_window_t window = current->waitForShownWindow(x);
+        QVERIFY(window != XCB_WINDOW_NONE);
+        QStringList lost;
+        constexpr int kStarts = 100;
+        for (int round = 0; round < kStarts; ++round) {
+            const int delayMs = round * 50 / (kStarts - 1);
+            QVERIFY(hands.press(window, "btnClose"));
+            QThread::msleep(static_cast<unsigned long>(delayMs));
+            auto next = std::make_unique<UtilityProcess>(session);
+            next->start();
+            QVERIFY2(current->waitForExit(10000), "Close did not end the utility");
+            QCOMPARE(current->exitCode(), 0);
+            window = ownShownWindow(*next);
+            if (window == XCB_WINDOW_NONE) {
+                lost << QString("%1 ms").arg(delayMs);
+                next = std::make_unique<UtilityProcess>(session);
+                next->start();
+                window = next->waitForShownWindow(x);
+                QVERIFY(window != XCB_WINDOW_NONE);
+            }
+            current = std::move(next);
+        }
+        QVERIFY2(lost.isEmpty(), qPrintable(QString("%1 of %2 starts lost, at %3 after Close")
+                                                .arg(lost.size())
+                                                .arg(kStarts)
+                                                .arg(lost.join(", "))));
+    }
+
+    // The same X server however $DISPLAY spells it, so one instance.
+    void displaySpellingsShareOneInstance_data() {
+        QTest::addColumn<QString>("spelling");
+        const QString number = qEnvironmentVariable("DISPLAY").section(':', -1).section('.', 0, 0);
+        QTest::newRow("leading zero") << ":0" + number;
+        QTest::newRow("transport") << "unix/:" + number;
+        QTest::newRow("screen") << ":" + number + ".0";
+        QTest::newRow("unix host") << "unix:" + number;
+    }
+
+    void displaySpellingsShareOneInstance() {
+        QFETCH(QString, spelling);
+        const UtilityProcess::Session session = UtilityProcess::newSession();
+        UtilityProcess first(session);
+        first.start();
+        const xcb_window_t window = first.waitForShownWindow(x);
+        QVERIFY(window != XCB_WINDOW_NONE);
+        focusOtherProgram();
+
+        UtilityProcess::Session spelt = session;
+        spelt.display = spelling;
+        QVERIFY(secondStartEndsWithZero(spelt));
+        QCOMPARE(x.inputFocus(), window);
+        QVERIFY(first.isRunning());
+    }
+
+    // Without a lock a second start would run beside this one; the user is told so, once.
+    void startWithoutALockSaysSo_data() {
+        QTest::addColumn<QString>("runtime");
+        QTest::newRow("runtime folder nobody may write in") << "/proc";
+        QTest::newRow("planted link for the private folder") << QString();
+    }
+
+    void startWithoutALockSaysSo() {
+        QFETCH(QString, runtime);
+        QTemporaryDir tmp;
+        UtilityProcess utility(UtilityProcess::newSession());
+        utility.setEnvironment("XDG_RUNTIME_DIR", runtime);
+        if (runtime.isEmpty()) {
+            QVERIFY(QFile::link(tmp.path(), tmp.filePath(QString("hlx-runtime-%1").arg(getuid()))));
+            utility.setEnvironment("TMPDIR", tmp.path());
+        }
+        utility.start();
+        QVERIFY(utility.waitForShownWindow(x) != XCB_WINDOW_NONE);
+        QByteArray errors;
+        QVERIFY(QTest::qWaitFor([&] {
+            errors += utility.standardError();
+            return errors.contains("no single-instance lock in ");
+        }));
+        QTest::qWait(300);
+        errors += utility.standardError();
+        QCOMPARE(errors.count("no single-instance lock in "), 1);
+        QVERIFY(utility.isRunning());
+        QVERIFY(QDir(tmp.path()).entryList(QDir::Files).isEmpty());
+    }
+
     void unknownArgumentsChangeNothing() {
         UtilityProcess first(UtilityProcess::newSession());
         first.start({"--no-such-option", "extra"});
@@ -195,6 +291,23 @@ private slots:
     }
 
 private:
+    // The window of `utility` once shown; none if it ended without one. The server may give
+    // the new window the number the ended instance's had, so the owner tells them apart.
+    xcb_window_t ownShownWindow(UtilityProcess &utility) {
+        xcb_window_t found = XCB_WINDOW_NONE;
+        const bool settled = QTest::qWaitFor(
+            [&] {
+                for (xcb_window_t candidate :
+                     x.findTopLevels("hlx-config", "HLX_Configuration_Utility")) {
+                    if (x.processId(candidate) == utility.pid() && x.isViewable(candidate))
+                        found = candidate;
+                }
+                return found != XCB_WINDOW_NONE || !utility.isRunning();
+            },
+            10000);
+        return settled && utility.isRunning() ? found : xcb_window_t(XCB_WINDOW_NONE);
+    }
+
     static int countRunning(const std::vector<std::unique_ptr<UtilityProcess>> &starts) {
         int running = 0;
         for (const auto &start : starts)
@@ -237,5 +350,5 @@ private:
     std::unique_ptr<testsupport::TrayHost> tray;
 };
 
-QTEST_GUILESS_MAIN(SingleInstanceTest)
+QTEST_MAIN(SingleInstanceTest)
 #include "tst_singleinstance.moc"

@@ -44,8 +44,15 @@ private slots:
         QTest::newRow("same display") << QByteArray(":7") << true;
         QTest::newRow("another screen of it") << QByteArray(":7.1") << true;
         QTest::newRow("unix socket spelling") << QByteArray("unix:7") << true;
+        QTest::newRow("leading zero") << QByteArray(":07") << true;
+        QTest::newRow("transport before the host") << QByteArray("unix/:7") << true;
+        QTest::newRow("screen zero") << QByteArray(":7.0") << true;
+        QTest::newRow("local host and transport") << QByteArray("localhost/unix:7") << true;
+        QTest::newRow("local host by name") << QByteArray("localhost:007") << true;
         QTest::newRow("another display") << QByteArray(":8") << false;
+        QTest::newRow("display 70") << QByteArray(":70") << false;
         QTest::newRow("another host") << QByteArray("otherhost:7") << false;
+        QTest::newRow("another host with transport") << QByteArray("tcp/otherhost:7") << false;
     }
 
     void displaysAreIndependent() {
@@ -54,6 +61,16 @@ private slots:
         take("Mutex");
         qputenv("DISPLAY", other);
         QCOMPARE(take("Mutex").heldElsewhere, shared);
+    }
+
+    // Two remote hosts are two servers, however their display numbers are spelt.
+    void remoteHostsKeepApart() {
+        qputenv("DISPLAY", "hosta:7");
+        take("Mutex");
+        qputenv("DISPLAY", "hostb:7");
+        QVERIFY(!take("Mutex").heldElsewhere);
+        qputenv("DISPLAY", "tcp/HostA:07.1");
+        QVERIFY(take("Mutex").heldElsewhere);
     }
 
     // Programs the utility starts must not keep its lock after it has ended.

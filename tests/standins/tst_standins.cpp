@@ -305,6 +305,31 @@ private slots:
             (QStringList{"WM_GAME_START@client", "WM_GAME_ALIVE@client", "WM_GAME_STOP@client"}));
     }
 
+    // The library tells the program that initialises it of the links already up, as a plug
+    // would, and only that program's windows, and only once.
+    void initAnnouncesLinksUpToItsOwnProgramOnce() {
+        int (*initialise)() = nullptr;
+        resolve(initialise, "HLX_Init");
+        setOwner("client", quint32(getpid()));
+        setOwner("mapped", quint32(getppid()));
+        QCOMPARE(runDevice({"plug"}).exitCode, 0);
+        drain();
+
+        QCOMPARE(initialise(), 0);
+        const QStringList announced = drain();
+        QCOMPARE(initialise(), 0);
+        const QStringList again = drain();
+        QCOMPARE(runDevice({"unplug"}).exitCode, 0);
+        drain();
+        xcb_delete_property(x.get(), windowTags.key("client"), x.atom("_NET_WM_PID"));
+        xcb_delete_property(x.get(), windowTags.key("mapped"), x.atom("_NET_WM_PID"));
+        QVERIFY(x.sync());
+
+        QCOMPARE(announced,
+                 (QStringList{"WM_VORN_MONITOR_ADDED@client", "WM_VORN_HID_ADDED@client"}));
+        QCOMPARE(again, QStringList());
+    }
+
     void repeatRunsEachCommandNTimes() {
         QCOMPARE(runDevice({"--repeat", "3", "game-alive"}).exitCode, 0);
         QCOMPARE(
@@ -396,6 +421,12 @@ private:
             xcb_map_window(x.get(), window);
         windowTags[window] = tag;
         return window;
+    }
+
+    // The process a window says it belongs to, as toolkits mark their windows.
+    void setOwner(const QString &tag, quint32 process) {
+        xcb_change_property(x.get(), XCB_PROP_MODE_REPLACE, windowTags.key(tag),
+                            x.atom("_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1, &process);
     }
 
     // hlx-device has had its round trip before it exits, so after one of our own every event

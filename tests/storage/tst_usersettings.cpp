@@ -4,6 +4,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -11,6 +13,10 @@
 
 #include <cstdio>
 #include <memory>
+
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 namespace {
 
@@ -23,6 +29,8 @@ const QString kDisable = QString::fromLatin1(hlx::kDisableEyeshield);
 // instead of answering from Qt's cache of what it last wrote.
 const QString kWriteMode = QStringLiteral("--write-setting");
 const QString kReadMode = QStringLiteral("--read-setting");
+const QString kWriteInRemovedMode = QStringLiteral("--write-in-removed-folder");
+const QString kHoldLockMode = QStringLiteral("--hold-settings-lock");
 const QByteArray kAbsent = "absent";
 
 enum class Obstacle {
@@ -32,8 +40,31 @@ enum class Obstacle {
     BusyDamagedFile,
     ReadOnlyFolder,
     ReadOnlyFolderWithFile,
-    ReadOnlyDamagedFile
+    ReadOnlyDamagedFile,
+    LockHeldByAnotherProgram,
+    LockNameTakenByAFolder,
+    LockIsAFifo,
+    LockIsALink
 };
+
+enum class SpecialFile { Fifo, LinkToFifo, LinkToDevice, LinkToFolder };
+
+// What a path is, seen without opening it or following a link at its end.
+struct PathKind {
+    mode_t type = 0;
+    dev_t device = 0;
+    QString linkTarget;
+    bool operator==(const PathKind &other) const {
+        return type == other.type && device == other.device && linkTarget == other.linkTarget;
+    }
+};
+
+PathKind pathKind(const QString &path) {
+    struct stat info {};
+    if (lstat(QFile::encodeName(path).constData(), &info) != 0)
+        return {};
+    return {mode_t(info.st_mode & S_IFMT), info.st_rdev, QFile::symLinkTarget(path)};
+}
 
 QByteArray rawFile(const QString &dir) {
     QFile file(dir + QLatin1Char('/') + kFileName);
@@ -80,6 +111,10 @@ QByteArray readInChild(const QString &dir, const QString &key) {
     return errors == "crashed" ? errors : output;
 }
 
+QByteArray writeInRemovedFolder(const QString &dir, const QString &key, const QString &text) {
+    return runChild({kWriteInRemovedMode, hexArgument(dir), hexArgument(key), hexArgument(text)});
+}
+
 QByteArray lostWriteLine(const QString &dir, const QString &key) {
     return QStringLiteral("UserSetting.ini: could not write \"%1\" to %2/%3\n")
         .arg(key, QDir(dir).canonicalPath(), kFileName)
@@ -115,6 +150,7 @@ void addDamagedRows() {
 } // namespace
 
 Q_DECLARE_METATYPE(Obstacle)
+Q_DECLARE_METATYPE(SpecialFile)
 
 class UserSettingsTest : public QObject {
     Q_OBJECT
@@ -247,6 +283,10 @@ private slots:
         QTest::newRow("working directory in /proc") << Obstacle::ProcFileSystem;
         QTest::newRow("empty key") << Obstacle::EmptyKey;
         QTest::newRow("damaged file of a running program") << Obstacle::BusyDamagedFile;
+        QTest::newRow("lock held by another program") << Obstacle::LockHeldByAnotherProgram;
+        QTest::newRow("lock name taken by a folder") << Obstacle::LockNameTakenByAFolder;
+        QTest::newRow("lock is a FIFO") << Obstacle::LockIsAFifo;
+        QTest::newRow("lock is a link") << Obstacle::LockIsALink;
         if (!permissionsStopWrites())
             return;
         QTest::newRow("read-only folder") << Obstacle::ReadOnlyFolder;
@@ -296,6 +336,26 @@ private slots:
         case Obstacle::ReadOnlyFolder:
             QVERIFY(QFile::setPermissions(dir, QFile::ReadOwner | QFile::ExeOwner));
             break;
+        case Obstacle::LockHeldByAnotherProgram:
+            QVERIFY(writeRawFile(dir, "[General]\nKEY_Eyeshield=DisableEyeshield\n"));
+            previous = kDisable.toUtf8();
+            QVERIFY(holdLock(dir));
+            break;
+        case Obstacle::LockNameTakenByAFolder:
+            QVERIFY(QDir().mkpath(dir + QLatin1Char('/') + kFileName + QStringLiteral(".lock")));
+            break;
+        case Obstacle::LockIsAFifo:
+            QCOMPARE(mkfifo(QFile::encodeName(dir + QLatin1Char('/') + kFileName +
+                                              QStringLiteral(".lock"))
+                                .constData(),
+                            0600),
+                     0);
+            break;
+        case Obstacle::LockIsALink:
+            QVERIFY(writeRawFile(m_dir->path(), "12345\nother\nhost\n"));
+            QVERIFY(QFile::link(m_dir->filePath(kFileName),
+                                dir + QLatin1Char('/') + kFileName + QStringLiteral(".lock")));
+            break;
         }
         const QByteArray before = rawFile(dir);
         const QStringList contents = entries(dir);
@@ -311,7 +371,76 @@ private slots:
             QCOMPARE(readInChild(dir, key), previous);
     }
 
+    // Opening a FIFO waits for a writer and a device never ends; Qt would also replace
+    // either with a regular file. Reads see no value, writes are reported, and the path
+    // is what it was.
+    void specialFileIsLeftAlone_data() {
+        QTest::addColumn<SpecialFile>("special");
+        QTest::newRow("FIFO") << SpecialFile::Fifo;
+        QTest::newRow("link to a FIFO") << SpecialFile::LinkToFifo;
+        QTest::newRow("link to a character device") << SpecialFile::LinkToDevice;
+        QTest::newRow("link to a folder") << SpecialFile::LinkToFolder;
+    }
+
+    void specialFileIsLeftAlone() {
+        QFETCH(SpecialFile, special);
+        const QString dir = m_dir->path() + QStringLiteral("/special");
+        QVERIFY(QDir().mkpath(dir));
+        const QString path = dir + QLatin1Char('/') + kFileName;
+        const QString target = m_dir->filePath(QStringLiteral("target"));
+        switch (special) {
+        case SpecialFile::Fifo:
+            QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+            break;
+        case SpecialFile::LinkToFifo:
+            QCOMPARE(mkfifo(QFile::encodeName(target).constData(), 0600), 0);
+            QVERIFY(QFile::link(target, path));
+            break;
+        case SpecialFile::LinkToDevice:
+            // A node of the endless zero device, made here so that nothing shared is at risk.
+            if (mknod(QFile::encodeName(target).constData(), S_IFCHR | 0600, makedev(1, 5)) != 0)
+                QSKIP("this system does not let the test make a device node");
+            QVERIFY(QFile::link(target, path));
+            break;
+        case SpecialFile::LinkToFolder:
+            QVERIFY(QDir().mkpath(target));
+            QVERIFY(QFile::link(target, path));
+            break;
+        }
+        const PathKind link = pathKind(path);
+        const PathKind pointee = pathKind(target);
+        const QStringList contents = entries(dir);
+
+        QCOMPARE(writeInChild(dir, kKey, kEnable), lostWriteLine(dir, kKey));
+        QCOMPARE(readInChild(dir, kKey), kAbsent);
+        QCOMPARE(pathKind(path), link);
+        QCOMPARE(pathKind(target), pointee);
+        QCOMPARE(entries(dir), contents);
+    }
+
+    // Qt gives no current path for a folder that was removed, and would then write at the
+    // root of the file system.
+    void removedWorkingFolderIsReported() {
+        if (QFileInfo::exists(QStringLiteral("/") + kFileName))
+            QSKIP("the root folder already holds a settings file");
+        const QString dir = m_dir->path() + QStringLiteral("/removed");
+        QVERIFY(QDir().mkpath(dir));
+        QCOMPARE(writeInRemovedFolder(dir, kKey, kEnable),
+                 QByteArray("UserSetting.ini: could not write \"KEY_Eyeshield\" to "
+                            "./UserSetting.ini\nabsent"));
+        QVERIFY(!QFileInfo::exists(QStringLiteral("/") + kFileName));
+        QVERIFY(!QFileInfo::exists(dir));
+    }
+
 private:
+    // Another program that keeps the settings lock until it is killed: the write must give up.
+    bool holdLock(const QString &dir) {
+        m_busy = std::make_unique<QProcess>();
+        m_busy->start(QCoreApplication::applicationFilePath(), {kHoldLockMode, hexArgument(dir)});
+        return m_busy->waitForStarted() && m_busy->waitForReadyRead(10000) &&
+               m_busy->readAllStandardOutput() == "held";
+    }
+
     // A running program's file cannot be opened for writing, not even by root.
     bool runBusy(const QString &program) {
         QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -345,6 +474,27 @@ int main(int argc, char *argv[]) {
         return std::fwrite(text.constData(), 1, text.size(), stdout) == std::size_t(text.size())
                    ? 0
                    : 3;
+    }
+    if (arguments.size() == 5 && arguments.at(1) == kWriteInRemovedMode) {
+        const QString dir = fromHexArgument(arguments.at(2));
+        if (!QDir::setCurrent(dir) || !QDir().rmdir(dir))
+            return 2;
+        UserSettings::instance()->setValue(fromHexArgument(arguments.at(3)),
+                                           fromHexArgument(arguments.at(4)));
+        const QVariant value = UserSettings::instance()->value(fromHexArgument(arguments.at(3)));
+        // The report went to standard error; the parent reads both in one stream.
+        std::fputs(value.isValid() ? "present" : "absent", stderr);
+        return 0;
+    }
+    if (arguments.size() == 3 && arguments.at(1) == kHoldLockMode) {
+        QLockFile lock(fromHexArgument(arguments.at(2)) + QLatin1Char('/') + kFileName +
+                       QStringLiteral(".lock"));
+        if (!lock.lock())
+            return 2;
+        std::fputs("held", stdout);
+        std::fflush(stdout);
+        ::pause();
+        return 0;
     }
     UserSettingsTest test;
     return QTest::qExec(&test, argc, argv);

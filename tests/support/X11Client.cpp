@@ -97,6 +97,16 @@ QString X11Client::title(xcb_window_t window) {
     return type == utf8String ? QString::fromUtf8(wmName) : QString::fromLatin1(wmName);
 }
 
+qint64 X11Client::processId(xcb_window_t window) {
+    xcb_atom_t type = XCB_ATOM_NONE;
+    const QByteArray pid = property(window, m_connection.atom("_NET_WM_PID"), &type);
+    if (type != XCB_ATOM_CARDINAL || pid.size() != sizeof(quint32))
+        return 0;
+    quint32 value = 0;
+    std::memcpy(&value, pid.constData(), sizeof value);
+    return value;
+}
+
 QPair<QSize, QSize> X11Client::sizeHints(xcb_window_t window) {
     const QByteArray value = property(window, XCB_ATOM_WM_NORMAL_HINTS);
     std::array<uint32_t, sizeHintsFields> fields{};

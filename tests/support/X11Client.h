@@ -38,6 +38,8 @@ public:
     std::vector<xcb_window_t> rootStackingOrder();
     // _NET_WM_NAME, else WM_NAME; a null string if the window has neither.
     QString title(xcb_window_t window);
+    // The process that owns the window, from _NET_WM_PID; 0 where the window does not say.
+    qint64 processId(xcb_window_t window);
     // Minimum and maximum size from WM_NORMAL_HINTS; an invalid size where the hint is unset.
     QPair<QSize, QSize> sizeHints(xcb_window_t window);
 

@@ -80,4 +80,26 @@ TEST_CASE(namedlock, "a process that starts while the lock is held learns so") {
     CHECK_EQUAL(answer, std::string("elsewhere"));
 }
 
+// A start behind an instance that is on its way out must not be lost: it waits, bounded.
+TEST_CASE(namedlock, "a waiting start takes the lock once its holder ends, not before") {
+    const std::string name = support::uniqueName("hlx-test-lock");
+    support::ChildProcess holder({"hold-lock", name});
+    CHECK_EQUAL(holder.readLine(), std::string("held"));
+    const platform::NamedLock mine = platform::createNamedLock(name);
+    CHECK(mine.heldElsewhere);
+    const bool takenFromALiveHolder = platform::waitForNamedLock(mine.handle, 300);
+
+    holder.closeInput();
+    const bool takenOnceEnded = platform::waitForNamedLock(mine.handle, 10000);
+    support::ChildProcess next({"hold-lock", name});
+    const std::string nextAnswer = next.readLine();
+    next.closeInput();
+    next.wait();
+    platform::closeNamedLock(mine.handle);
+    CHECK_EQUAL(holder.wait(), 0);
+    CHECK(!takenFromALiveHolder);
+    CHECK(takenOnceEnded);
+    CHECK_EQUAL(nextAnswer, std::string("elsewhere"));
+}
+
 } // namespace

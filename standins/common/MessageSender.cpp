@@ -7,6 +7,10 @@ namespace hlx {
 MessageSender::MessageSender(XConnection &connection)
     : m_connection(connection) {}
 
+MessageSender::MessageSender(XConnection &connection, std::uint32_t owningProcess)
+    : m_connection(connection)
+    , m_owningProcess(owningProcess) {}
+
 void MessageSender::send(xcb_atom_t type) {
     for (xcb_window_t window : targets()) {
         xcb_client_message_event_t event{};
@@ -21,8 +25,11 @@ void MessageSender::send(xcb_atom_t type) {
 }
 
 const std::vector<xcb_window_t> &MessageSender::targets() {
-    if (!m_targets)
+    if (!m_targets) {
         m_targets = findTargets();
+        if (m_owningProcess)
+            m_targets = ownedBy(*m_targets, *m_owningProcess);
+    }
     return *m_targets;
 }
 
@@ -85,6 +92,27 @@ std::vector<bool> MessageSender::haveWmState(const std::vector<xcb_window_t> &wi
         std::free(property);
     }
     return result;
+}
+
+std::vector<xcb_window_t> MessageSender::ownedBy(const std::vector<xcb_window_t> &windows,
+                                                 std::uint32_t process) {
+    const xcb_atom_t netWmPid = m_connection.internAtom("_NET_WM_PID", true);
+    if (netWmPid == XCB_ATOM_NONE)
+        return {};
+    xcb_connection_t *c = m_connection.get();
+    std::vector<xcb_get_property_cookie_t> cookies;
+    cookies.reserve(windows.size());
+    for (xcb_window_t window : windows)
+        cookies.push_back(xcb_get_property(c, 0, window, netWmPid, XCB_ATOM_CARDINAL, 0, 1));
+    std::vector<xcb_window_t> owned;
+    for (size_t i = 0; i < windows.size(); ++i) {
+        xcb_get_property_reply_t *property = xcb_get_property_reply(c, cookies[i], nullptr);
+        if (property && property->format == 32 && xcb_get_property_value_length(property) == 4 &&
+            *static_cast<const std::uint32_t *>(xcb_get_property_value(property)) == process)
+            owned.push_back(windows[i]);
+        std::free(property);
+    }
+    return owned;
 }
 
 } // namespace hlx

@@ -2,6 +2,7 @@
 
 #include "XConnection.h"
 
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -13,6 +14,9 @@ namespace hlx {
 class MessageSender {
 public:
     explicit MessageSender(XConnection &connection);
+    // Only to the windows that this process says it owns (_NET_WM_PID): what a device
+    // library tells the program it runs in.
+    MessageSender(XConnection &connection, std::uint32_t owningProcess);
 
     // The windows are those that exist at the first call.
     void send(xcb_atom_t type);
@@ -22,8 +26,11 @@ private:
     std::vector<xcb_window_t> findTargets();
     std::vector<xcb_window_t> children(const std::vector<xcb_window_t> &parents);
     std::vector<bool> haveWmState(const std::vector<xcb_window_t> &windows, xcb_atom_t wmState);
+    std::vector<xcb_window_t> ownedBy(const std::vector<xcb_window_t> &windows,
+                                      std::uint32_t process);
 
     XConnection &m_connection;
+    std::optional<std::uint32_t> m_owningProcess;
     std::optional<std::vector<xcb_window_t>> m_targets;
 };
 
