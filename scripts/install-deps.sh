@@ -11,6 +11,10 @@ packages=(
   libxcb1-dev libxcb-xtest0-dev
   xvfb xauth x11-utils fonts-dejavu-core
   dbus-daemon at-spi2-core
+  # The udev device library, its headset ids, and its tests: umockdev plays the kernel,
+  # edid-decode reads the test EDIDs, binutils' nm and readelf look at what the library exports.
+  libudev-dev xr-hardware
+  umockdev libumockdev-dev edid-decode binutils
 )
 if [ "${1:-}" = "--windows" ]; then
   # The 64-bit wine alone runs the 64-bit test programs; no i386 architecture needed.
@@ -29,4 +33,5 @@ as_root=()
 [ "$(id -u)" -eq 0 ] || as_root=(sudo)
 echo "Installing: ${missing[*]}"
 "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q
-"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
+  -o DPkg::Lock::Timeout=900 "${missing[@]}"
