@@ -24,7 +24,7 @@ bool isConnector(const char *sysname) {
 // The card an event is about; empty if it is about neither a card nor a connector.
 std::string cardPathOf(udev_device *device) {
     const char *sysname = udev_device_get_sysname(device);
-    const std::string syspath = udev_device_get_syspath(device);
+    std::string syspath = udev_device_get_syspath(device);
     if (isCard(sysname))
         return syspath;
     if (isConnector(sysname))

@@ -6,8 +6,11 @@
 #include <cstdint>
 #include <cstring>
 
+#include <system_error>
+
 #include <poll.h>
 #include <pthread.h>
+#include <signal.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -24,25 +27,31 @@ LinkMonitor::~LinkMonitor() {
 
 bool LinkMonitor::start() {
     m_context.reset(udev_new());
-    if (!m_context)
-        return false;
-    m_monitor.reset(udev_monitor_new_from_netlink(m_context.get(), "udev"));
+    if (m_context)
+        m_monitor.reset(udev_monitor_new_from_netlink(m_context.get(), "udev"));
     if (!m_monitor ||
         udev_monitor_filter_add_match_subsystem_devtype(m_monitor.get(), "usb", "usb_device") < 0 ||
         udev_monitor_filter_add_match_subsystem_devtype(m_monitor.get(), "drm", nullptr) < 0 ||
-        udev_monitor_enable_receiving(m_monitor.get()) < 0) {
-        m_monitor.reset();
-        m_context.reset();
+        udev_monitor_enable_receiving(m_monitor.get()) < 0 ||
+        (m_stopEvent = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) < 0) {
+        stop();
         return false;
     }
-    m_stopEvent = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (m_stopEvent < 0) {
-        m_monitor.reset();
-        m_context.reset();
-        return false;
+    // The host's signals are the host's business: the thread inherits a mask that blocks them
+    // all, so none is handled on it or wakes it.
+    sigset_t all;
+    sigset_t previous;
+    sigfillset(&all);
+    ::pthread_sigmask(SIG_SETMASK, &all, &previous);
+    try {
+        m_thread = std::thread(&LinkMonitor::run, this);
+    } catch (const std::system_error &) {
+        // Nothing may leave a C entry point as an exception.
     }
-    m_thread = std::thread(&LinkMonitor::run, this);
-    return true;
+    ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    if (!m_thread.joinable())
+        stop();
+    return m_thread.joinable();
 }
 
 void LinkMonitor::stop() {

@@ -58,14 +58,15 @@ std::string HeadsetTestbed::plugUsb(uint16_t vendor, uint16_t product, int inter
     char productProperty[32];
     std::snprintf(productProperty, sizeof productProperty, "%x/%x/100", unsigned(vendor),
                   unsigned(product));
-    const std::string device = addDevice(
+    std::string device = addDevice(
         "usb", port, "", {"idVendor", vendorText.c_str(), "idProduct", productText.c_str()},
         {"DEVTYPE", "usb_device", "PRODUCT", productProperty});
     std::vector<std::string> added;
     for (int i = 0; i < interfaces; ++i) {
         const std::string number = std::to_string(i);
-        added.push_back(addDevice("usb", port + ":1." + number, device,
-                                  {"bInterfaceNumber", number.c_str()},
+        std::string name = port;
+        name.append(":1.").append(number);
+        added.push_back(addDevice("usb", name, device, {"bInterfaceNumber", number.c_str()},
                                   {"DEVTYPE", "usb_interface", "PRODUCT", productProperty}));
     }
     uevent(device, "add");
@@ -97,13 +98,13 @@ void HeadsetTestbed::unplugUsb(const std::string &device) {
 }
 
 std::string HeadsetTestbed::addCard(const std::string &name) {
-    const std::string card = addDevice("drm", name, "", {"dev", "226:0"}, {"DEVTYPE", "drm_minor"});
+    std::string card = addDevice("drm", name, "", {"dev", "226:0"}, {"DEVTYPE", "drm_minor"});
     uevent(card, "add");
     return card;
 }
 
 std::string HeadsetTestbed::addConnector(const std::string &card, const std::string &name) {
-    const std::string connector =
+    std::string connector =
         addDevice("drm", name, card, {"status", "disconnected", "enabled", "disabled"},
                   {"DEVTYPE", "drm_connector"});
     uevent(connector, "add");
