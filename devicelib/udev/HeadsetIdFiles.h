@@ -18,6 +18,7 @@ public:
 
     static HeadsetIds load();
 
+private:
     static std::vector<std::string> rulesFolders();
     // ${XDG_CONFIG_HOME:-$HOME/.config}/hlx-config/hmd-ids
     static std::string userListPath();

@@ -19,17 +19,16 @@ public:
     // "#" starts a comment. Lines that are neither are skipped.
     void addUserList(std::string_view list);
 
-    void addUsb(Id id) { m_usb.insert(id); }
     bool hasUsb(Id id) const { return m_usb.count(id) != 0; }
     bool hasDisplay(Id id) const { return m_display.count(id) != 0; }
-    bool empty() const { return m_usb.empty() && m_display.empty(); }
 
     // False unless the text is exactly four hex digits.
     static bool parseHex16(std::string_view text, uint16_t &value);
+
+private:
     // Three letters A..Z packed as in the EDID's bytes 8 and 9.
     static bool parseManufacturer(std::string_view text, uint16_t &value);
 
-private:
     std::set<Id> m_usb;
     std::set<Id> m_display;
 };
