@@ -15,6 +15,10 @@ packages=(
   dbus-daemon at-spi2-core
   dpkg-dev desktop-file-utils appstream debootstrap
   weston qtwayland5
+  # The udev device library, its headset ids, and its tests: umockdev plays the kernel,
+  # edid-decode reads the test EDIDs, binutils' nm and readelf look at what the library exports.
+  libudev-dev xr-hardware
+  umockdev libumockdev-dev edid-decode binutils
 )
 windows=false
 if [ "${1:-}" = "--windows" ]; then
@@ -84,3 +88,6 @@ done
 echo "Installing: ${missing[*]}"
 $updated || apt_get update -q
 apt_get install -y -q --no-install-recommends "${missing[@]}"
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
+  -o DPkg::Lock::Timeout=900 "${missing[@]}"

@@ -1,0 +1,81 @@
+#include "UsbLink.h"
+
+#include "UdevHandles.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+
+namespace hlx::udev {
+
+namespace {
+
+bool isUsbDevice(udev_device *device) {
+    const char *type = udev_device_get_devtype(device);
+    return type && std::strcmp(type, "usb_device") == 0;
+}
+
+// PRODUCT is "vendor/product/bcdDevice" in hex without leading zeros.
+bool idFromProductProperty(const char *product, HeadsetIds::Id &id) {
+    if (!product)
+        return false;
+    char *end = nullptr;
+    const unsigned long vendor = std::strtoul(product, &end, 16);
+    if (end == product || *end != '/')
+        return false;
+    const char *productStart = end + 1;
+    const unsigned long model = std::strtoul(productStart, &end, 16);
+    if (end == productStart || vendor > 0xffff || model > 0xffff)
+        return false;
+    id = {static_cast<uint16_t>(vendor), static_cast<uint16_t>(model)};
+    return true;
+}
+
+bool idOf(udev_device *device, HeadsetIds::Id &id) {
+    const char *vendor = udev_device_get_sysattr_value(device, "idVendor");
+    const char *product = udev_device_get_sysattr_value(device, "idProduct");
+    if (vendor && product && HeadsetIds::parseHex16(vendor, id.first) &&
+        HeadsetIds::parseHex16(product, id.second))
+        return true;
+    return idFromProductProperty(udev_device_get_property_value(device, "PRODUCT"), id);
+}
+
+} // namespace
+
+UsbLink::UsbLink(const HeadsetIds &ids)
+    : m_ids(ids) {}
+
+void UsbLink::scan(struct ::udev *context) {
+    m_present.clear();
+    const UdevEnumerate enumerate(udev_enumerate_new(context));
+    if (!enumerate)
+        return;
+    udev_enumerate_add_match_subsystem(enumerate.get(), "usb");
+    udev_enumerate_scan_devices(enumerate.get());
+    udev_list_entry *entry = nullptr;
+    udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(enumerate.get())) {
+        const UdevDevice device(
+            udev_device_new_from_syspath(context, udev_list_entry_get_name(entry)));
+        if (device && isListedHeadset(device.get()))
+            m_present.insert(udev_device_get_syspath(device.get()));
+    }
+}
+
+void UsbLink::handle(udev_device *device) {
+    if (!isUsbDevice(device))
+        return;
+    const char *syspath = udev_device_get_syspath(device);
+    const char *action = udev_device_get_action(device);
+    // A removed device's attributes are gone with it, so removal goes by path alone.
+    if ((action && std::strcmp(action, "remove") == 0) || !isListedHeadset(device))
+        m_present.erase(syspath);
+    else
+        m_present.insert(syspath);
+}
+
+bool UsbLink::isListedHeadset(udev_device *device) const {
+    HeadsetIds::Id id;
+    return isUsbDevice(device) && idOf(device, id) && m_ids.hasUsb(id);
+}
+
+} // namespace hlx::udev

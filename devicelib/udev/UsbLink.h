@@ -1,0 +1,32 @@
+#pragma once
+
+#include "HeadsetIds.h"
+
+#include <libudev.h>
+
+#include <set>
+#include <string>
+
+namespace hlx::udev {
+
+// The headset's USB link: up while at least one USB device of a listed id is plugged. A headset
+// may bring several such devices (a hub, the display's controller, sensors), and each device
+// brings several interfaces and events, so the link is the set of devices, not a count of events.
+class UsbLink {
+public:
+    explicit UsbLink(const HeadsetIds &ids);
+
+    // The devices plugged now, replacing whatever was known.
+    void scan(struct ::udev *context);
+    // One event of the usb subsystem.
+    void handle(udev_device *device);
+    bool up() const { return !m_present.empty(); }
+
+private:
+    bool isListedHeadset(udev_device *device) const;
+
+    const HeadsetIds &m_ids;
+    std::set<std::string> m_present;
+};
+
+} // namespace hlx::udev

@@ -1,0 +1,425 @@
+#include "DeviceMessageWindow.h"
+#include "EdidSample.h"
+#include "HLX.h"
+#include "HeadsetTestbed.h"
+#include "XcbConnection.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+Q_DECLARE_METATYPE(std::vector<uint8_t>)
+
+namespace {
+
+const QByteArray monitorAdded = "WM_VORN_MONITOR_ADDED";
+const QByteArray monitorRemoved = "WM_VORN_MONITOR_REMOVED";
+const QByteArray hidAdded = "WM_VORN_HID_ADDED";
+const QByteArray hidRemoved = "WM_VORN_HID_REMOVED";
+const QStringList exportedNames = {"HLX_Init",
+                                   "HLX_Deinit",
+                                   "HLX_SetDisplayCapturerPath",
+                                   "HLX_StartDisplayCapturer",
+                                   "HLX_StopDisplayCapturer",
+                                   "HLX_EnableEyeshield",
+                                   "HLX_DisableEyeshield",
+                                   "HLX_GetWindowMessage"};
+constexpr int messageTimeoutMs = 10000;
+
+// Listed in the user's file that initTestCase writes: a USB headset, and a display by maker and
+// product.
+constexpr uint16_t userVendor = 0x1d6b;
+constexpr uint16_t userProduct = 0x0107;
+const char userDisplayMaker[] = "HLX";
+constexpr uint16_t userDisplayProduct = 0xa001;
+
+// Microsoft's flags byte: desktop usage, and the primary use cases that matter here.
+constexpr uint8_t desktopUsage = 0x40;
+constexpr uint8_t virtualReality = 0x07;
+constexpr uint8_t augmentedReality = 0x08;
+constexpr uint8_t medicalImaging = 0x11;
+
+std::vector<uint8_t> headsetEdid() {
+    return EdidSample::withMicrosoftBlock("VRH", 0x0001, 3, virtualReality);
+}
+
+QString run(const QString &program, const QStringList &arguments, int *exitCode = nullptr) {
+    QProcess process;
+    process.start(program, arguments);
+    process.waitForFinished(30000);
+    if (exitCode)
+        *exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    return QString::fromLocal8Bit(process.readAllStandardOutput() + process.readAllStandardError());
+}
+
+// The thread of this process with that name, or 0.
+pid_t threadNamed(const QByteArray &name) {
+    for (const QString &task :
+         QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile comm("/proc/self/task/" + task + "/comm");
+        if (comm.open(QIODevice::ReadOnly) && comm.readAll().trimmed() == name)
+            return pid_t(task.toInt());
+    }
+    return 0;
+}
+
+QByteArray taskFile(pid_t thread, const char *file) {
+    QFile status(QString("/proc/self/task/%1/%2").arg(thread).arg(file));
+    return status.open(QIODevice::ReadOnly) ? status.readAll() : QByteArray();
+}
+
+// Voluntary plus involuntary context switches: every time the thread left the processor.
+qint64 contextSwitches(pid_t thread) {
+    qint64 total = 0;
+    for (const QByteArray &line : taskFile(thread, "status").split('\n')) {
+        if (line.contains("ctxt_switches:"))
+            total += line.mid(line.indexOf(':') + 1).trimmed().toLongLong();
+    }
+    return total;
+}
+
+// Blocked in poll or ppoll, the only place the thread waits for work.
+bool sleepsInPoll(pid_t thread) {
+    const QByteArray number = taskFile(thread, "syscall").split(' ').value(0);
+    return number == "7" || number == "271";
+}
+
+bool writeFile(const QString &path, const QByteArray &content, QFile::Permissions extra = {}) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size() &&
+           file.setPermissions(file.permissions() | extra);
+}
+
+} // namespace
+
+// The udev device library loaded as the utility loads it, in a process under umockdev whose
+// testbed plays the kernel; a window of this process on the private X server receives what the
+// library sends.
+class UdevDeviceTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        QVERIFY2(qgetenv("LD_PRELOAD").contains("umockdev"), "run under umockdev-wrapper");
+        testbed.reset(new HeadsetTestbed);
+        QVERIFY(!testbed->rootDir().empty());
+        QVERIFY(configHome.isValid() && QDir(configHome.path()).mkpath("hlx-config"));
+        QVERIFY(writeFile(configHome.filePath("hlx-config/hmd-ids"),
+                          "# a headset of our own\n1d6b:0107\n\nHLX:a001   # its display\n"
+                          "not an id\n"));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome.path()));
+        QVERIFY(findRulesId());
+
+        library = dlopen(HLX_UDEV_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+        QVERIFY2(library, dlerror());
+        resolve(init, "HLX_Init");
+        resolve(deinit, "HLX_Deinit");
+        resolve(enableEyeshield, "HLX_EnableEyeshield");
+        resolve(disableEyeshield, "HLX_DisableEyeshield");
+        resolve(setCapturerPath, "HLX_SetDisplayCapturerPath");
+        resolve(startCapturer, "HLX_StartDisplayCapturer");
+        resolve(getWindowMessage, "HLX_GetWindowMessage");
+        QVERIFY(init && deinit && enableEyeshield && disableEyeshield && setCapturerPath &&
+                startCapturer && getWindowMessage);
+        QVERIFY(window.isValid());
+    }
+
+    void cleanup() {
+        QCOMPARE(deinit(), 0);
+        testbed->clear();
+        qunsetenv("HLX_TEST_UDEV_RULES_DIR");
+        window.take();
+    }
+
+    void cleanupTestCase() {
+        if (library)
+            dlclose(library);
+    }
+
+    void exportsTheEntryPointsAndNoQt() {
+        const QString nm = QStandardPaths::findExecutable("nm");
+        const QString readelf = QStandardPaths::findExecutable("readelf");
+        QVERIFY2(!nm.isEmpty() && !readelf.isEmpty(), "binutils are missing");
+        QStringList defined;
+        for (const QString &line :
+             run(nm, {"-D", "--defined-only", "--format=posix", HLX_UDEV_LIBRARY}).split('\n')) {
+            const QString name = line.section(' ', 0, 0);
+            if (!name.isEmpty() && name != "__bss_start" && name != "_edata" && name != "_end")
+                defined << name;
+        }
+        defined.sort();
+        QStringList expected = exportedNames;
+        expected.sort();
+        QCOMPARE(defined, expected);
+        const QString dynamic = run(readelf, {"-d", HLX_UDEV_LIBRARY});
+        QVERIFY2(dynamic.contains("libudev.so"), qPrintable(dynamic));
+        QVERIFY2(!dynamic.contains("libQt"), qPrintable(dynamic));
+        QCOMPARE(getWindowMessage(hidAdded.constData()), x.atom(hidAdded));
+        QCOMPARE(getWindowMessage(nullptr), 0u);
+    }
+
+    // What the samples below stand for, read by an EDID decoder that knows nothing of this library.
+    void edidSamplesDecodeAsIntended() {
+        const QString decoder = QStandardPaths::findExecutable("edid-decode");
+        QVERIFY2(!decoder.isEmpty(), "edid-decode is missing");
+        const QString headset = decode(decoder, headsetEdid());
+        QVERIFY2(headset.contains("EDID conformity: PASS"), qPrintable(headset.right(1500)));
+        QVERIFY(headset.contains("Manufacturer: VRH"));
+        const int block = headset.indexOf("Vendor-Specific Data Block (Microsoft)");
+        QVERIFY(block > 0);
+        const QStringList fields = headset.mid(block).split('\n').mid(1, 4);
+        QCOMPARE(fields,
+                 (QStringList{"    Version: 3", "    Desktop Usage: 0", "    Third-Party Usage: 0",
+                              "    Display Product Primary Use Case: 7 (Virtual reality "
+                              "headset)"}));
+        const QString desktop = decode(
+            decoder, EdidSample::withMicrosoftBlock("VRH", 1, 3, desktopUsage | virtualReality));
+        QVERIFY(desktop.contains("EDID conformity: PASS"));
+        QVERIFY(desktop.contains("    Desktop Usage: 1\n"));
+        const QString monitor = decode(decoder, EdidSample::monitor("DEL", 0x4321));
+        QVERIFY2(monitor.contains("EDID conformity: PASS"), qPrintable(monitor.right(1500)));
+        QVERIFY(monitor.contains("Manufacturer: DEL\n    Model: 17185\n"));
+        QVERIFY(!monitor.contains("Microsoft"));
+    }
+
+    // Interfaces, binds and a second listed device of the same headset: one change each way.
+    void usbLinkChangesOncePerHeadset() {
+        QCOMPARE(init(), 0);
+        const std::string card = testbed->addCard("card0");
+        const std::string connector = testbed->addConnector(card, "card0-HDMI-A-1");
+        const std::string first = testbed->plugUsb(userVendor, userProduct, 4);
+        const std::string second = testbed->plugUsb(rulesId.first, rulesId.second, 2);
+        // A later change of the other link: everything the plugs sent came before it.
+        testbed->setConnector(connector, true, headsetEdid());
+        expect({hidAdded, monitorAdded});
+
+        testbed->unplugUsb(first);
+        testbed->setConnector(connector, false, {});
+        expect({monitorRemoved});
+        testbed->unplugUsb(second);
+        expect({hidRemoved});
+    }
+
+    void onlyListedUsbDevicesCount() {
+        QTemporaryDir noRules;
+        QVERIFY(noRules.isValid());
+        qputenv("HLX_TEST_UDEV_RULES_DIR", QFile::encodeName(noRules.path()));
+        QCOMPARE(init(), 0);
+        const std::string connector =
+            testbed->addConnector(testbed->addCard("card0"), "card0-DP-1");
+        // Listed only by xr-hardware's rules, which this process no longer finds, and a mouse.
+        testbed->plugUsb(rulesId.first, rulesId.second);
+        testbed->plugUsb(0x046d, 0xc52b, 3);
+        testbed->setConnector(connector, true, headsetEdid());
+        expect({monitorAdded});
+        testbed->plugUsb(userVendor, userProduct);
+        expect({hidAdded});
+    }
+
+    void displayLinkNeedsAHeadsetsEdid_data() {
+        QTest::addColumn<std::vector<uint8_t>>("edid");
+        QTest::addColumn<bool>("counts");
+        QTest::newRow("ordinary monitor") << EdidSample::monitor("DEL", 0x4321) << false;
+        QTest::newRow("desktop use declared")
+            << EdidSample::withMicrosoftBlock("VRH", 1, 3, desktopUsage | virtualReality) << false;
+        QTest::newRow("specialised, not worn")
+            << EdidSample::withMicrosoftBlock("MED", 1, 3, medicalImaging) << false;
+        QTest::newRow("virtual reality headset") << headsetEdid() << true;
+        QTest::newRow("augmented reality headset")
+            << EdidSample::withMicrosoftBlock("ARH", 2, 3, augmentedReality) << true;
+        QTest::newRow("version 1 block") << EdidSample::withMicrosoftBlock("VRH", 3, 1, 0) << true;
+        QTest::newRow("listed maker and product")
+            << EdidSample::monitor(userDisplayMaker, userDisplayProduct) << true;
+        QTest::newRow("listed maker, other product")
+            << EdidSample::monitor(userDisplayMaker, userDisplayProduct + 1) << false;
+        std::vector<uint8_t> corrupted = headsetEdid();
+        corrupted[128 + 10] ^= 0x01;
+        QTest::newRow("corrupted extension") << corrupted << false;
+    }
+
+    void displayLinkNeedsAHeadsetsEdid() {
+        QFETCH(std::vector<uint8_t>, edid);
+        QFETCH(bool, counts);
+        QCOMPARE(init(), 0);
+        const std::string card = testbed->addCard("card0");
+        const std::string desk = testbed->addConnector(card, "card0-DP-1");
+        const std::string other = testbed->addConnector(card, "card0-HDMI-A-1");
+        testbed->setConnector(desk, true, edid);
+        const std::string usb = testbed->plugUsb(userVendor, userProduct);
+        expect(counts ? QByteArrayList{monitorAdded, hidAdded} : QByteArrayList{hidAdded});
+        // The same display moves to another connector; a hot plug that changes nothing.
+        testbed->setConnector(desk, false, {});
+        testbed->setConnector(other, true, edid);
+        testbed->setConnector(other, true, edid);
+        testbed->unplugUsb(usb);
+        expect(counts ? QByteArrayList{monitorRemoved, monitorAdded, hidRemoved}
+                      : QByteArrayList{hidRemoved});
+    }
+
+    void removedCardTakesTheDisplayLink() {
+        QCOMPARE(init(), 0);
+        const std::string card = testbed->addCard("card1");
+        testbed->setConnector(testbed->addConnector(card, "card1-DP-2"), true, headsetEdid());
+        expect({monitorAdded});
+        testbed->removeCard(card);
+        expect({monitorRemoved});
+    }
+
+    void linksUpBeforeInitAreAnnouncedOnce() {
+        testbed->setConnector(testbed->addConnector(testbed->addCard("card0"), "card0-DP-1"), true,
+                              headsetEdid());
+        const std::string usb = testbed->plugUsb(userVendor, userProduct, 3);
+        QCOMPARE(window.take(), QByteArrayList());
+        QCOMPARE(init(), 0);
+        expect({monitorAdded, hidAdded});
+        QCOMPARE(init(), 0);
+        testbed->unplugUsb(usb);
+        expect({hidRemoved});
+    }
+
+    void deinitStopsAndInitStartsAgain() {
+        QCOMPARE(deinit(), 0);
+        QCOMPARE(init(), 0);
+        QVERIFY(QTest::qWaitFor([] { return threadNamed("hlx-udev") != 0; }, messageTimeoutMs));
+        const std::string usb = testbed->plugUsb(userVendor, userProduct);
+        expect({hidAdded});
+        QCOMPARE(deinit(), 0);
+        QVERIFY(QTest::qWaitFor([] { return threadNamed("hlx-udev") == 0; }, 1000));
+        QCOMPARE(deinit(), 0);
+
+        // Nothing follows the links now; the next start announces what it finds.
+        testbed->unplugUsb(usb);
+        testbed->setConnector(testbed->addConnector(testbed->addCard("card0"), "card0-DP-1"), true,
+                              headsetEdid());
+        QCOMPARE(init(), 0);
+        expect({monitorAdded});
+    }
+
+    void eyeshieldNeedsAListedHeadsetOnUsb() {
+        // No headset: -2, whether or not the links are followed.
+        QCOMPARE(enableEyeshield(1), -2);
+        QCOMPARE(disableEyeshield(), -2);
+        testbed->plugUsb(0x046d, 0xc52b);
+        QCOMPARE(enableEyeshield(1), -2);
+        // A headset, but no known way to switch it: a refusal of its own, never success.
+        const std::string usb = testbed->plugUsb(rulesId.first, rulesId.second);
+        QCOMPARE(enableEyeshield(1), -3);
+        QCOMPARE(disableEyeshield(), -3);
+        QCOMPARE(init(), 0);
+        QCOMPARE(enableEyeshield(1), -3);
+        testbed->unplugUsb(usb);
+        QCOMPARE(disableEyeshield(), -2);
+    }
+
+    void capturerStartsDetachedInTheWorkingFolder() {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid() && QDir(dir.path()).mkdir("work"));
+        QCOMPARE(setCapturerPath(nullptr), 0);
+        QCOMPARE(startCapturer(), -2);
+        QCOMPARE(setCapturerPath(QFile::encodeName(dir.filePath("missing"))), 0);
+        QCOMPARE(startCapturer(), -2);
+        QVERIFY(writeFile(dir.filePath("plain"), "#!/bin/sh\n"));
+        QCOMPARE(setCapturerPath(QFile::encodeName(dir.filePath("plain"))), 0);
+        QCOMPARE(startCapturer(), -1);
+        QVERIFY(writeFile(dir.filePath("capturer.sh"),
+                          "#!/bin/sh\npwd -P >started.part\n"
+                          "mv started.part started\n",
+                          QFile::ExeOwner));
+        QByteArray path = QFile::encodeName(dir.filePath("capturer.sh"));
+        QCOMPARE(setCapturerPath(path.constData()), 0);
+        path.fill('x');
+        const QString previous = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(dir.filePath("work")));
+        const int started = startCapturer();
+        QDir::setCurrent(previous);
+        QCOMPARE(started, 0);
+        const QString report = dir.filePath("work/started");
+        QVERIFY(QTest::qWaitFor([&] { return QFile::exists(report); }, messageTimeoutMs));
+        QFile file(report);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll().trimmed(),
+                 QFile::encodeName(QDir(dir.filePath("work")).canonicalPath()));
+    }
+
+    // The monitor thread sleeps until the kernel reports something: no timer, no polling.
+    void idleThreadNeverWakes() {
+        testbed->plugUsb(userVendor, userProduct);
+        QCOMPARE(init(), 0);
+        expect({hidAdded});
+        pid_t thread = 0;
+        QVERIFY(QTest::qWaitFor([&] { return (thread = threadNamed("hlx-udev")) != 0; }));
+        QVERIFY(QTest::qWaitFor([&] { return sleepsInPoll(thread); }, messageTimeoutMs));
+        const qint64 before = contextSwitches(thread);
+        QThread::sleep(10);
+        const qint64 after = contextSwitches(thread);
+        qInfo("monitor thread: %lld context switches in 10 s idle", after - before);
+        QCOMPARE(after - before, 0);
+        QVERIFY(sleepsInPoll(thread));
+        // And it wakes for an event.
+        testbed->plugUsb(0x046d, 0xc52b);
+        QVERIFY(QTest::qWaitFor([&] { return contextSwitches(thread) > after; }, messageTimeoutMs));
+    }
+
+private:
+    template <typename Function> void resolve(Function *&function, const char *name) {
+        function = reinterpret_cast<Function *>(dlsym(library, name));
+    }
+
+    // The first vendor and product pair of the rules that Debian's xr-hardware installs.
+    bool findRulesId() {
+        QFile rules("/lib/udev/rules.d/70-xrhardware.rules");
+        if (!rules.open(QIODevice::ReadOnly))
+            return false;
+        const QRegularExpression pair(
+            R"re(ATTRS\{idVendor\}=="([0-9a-fA-F]{4})", ATTRS\{idProduct\}=="([0-9a-fA-F]{4})")re");
+        const QRegularExpressionMatch match = pair.match(QString::fromLatin1(rules.readAll()));
+        if (!match.hasMatch())
+            return false;
+        rulesId = {uint16_t(match.captured(1).toUInt(nullptr, 16)),
+                   uint16_t(match.captured(2).toUInt(nullptr, 16))};
+        return true;
+    }
+
+    QString decode(const QString &decoder, const std::vector<uint8_t> &edid) {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("edid.bin");
+        if (!writeFile(path,
+                       QByteArray(reinterpret_cast<const char *>(edid.data()), int(edid.size()))))
+            return QString();
+        return run(decoder, {"--check", path});
+    }
+
+    // Exactly these messages since the last check, in this order.
+    void expect(const QByteArrayList &messages) {
+        QByteArrayList received;
+        const bool arrived = window.waitForEnd(messages, messageTimeoutMs, received);
+        const QByteArray report =
+            "received: " + received.join(' ') + "; expected: " + messages.join(' ');
+        QVERIFY2(arrived && received == messages, report.constData());
+    }
+
+    QScopedPointer<HeadsetTestbed> testbed;
+    QTemporaryDir configHome;
+    std::pair<uint16_t, uint16_t> rulesId;
+    DeviceMessageWindow window;
+    testsupport::XcbConnection x;
+    void *library = nullptr;
+    decltype(&HLX_Init) init = nullptr;
+    decltype(&HLX_Deinit) deinit = nullptr;
+    decltype(&HLX_EnableEyeshield) enableEyeshield = nullptr;
+    decltype(&HLX_DisableEyeshield) disableEyeshield = nullptr;
+    decltype(&HLX_SetDisplayCapturerPath) setCapturerPath = nullptr;
+    decltype(&HLX_StartDisplayCapturer) startCapturer = nullptr;
+    decltype(&HLX_GetWindowMessage) getWindowMessage = nullptr;
+};
+
+QTEST_GUILESS_MAIN(UdevDeviceTest)
+#include "tst_udevdevice.moc"
