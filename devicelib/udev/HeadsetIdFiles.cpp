@@ -27,7 +27,7 @@ std::vector<std::string> HeadsetIdFiles::rulesFolders() {
 }
 
 std::string HeadsetIdFiles::userListPath() {
-    // The base directory specification says a relative XDG_CONFIG_HOME is to be ignored.
+    // XDG base directory rules: a relative XDG_CONFIG_HOME is to be ignored.
     const char *configHome = std::getenv("XDG_CONFIG_HOME");
     const std::string base =
         configHome && configHome[0] == '/' ? std::string(configHome) : homeFolder() + "/.config";

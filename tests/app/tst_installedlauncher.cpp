@@ -42,7 +42,7 @@ private slots:
         QTest::newRow("XDG_DATA_HOME unset") << QString() << "home of tester/.local/share";
         QTest::newRow("XDG_DATA_HOME set") << "data home"
                                            << "data home";
-        // The base directory specification ignores a relative path.
+        // XDG base directory rules ignore a relative path.
         QTest::newRow("XDG_DATA_HOME relative") << "relative/data"
                                                 << "home of tester/.local/share";
     }
