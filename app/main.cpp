@@ -2,22 +2,14 @@
 #include "MainWindow.h"
 #include "NamedConstants.h"
 #include "Platform.h"
+#include "PlatformDefaults.h"
 #include "RunningInstance.h"
 
 #include <QApplication>
-#include <QByteArray>
 
 #include <cstring>
 
 namespace {
-
-// The device messages and the look-up of the running window are X11, so on a Wayland
-// session the utility runs through XWayland unless the user chose a platform.
-void preferX11OnWayland() {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
-        !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("xcb"));
-}
 
 bool startedAtLogin(int argc, char *argv[]) {
     for (int i = 1; i < argc; ++i) {
@@ -38,7 +30,7 @@ int main(int argc, char *argv[]) {
     }
 
     const bool atLogin = startedAtLogin(argc, argv);
-    preferX11OnWayland();
+    PlatformDefaults platformDefaults;
     DeviceMessageWarnings::silence();
     QCoreApplication::setApplicationName(hlx::kApplicationName);
     QApplication app(argc, argv);
@@ -48,6 +40,8 @@ int main(int argc, char *argv[]) {
         window.putAway();
     else
         window.show();
+    // Both are made now, and with them every choice Qt reads from the environment.
+    platformDefaults.withdraw();
     app.installNativeEventFilter(&window);
     return app.exec();
 }

@@ -306,7 +306,7 @@ private slots:
 
     void copiedTogetherRunsAndSearchPathComesFirst() {
         // The program and its library copied to a folder of their own: the library beside
-        // the program is found, and a library in the working directory is not.
+        // the program is found, and no library in the working directory is even tried.
         const QString folder = scratch->filePath("copy");
         QVERIFY(QDir().mkpath(folder));
         QVERIFY(QFile::copy(HLX_CONFIG_PATH, folder + "/hlx-config"));
@@ -315,6 +315,8 @@ private slots:
         const QString fakeDir = scratch->filePath("fake");
         QVERIFY(QDir().mkpath(fakeDir));
         QVERIFY(QFile::copy(HLX_FAKE_ROOT "/all/libHLX.so", fakeDir + "/libHLX.so"));
+        const QString brokenQt = fakeDir + "/libQt5Core.so.5";
+        QVERIFY(QFile(brokenQt).open(QIODevice::WriteOnly));
 
         {
             UtilityProcess utility(UtilityProcess::newSession());
@@ -329,6 +331,7 @@ private slots:
             QCOMPARE(viewableErrorBoxes(), 0);
             QVERIFY(device({"unplug"}));
         }
+        QVERIFY(QFile::remove(brokenQt));
         {
             UtilityProcess utility(UtilityProcess::newSession());
             utility.setEnvironment("LD_LIBRARY_PATH", fakeDir);

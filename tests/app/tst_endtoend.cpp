@@ -53,6 +53,9 @@ private slots:
         QVERIFY(window != XCB_WINDOW_NONE);
         QVERIFY(tray.waitForIcon(5000));
         QVERIFY2(reader.waitForWindowLabel("No VR HMD"), qPrintable(status()));
+        // Drawn by the raster engine alone: no OpenGL driver was loaded to show it.
+        const QStringList openGl = mappedOpenGlObjects(utility.pid());
+        QVERIFY2(openGl.isEmpty(), qPrintable(openGl.join(", ")));
         // The window and its tray icon.
         const int usualWindows = int(hands->shown(QString()).size());
 
@@ -73,6 +76,13 @@ private slots:
         QCOMPARE(demo.value("arguments").toVariant().toStringList(),
                  CompanionRecords::demoArguments());
         QCOMPARE(demo.value("workingDirectory").toString(), workDir);
+        // The user's environment, not the choices the utility made for its own start.
+        for (const QJsonObject &companion : {capturer, demo}) {
+            const QList<QByteArray> environment = environmentOf(companion.value("pid").toInt());
+            QVERIFY(environment.contains("HLX_COMPANION_RECORD=" + companions.file().toUtf8()));
+            for (const QByteArray &variable : environment)
+                QVERIFY2(!variable.startsWith("QT_XCB_GL_INTEGRATION="), variable.constData());
+        }
         QVERIFY(waitForSetting("KEY_Eyeshield", "DisableEyeshield"));
 
         // Eye shield on from the menu; shown again, the demo brings the choice back.
@@ -151,6 +161,26 @@ private slots:
 private:
     static bool device(const QStringList &commands) {
         return QProcess::execute(QStringLiteral(HLX_BIN_DIR "/hlx-device"), commands) == 0;
+    }
+
+    static QList<QByteArray> environmentOf(int pid) {
+        QFile file(QString("/proc/%1/environ").arg(pid));
+        return file.open(QIODevice::ReadOnly) ? file.readAll().split('\0') : QList<QByteArray>();
+    }
+
+    static QStringList mappedOpenGlObjects(qint64 pid) {
+        QFile maps(QString("/proc/%1/maps").arg(pid));
+        if (!maps.open(QIODevice::ReadOnly))
+            return {maps.errorString()};
+        QStringList found;
+        for (const QByteArray &line : maps.readAll().split('\n')) {
+            const QByteArray path = line.mid(line.indexOf('/'));
+            // The vendor libraries and the drivers; Qt itself links the dispatch libraries.
+            if (path.contains("/libGLX_") || path.contains("/libEGL_") || path.contains("/dri/"))
+                found << QString::fromUtf8(path);
+        }
+        found.removeDuplicates();
+        return found;
     }
 
     QString status() { return reader.windowLabels().join(" | "); }
