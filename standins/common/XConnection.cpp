@@ -49,4 +49,11 @@ bool XConnection::sync() {
     return answered;
 }
 
+xcb_atom_t atomOnDefaultDisplay(const char *name) {
+    if (!name)
+        return XCB_ATOM_NONE;
+    XConnection connection(nullptr);
+    return connection.internAtom(name);
+}
+
 } // namespace hlx

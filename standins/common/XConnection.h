@@ -29,4 +29,8 @@ private:
     xcb_window_t m_root = XCB_NONE;
 };
 
+// The atom of this name on $DISPLAY, which is the number a device message of this name carries to
+// the windows. XCB_ATOM_NONE without a name or a display.
+xcb_atom_t atomOnDefaultDisplay(const char *name);
+
 } // namespace hlx

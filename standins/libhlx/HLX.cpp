@@ -111,10 +111,7 @@ int HLX_DisableEyeshield(void) {
 }
 
 uint32_t HLX_GetWindowMessage(const char *name) {
-    if (!name)
-        return 0;
-    hlx::XConnection connection(nullptr);
-    return connection.internAtom(name);
+    return hlx::atomOnDefaultDisplay(name);
 }
 
 } // extern "C"
