@@ -255,13 +255,16 @@ private slots:
         testbed->setConnector(desk, true, edid);
         const std::string usb = testbed->plugUsb(userVendor, userProduct);
         expect(counts ? QByteArrayList{monitorAdded, hidAdded} : QByteArrayList{hidAdded});
-        // The same display moves to another connector; a hot plug that changes nothing.
+        // The same display moves to another connector; a hot plug that changes nothing. Each
+        // event re-reads every connector, so the move is seen as two only when the second
+        // half comes after the first was read.
         testbed->setConnector(desk, false, {});
+        if (counts)
+            expect({monitorRemoved});
         testbed->setConnector(other, true, edid);
         testbed->setConnector(other, true, edid);
         testbed->unplugUsb(usb);
-        expect(counts ? QByteArrayList{monitorRemoved, monitorAdded, hidRemoved}
-                      : QByteArrayList{hidRemoved});
+        expect(counts ? QByteArrayList{monitorAdded, hidRemoved} : QByteArrayList{hidRemoved});
     }
 
     void removedCardTakesTheDisplayLink() {
