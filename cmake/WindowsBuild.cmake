@@ -33,15 +33,7 @@ if(NOT Qt5_FOUND)
 endif()
 
 enable_language(RC)
-set(CMAKE_AUTOMOC ON)
-set(CMAKE_AUTOUIC ON)
-set(CMAKE_AUTORCC ON)
-
-add_subdirectory(platform)
-add_subdirectory(device)
-add_subdirectory(storage)
-add_subdirectory(ui)
-add_subdirectory(app)
+hlx_add_utility_folders()
 add_subdirectory(standins/companion)
 include(cmake/WindowsRuntime.cmake)
 
