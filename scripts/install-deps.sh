@@ -13,7 +13,8 @@ packages=(
   libxcb1-dev libxcb-xtest0-dev
   xvfb xauth x11-utils fonts-dejavu-core
   dbus-daemon at-spi2-core
-  dpkg-dev desktop-file-utils appstream debootstrap
+  # CPack's DEB generator calls file and dpkg-shlibdeps; lintian checks what it made.
+  file dpkg-dev lintian desktop-file-utils appstream debootstrap
   weston qtwayland5
   # The udev device library, its headset ids, and its tests: umockdev plays the kernel,
   # edid-decode reads the test EDIDs, binutils' nm and readelf look at what the library exports.
@@ -88,6 +89,3 @@ done
 echo "Installing: ${missing[*]}"
 $updated || apt_get update -q
 apt_get install -y -q --no-install-recommends "${missing[@]}"
-"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q
-"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
-  -o DPkg::Lock::Timeout=900 "${missing[@]}"

@@ -1,11 +1,18 @@
 #include "UtilityProcess.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
 #include <QTest>
 
 UtilityProcess::Session UtilityProcess::newSession(const QString &display) {
-    return {QSharedPointer<QTemporaryDir>::create(),
-            display.isEmpty() ? qEnvironmentVariable("DISPLAY") : display};
+    const Session session{QSharedPointer<QTemporaryDir>::create(),
+                          display.isEmpty() ? qEnvironmentVariable("DISPLAY") : display};
+    QDir home(session.runtime->filePath("home"));
+    home.mkpath("bin");
+    for (const QString companion : {"demo", "Pictor"})
+        QFile::link(QStringLiteral(HLX_BIN_DIR "/../") + companion, home.filePath(companion));
+    return session;
 }
 
 UtilityProcess::UtilityProcess(const Session &s)
@@ -14,7 +21,7 @@ UtilityProcess::UtilityProcess(const Session &s)
     environment.insert("XDG_RUNTIME_DIR", session.runtime->path());
     environment.insert("DISPLAY", session.display);
     process.setProcessEnvironment(environment);
-    process.setWorkingDirectory(HLX_BIN_DIR);
+    process.setWorkingDirectory(session.workingDirectory());
 }
 
 UtilityProcess::~UtilityProcess() {

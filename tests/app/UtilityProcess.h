@@ -8,14 +8,17 @@
 #include <QTemporaryDir>
 
 // One run of the built utility, in its own runtime folder so that no other test's (or a
-// real user's) instance counts. Killed when the object goes, so a failing test leaves
-// nothing behind.
+// real user's) instance counts, and in a working folder of its own so that its settings never
+// land in the build. Killed when the object goes, so a failing test leaves nothing behind.
 class UtilityProcess {
 public:
-    // Processes given the same session share the runtime folder, and so the lock.
+    // Processes given the same session share the runtime folder, and so the lock, and the
+    // working folder, and so the settings: a user's folder, with the build's companions
+    // linked beside it as an installed utility has them.
     struct Session {
         QSharedPointer<QTemporaryDir> runtime;
         QString display;
+        QString workingDirectory() const { return runtime->filePath("home/bin"); }
     };
 
     static Session newSession(const QString &display = QString());
@@ -25,7 +28,7 @@ public:
     UtilityProcess(const UtilityProcess &) = delete;
     UtilityProcess &operator=(const UtilityProcess &) = delete;
 
-    // Before start(): the working directory is build/bin unless set here.
+    // Before start(): the working directory is the session's unless set here.
     void setWorkingDirectory(const QString &path) { process.setWorkingDirectory(path); }
     // An empty value removes the variable.
     void setEnvironment(const QString &name, const QString &value);

@@ -12,13 +12,22 @@ set -euo pipefail
 readonly cache=${XDG_CACHE_HOME:-$HOME/.cache}/hlx-config
 readonly base=$cache/bookworm-minbase
 readonly archives=$cache/apt-archives
-readonly mirror=http://deb.debian.org/debian
+
+# The mirror this machine's apt uses, from a deb822 or a one-line source entry.
+mirror() {
+    local found
+    found=$(awk '/^URIs:/ { print $2; exit }' /etc/apt/sources.list.d/*.sources 2>/dev/null || true)
+    [ -n "$found" ] ||
+        found=$(awk '/^deb / { print ($2 ~ /^\[/ ? $3 : $2); exit }' /etc/apt/sources.list \
+            /etc/apt/sources.list.d/*.list 2>/dev/null || true)
+    echo "$found"
+}
 
 make_base() {
     [ -d "$base" ] && return 0
     mkdir -p "$cache"
     rm -rf "$base.partial"
-    debootstrap --variant=minbase bookworm "$base.partial" "$mirror" >&2
+    debootstrap --variant=minbase bookworm "$base.partial" "$(mirror)" >&2
     # Only a finished tree becomes the base, so an interrupted run makes a new one.
     mv "$base.partial" "$base"
 }
