@@ -22,13 +22,14 @@ if [[ -z ${HLX_WINE_ON_XVFB:-} ]]; then
     exec "$(dirname "$0")/with-xvfb.sh" "$0" "$@"
 fi
 
-# Every process of the prefix carries its WINEPREFIX, also those that wine starts in sessions
-# of their own (services, a virtual desktop's explorer), so that is what finds them.
+# Every wine process of the prefix carries its WINEPREFIX, also those that wine starts in
+# sessions of their own (services, a virtual desktop's explorer), so that is what finds them;
+# the scripts and the X server around them carry it too, but run no wine program.
 prefix_processes() {
     local process
     for process in /proc/[0-9]*; do
-        [[ -O $process ]] || continue
-        if tr '\0' '\n' <"$process/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
+        [[ -O $process && $(readlink "$process/exe" 2>/dev/null) == */wine* ]] || continue
+        if { tr '\0' '\n' <"$process/environ"; } 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
             echo "${process#/proc/}"
         fi
     done
