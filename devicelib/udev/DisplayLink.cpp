@@ -1,6 +1,7 @@
 #include "DisplayLink.h"
 
 #include "Edid.h"
+#include "KnownHeadsetDisplays.h"
 #include "UdevHandles.h"
 #include "WholeFile.h"
 
@@ -119,7 +120,8 @@ bool DisplayLink::showsHeadset(udev_device *connector) const {
     if (!readWholeFile(std::string(udev_device_get_syspath(connector)) + "/edid", data))
         return false;
     const std::optional<Edid> edid = Edid::parse(data);
-    return edid && (edid->marksHeadMountedDisplay() || m_ids.hasDisplay(edid->id()));
+    return edid && (edid->marksHeadMountedDisplay() || KnownHeadsetDisplays::contains(edid->id()) ||
+                    m_ids.hasDisplay(edid->id()));
 }
 
 } // namespace hlx::udev
