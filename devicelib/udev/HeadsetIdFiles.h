@@ -19,6 +19,8 @@ public:
     static HeadsetIds load();
 
 private:
+    // False if the file cannot be read; why on standard error, unless it is simply not there.
+    static bool read(const std::string &path, std::string &content);
     static std::vector<std::string> rulesFolders();
     // ${XDG_CONFIG_HOME:-$HOME/.config}/hlx-config/hmd-ids
     static std::string userListPath();

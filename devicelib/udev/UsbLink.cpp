@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace hlx::udev {
@@ -75,7 +77,17 @@ void UsbLink::handle(udev_device *device) {
 
 bool UsbLink::isListedHeadset(udev_device *device) const {
     HeadsetIds::Id id;
-    return isUsbDevice(device) && idOf(device, id) && m_ids.hasUsb(id);
+    if (!isUsbDevice(device) || !idOf(device, id))
+        return false;
+    // As ATTRS{} in a rule: the device's own attribute, else the nearest parent's.
+    const auto attribute = [device](const std::string &name) -> std::optional<std::string> {
+        for (udev_device *at = device; at; at = udev_device_get_parent(at)) {
+            if (const char *value = udev_device_get_sysattr_value(at, name.c_str()))
+                return std::string(value);
+        }
+        return std::nullopt;
+    };
+    return m_ids.hasUsb(id, attribute);
 }
 
 } // namespace hlx::udev

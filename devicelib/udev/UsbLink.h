@@ -9,9 +9,10 @@
 
 namespace hlx::udev {
 
-// The headset's USB link: up while at least one USB device of a listed id is plugged. A headset
-// may bring several such devices (a hub, the display's controller, sensors), and each device
-// brings several interfaces and events, so the link is the set of devices, not a count of events.
+// The headset's USB link: up while at least one of a headset's own USB devices is plugged. A
+// headset may bring several such devices (a hub, the display's controller, sensors), and each
+// device brings several interfaces and events, so the link is the set of devices, not a count of
+// events. Accessories alone, however many, are no link.
 class UsbLink {
 public:
     explicit UsbLink(const HeadsetIds &ids);

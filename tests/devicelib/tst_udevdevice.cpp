@@ -11,13 +11,17 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QTest>
 #include <QThread>
+
+#include <cstdio>
 
 #include <dlfcn.h>
 #include <unistd.h>
 
 Q_DECLARE_METATYPE(std::vector<uint8_t>)
+Q_DECLARE_METATYPE(QList<QStringList>)
 
 namespace {
 
@@ -117,7 +121,22 @@ private slots:
                           "# a headset of our own\n1d6b:0107\n\nHLX:a001   # its display\n"
                           "not an id\n"));
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome.path()));
-        QVERIFY(findRulesId());
+        // Rules in xr-hardware's form for devices no built-in table knows.
+        QVERIFY(rulesHome.isValid() &&
+                writeFile(rulesHome.filePath("70-xrhardware.rules"),
+                          "# Example VR Headset - USB\n"
+                          "ATTRS{idVendor}==\"1d6b\", ATTRS{idProduct}==\"0104\", "
+                          "TAG+=\"uaccess\", ENV{ID_xrhardware}=\"1\"\n"
+                          "# Example Tracker - USB\n"
+                          "ATTRS{idVendor}==\"1d6b\", ATTRS{idProduct}==\"0105\", "
+                          "TAG+=\"uaccess\"\n"
+                          "# Example HMD - USB\n"
+                          "ATTRS{idVendor}==\"1d6b\", ATTRS{idProduct}==\"0106\", "
+                          "ATTRS{product}==\"Example HMD|Example HMD 2\", TAG+=\"uaccess\"\n"
+                          "# Example HMD, Bluetooth\n"
+                          "KERNELS==\"0005:1D6B:0108.*\", ATTRS{idVendor}==\"1d6b\", "
+                          "ATTRS{idProduct}==\"0108\", TAG+=\"uaccess\"\n"));
+        useRules(rulesHome.path());
 
         library = dlopen(HLX_UDEV_LIBRARY, RTLD_NOW | RTLD_LOCAL);
         QVERIFY2(library, dlerror());
@@ -136,7 +155,7 @@ private slots:
     void cleanup() {
         QCOMPARE(deinit(), 0);
         testbed->clear();
-        qunsetenv("HLX_TEST_UDEV_RULES_DIR");
+        useRules(rulesHome.path());
         window.take();
     }
 
@@ -215,7 +234,7 @@ private slots:
     void onlyListedUsbDevicesCount() {
         QTemporaryDir noRules;
         QVERIFY(noRules.isValid());
-        qputenv("HLX_TEST_UDEV_RULES_DIR", QFile::encodeName(noRules.path()));
+        useRules(noRules.path());
         QCOMPARE(init(), 0);
         const std::string connector =
             testbed->addConnector(testbed->addCard("card0"), "card0-DP-1");
@@ -414,6 +433,89 @@ private slots:
                  QFile::encodeName(QDir(dir.filePath("work")).canonicalPath()));
     }
 
+    void usbLinkIsTheHeadsetsOwnDevice_data() {
+        QTest::addColumn<QString>("rules");
+        QTest::addColumn<QList<QStringList>>("devices");
+        QTest::addColumn<bool>("counts");
+        const QString xrHardware = "/lib/udev/rules.d";
+        const auto row = [](const char *name, const QString &rules,
+                            const QList<QStringList> &devices,
+                            bool counts) { QTest::newRow(name) << rules << devices << counts; };
+        // vendor:product, and the device's name where it matters.
+        row("Valve Index alone", xrHardware, {{"28de:2613"}}, true);
+        row("HTC Vive Pro 2, in no rules", xrHardware, {{"0bb4:0342"}}, true);
+        row("HTC Vive, by xr-hardware", xrHardware, {{"0bb4:2c87"}}, true);
+        row("Oculus Rift CV1", xrHardware, {{"2833:0031"}}, true);
+        row("Windows Mixed Reality sensors", xrHardware, {{"045e:0659"}}, true);
+        row("Index controllers and radios alone", xrHardware,
+            {{"28de:2300"}, {"28de:2300"}, {"28de:2102"}, {"28de:2101"}}, false);
+        row("Rift tracking cameras alone", xrHardware, {{"2833:0211"}, {"2833:0201"}}, false);
+        row("NOLO tracking kit alone", xrHardware, {{"0483:5750"}, {"28e9:0302", "CV1_PRO_HEAD"}},
+            false);
+        row("Razer Hydra alone", xrHardware, {{"1532:0300"}}, false);
+        row("headset by the rules' comment", QString(), {{"1d6b:0104"}}, true);
+        row("tracker by the rules' comment", QString(), {{"1d6b:0105"}}, false);
+        row("rule's product name holds", QString(), {{"1d6b:0106", "Example HMD 2"}}, true);
+        row("rule's product name differs", QString(), {{"1d6b:0106", "Example Dongle"}}, false);
+        row("rule's product name missing", QString(), {{"1d6b:0106"}}, false);
+        row("rule with a condition not understood", QString(), {{"1d6b:0108"}}, false);
+    }
+
+    // A headset with its accessories is one link and one message; accessories alone are none.
+    void usbLinkIsTheHeadsetsOwnDevice() {
+        QFETCH(QString, rules);
+        QFETCH(QList<QStringList>, devices);
+        QFETCH(bool, counts);
+        if (!rules.isEmpty())
+            useRules(rules);
+        QCOMPARE(init(), 0);
+        std::vector<std::string> plugged;
+        for (const QStringList &device : devices) {
+            const QStringList id = device.value(0).split(':');
+            plugged.push_back(testbed->plugUsb(uint16_t(id.value(0).toUInt(nullptr, 16)),
+                                               uint16_t(id.value(1).toUInt(nullptr, 16)), 2,
+                                               device.value(1).toStdString()));
+        }
+        // The Index's own accessories join it.
+        plugged.push_back(testbed->plugUsb(0x28de, 0x2102));
+        plugged.push_back(testbed->plugUsb(0x28de, 0x2300));
+        // A change of the other link after all of them: whatever they sent came before it.
+        const std::string connector =
+            testbed->addConnector(testbed->addCard("card0"), "card0-DP-1");
+        testbed->setConnector(connector, true, headsetEdid());
+        expect(counts ? QByteArrayList{hidAdded, monitorAdded} : QByteArrayList{monitorAdded});
+        QCOMPARE(enableEyeshield(1), counts ? -3 : -2);
+        for (const std::string &device : plugged)
+            testbed->unplugUsb(device);
+        testbed->setConnector(connector, false, {});
+        expect(counts ? QByteArrayList{hidRemoved, monitorRemoved}
+                      : QByteArrayList{monitorRemoved});
+    }
+
+    // The user's own id file, unreadable or with lines that are no ids: said once on standard
+    // error, and the ids that can be read still count.
+    void unreadableIdFilesAreReported() {
+        QTemporaryDir home;
+        QVERIFY(home.isValid() && QDir(home.path()).mkpath("hlx-config"));
+        const QString list = home.filePath("hlx-config/hmd-ids");
+        QVERIFY(writeFile(list, "1d6b:0107\nnot an id\n28de:26\n"));
+        const QByteArray previous = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path()));
+        const QString errors = standardErrorOf([&] {
+            testbed->plugUsb(userVendor, userProduct);
+            QCOMPARE(enableEyeshield(1), -3);
+        });
+        // A folder where the file should be cannot be read, whoever runs this.
+        QVERIFY(QFile::remove(list) && QDir().mkdir(list));
+        const QString unreadable = standardErrorOf([&] { QCOMPARE(enableEyeshield(1), -2); });
+        qputenv("XDG_CONFIG_HOME", previous);
+        QCOMPARE(errors.count('\n'), 2);
+        QVERIFY2(errors.contains(list + ":2: \"not an id\" is no id") &&
+                     errors.contains(list + ":3: \"28de:26\" is no id"),
+                 qPrintable(errors));
+        QCOMPARE(unreadable, "libHLX: cannot read " + list + ": Is a directory\n");
+    }
+
     // The monitor thread sleeps until the kernel reports something: no timer, no polling.
     void idleThreadNeverWakes() {
         testbed->plugUsb(userVendor, userProduct);
@@ -438,19 +540,24 @@ private:
         function = reinterpret_cast<Function *>(dlsym(library, name));
     }
 
-    // The first vendor and product pair of the rules that Debian's xr-hardware installs.
-    bool findRulesId() {
-        QFile rules("/lib/udev/rules.d/70-xrhardware.rules");
-        if (!rules.open(QIODevice::ReadOnly))
-            return false;
-        const QRegularExpression pair(
-            R"re(ATTRS\{idVendor\}=="([0-9a-fA-F]{4})", ATTRS\{idProduct\}=="([0-9a-fA-F]{4})")re");
-        const QRegularExpressionMatch match = pair.match(QString::fromLatin1(rules.readAll()));
-        if (!match.hasMatch())
-            return false;
-        rulesId = {uint16_t(match.captured(1).toUInt(nullptr, 16)),
-                   uint16_t(match.captured(2).toUInt(nullptr, 16))};
-        return true;
+    // What the library writes to standard error while the function runs.
+    template <typename Function> static QString standardErrorOf(Function function) {
+        QTemporaryFile capture;
+        if (!capture.open())
+            return "no capture";
+        std::fflush(stderr);
+        const int saved = ::dup(2);
+        ::dup2(capture.handle(), 2);
+        function();
+        std::fflush(stderr);
+        ::dup2(saved, 2);
+        ::close(saved);
+        capture.seek(0);
+        return QString::fromLocal8Bit(capture.readAll());
+    }
+
+    static void useRules(const QString &folder) {
+        qputenv("HLX_TEST_UDEV_RULES_DIR", QFile::encodeName(folder));
     }
 
     QString decode(const QString &decoder, const std::vector<uint8_t> &edid) {
@@ -473,7 +580,9 @@ private:
 
     QScopedPointer<HeadsetTestbed> testbed;
     QTemporaryDir configHome;
-    std::pair<uint16_t, uint16_t> rulesId;
+    QTemporaryDir rulesHome;
+    // Listed only by the test's rules, as a headset.
+    const std::pair<uint16_t, uint16_t> rulesId{0x1d6b, 0x0104};
     DeviceMessageWindow window;
     testsupport::XcbConnection x;
     void *library = nullptr;
