@@ -37,31 +37,33 @@ std::string HeadsetIdFiles::userListPath() {
     return base + "/hlx-config/hmd-ids";
 }
 
-bool HeadsetIdFiles::read(const std::string &path, std::string &content) {
+bool HeadsetIdFiles::read(const std::string &path, std::string &content, Problems problems) {
     if (readWholeFile(path, content))
         return true;
     // A file that is not there is no news; one that is there and cannot be read is.
-    if (errno != ENOENT)
+    if (errno != ENOENT && problems == Problems::Report)
         std::fprintf(stderr, "libHLX: cannot read %s: %s\n", path.c_str(), std::strerror(errno));
     return false;
 }
 
-HeadsetIds HeadsetIdFiles::load() {
+HeadsetIds HeadsetIdFiles::load(Problems problems) {
     HeadsetIds ids;
     std::string content;
     for (const std::string &folder : rulesFolders()) {
-        if (read(folder + '/' + rulesFileName, content)) {
+        if (read(folder + '/' + rulesFileName, content, problems)) {
             ids.addUdevRules(content);
             break;
         }
     }
     const std::string userList = userListPath();
-    if (read(userList, content)) {
-        for (const auto &[line, text] : ids.addUserList(content))
-            std::fprintf(stderr,
-                         "libHLX: %s:%d: \"%s\" is no id; write vvvv:pppp (USB, hex) or "
-                         "ABC:pppp (display maker and product, hex)\n",
-                         userList.c_str(), line, text.c_str());
+    if (read(userList, content, problems)) {
+        for (const auto &[line, text] : ids.addUserList(content)) {
+            if (problems == Problems::Report)
+                std::fprintf(stderr,
+                             "libHLX: %s:%d: \"%s\" is no id; write vvvv:pppp (USB, hex) or "
+                             "ABC:pppp (display maker and product, hex)\n",
+                             userList.c_str(), line, text.c_str());
+        }
     }
     return ids;
 }

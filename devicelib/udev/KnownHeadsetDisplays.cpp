@@ -37,9 +37,9 @@ constexpr ProductRange knownDisplays[] = {
     {maker("SEN"), 0x1019, 0x1019}, // Sensics
     {maker("SVR"), 0x1019, 0x1019}, // OSVR HDK, HDK2
     {maker("AUO"), 0x1111, 0x1111},
-    // HTC Vive Pro 2, as proposed for the kernel's table on dri-devel in January 2022; its
-    // DisplayID 2.0 use case says so as well.
-    {maker("HVR"), 0xaa04, 0xaa04},
+    // HTC Vive Cosmos and Vive Pro 2, as proposed for the kernel's table on dri-devel (2022); the
+    // Vive Pro 2's DisplayID 2.0 use case says so as well.
+    {maker("HVR"), 0xaa03, 0xaa04},
 };
 
 } // namespace
