@@ -14,6 +14,7 @@
 #include <QTest>
 #include <QThread>
 
+#include <algorithm>
 #include <cstdio>
 
 #include <dlfcn.h>
@@ -288,29 +289,46 @@ private slots:
         std::vector<uint8_t> baseCorrupted = index;
         baseCorrupted[20] ^= 0x10;
         QTest::newRow("corrupted base block") << baseCorrupted << false;
-        // The Index's DisplayID section under a product code no table lists, so that only what
+        // Real DisplayID sections under a product code that no table lists, so that only what
         // the section says can count.
-        std::vector<uint8_t> unlisted(index.begin(), index.begin() + 256);
-        unlisted[10] = 0x00;
-        EdidSample::seal(unlisted, 0);
-        QTest::newRow("DisplayID 1.2, unlisted product") << unlisted << false;
-        std::vector<uint8_t> useCase = unlisted;
-        useCase[128 + 1] = 0x20; // DisplayID 2.0
-        useCase[128 + 3] = 0x07; // head-mounted virtual reality
-        EdidSample::sealDisplayId(useCase, 1);
-        QTest::newRow("DisplayID 2.0 head-mounted use case") << useCase << true;
-        std::vector<uint8_t> desktopUseCase = useCase;
+        const auto unlisted = [](std::vector<uint8_t> edid) {
+            edid.resize(256);
+            edid[10] = 0x00;
+            EdidSample::seal(edid, 0);
+            return edid;
+        };
+        const std::vector<uint8_t> index12 = unlisted(index);
+        QTest::newRow("DisplayID 1.2, unlisted product") << index12 << false;
+        const std::vector<uint8_t> vivePro2 =
+            unlisted(EdidSample::fromHexFile(HLX_EDID_DIR "/headsets/htc-vive-pro-2.hex"));
+        QTest::newRow("DisplayID 2.0 head-mounted use case") << vivePro2 << true;
+        std::vector<uint8_t> desktopUseCase = vivePro2;
         desktopUseCase[128 + 3] = 0x04; // desktop productivity
         EdidSample::sealDisplayId(desktopUseCase, 1);
         QTest::newRow("DisplayID 2.0 desktop use case") << desktopUseCase << false;
-        std::vector<uint8_t> overrun = useCase;
+        std::vector<uint8_t> overrun = vivePro2;
         overrun[128 + 2] = 0x7f; // data blocks said to run past the block
         EdidSample::sealDisplayId(overrun, 1);
         QTest::newRow("DisplayID lengths past its end") << overrun << false;
-        std::vector<uint8_t> blockOverrun = unlisted;
+        std::vector<uint8_t> blockOverrun = index12;
         blockOverrun[128 + 90] = 0xff; // the CTA block inside says it is longer than all
         EdidSample::sealDisplayId(blockOverrun, 1);
         QTest::newRow("DisplayID block past its section") << blockOverrun << false;
+        // The HP headset's Microsoft block moved into the Index's CTA DisplayID block, in place
+        // of its audio block.
+        const uint8_t microsoftHeader[] = {0x75, 0x5c, 0x12, 0xca};
+        const auto found = std::search(hp.begin() + 128, hp.end(), std::begin(microsoftHeader),
+                                       std::end(microsoftHeader));
+        QVERIFY(hp.end() - found >= 22);
+        std::vector<uint8_t> microsoftInDisplayId = index12;
+        std::fill(microsoftInDisplayId.begin() + 128 + 88, microsoftInDisplayId.end(), 0);
+        microsoftInDisplayId[128 + 2] = 90 - 4 + 22;
+        const uint8_t ctaBlockHeader[] = {0x81, 0x03, 22};
+        std::copy(std::begin(ctaBlockHeader), std::end(ctaBlockHeader),
+                  microsoftInDisplayId.begin() + 128 + 88);
+        std::copy(found, found + 22, microsoftInDisplayId.begin() + 128 + 91);
+        EdidSample::sealDisplayId(microsoftInDisplayId, 1);
+        QTest::newRow("Microsoft block inside DisplayID") << microsoftInDisplayId << true;
     }
 
     void displayLinkNeedsAHeadsetsEdid() {
