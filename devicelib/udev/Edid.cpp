@@ -1,6 +1,7 @@
 #include "Edid.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <numeric>
 
 namespace hlx::udev {
@@ -27,6 +28,7 @@ constexpr uint8_t displayIdHeadMountedAr = 8;
 // A DisplayID data block: tag, revision, payload length.
 constexpr size_t displayIdBlockHeaderSize = 3;
 constexpr uint8_t displayIdCtaBlockTag = 0x81;
+constexpr std::string_view microsoftMark = "Microsoft's head-mounted display block";
 
 uint8_t byteAt(std::string_view data, size_t index) {
     return static_cast<uint8_t>(data[index]);
@@ -55,12 +57,19 @@ std::optional<Edid> Edid::parse(std::string_view data) {
         // A corrupted block proves nothing either way.
         if (!checksumHolds(block))
             continue;
-        if (ctaExtensionMarksHeadMounted(block) || displayIdExtensionMarksHeadMounted(block)) {
-            edid.m_headMounted = true;
+        edid.m_headMountedMark =
+            ctaExtensionMarksHeadMounted(block) ? microsoftMark : displayIdExtensionMark(block);
+        if (edid.marksHeadMountedDisplay())
             break;
-        }
     }
     return edid;
+}
+
+std::string Edid::name() const {
+    char text[16];
+    std::snprintf(text, sizeof text, "%c%c%c %04x", '@' + (m_id.first >> 10 & 0x1f),
+                  '@' + (m_id.first >> 5 & 0x1f), '@' + (m_id.first & 0x1f), unsigned(m_id.second));
+    return text;
 }
 
 bool Edid::ctaExtensionMarksHeadMounted(std::string_view block) {
@@ -73,19 +82,19 @@ bool Edid::ctaExtensionMarksHeadMounted(std::string_view block) {
     return dataBlocksMarkHeadMounted(block.substr(4, timingsStart - 4));
 }
 
-bool Edid::displayIdExtensionMarksHeadMounted(std::string_view block) {
+std::string_view Edid::displayIdExtensionMark(std::string_view block) {
     if (byteAt(block, 0) != displayIdExtensionTag)
-        return false;
+        return {};
     // The section starts after the extension tag and ends before the block's own checksum.
     const std::string_view section = block.substr(1, block.size() - 2);
     const size_t blocksLength = byteAt(section, 1);
     if (displayIdHeaderSize + blocksLength + 1 > section.size() ||
         !checksumHolds(section.substr(0, displayIdHeaderSize + blocksLength + 1)))
-        return false;
+        return {};
     const uint8_t useCase = byteAt(section, 2);
     if (byteAt(section, 0) == displayIdVersion2 &&
         (useCase == displayIdHeadMountedVr || useCase == displayIdHeadMountedAr))
-        return true;
+        return "DisplayID 2.0 head-mounted use case";
     const std::string_view dataBlocks = section.substr(displayIdHeaderSize, blocksLength);
     for (size_t at = 0; at + displayIdBlockHeaderSize <= dataBlocks.size();) {
         const size_t length = byteAt(dataBlocks, at + 2);
@@ -93,10 +102,10 @@ bool Edid::displayIdExtensionMarksHeadMounted(std::string_view block) {
             break;
         if (byteAt(dataBlocks, at) == displayIdCtaBlockTag &&
             dataBlocksMarkHeadMounted(dataBlocks.substr(at + displayIdBlockHeaderSize, length)))
-            return true;
+            return microsoftMark;
         at += displayIdBlockHeaderSize + length;
     }
-    return false;
+    return {};
 }
 
 bool Edid::dataBlocksMarkHeadMounted(std::string_view dataBlocks) {

@@ -168,16 +168,19 @@ bool HeadsetIds::matchesPattern(const std::string &value, const std::string &pat
     }
 }
 
-bool HeadsetIds::hasUsb(Id id, const AttributeLookup &attribute) const {
-    if (KnownHeadsetUsb::kindOf(id) == KnownHeadsetUsb::Kind::Headset || m_usb.count(id) != 0)
-        return true;
-    return std::any_of(m_rules.begin(), m_rules.end(), [&](const UsbRule &rule) {
+std::string_view HeadsetIds::usbListing(Id id, const AttributeLookup &attribute) const {
+    if (KnownHeadsetUsb::kindOf(id) == KnownHeadsetUsb::Kind::Headset)
+        return "built-in table of headsets";
+    if (m_usb.count(id) != 0)
+        return "your list";
+    const bool ruled = std::any_of(m_rules.begin(), m_rules.end(), [&](const UsbRule &rule) {
         return rule.id == id &&
                std::all_of(rule.attributes.begin(), rule.attributes.end(), [&](const auto &want) {
                    const std::optional<std::string> value = attribute(want.first);
                    return value && matchesPattern(*value, want.second);
                });
     });
+    return ruled ? "xr-hardware's udev rules" : "";
 }
 
 std::vector<std::pair<int, std::string>> HeadsetIds::addUserList(std::string_view list) {

@@ -29,8 +29,9 @@ public:
     // "#" starts a comment. Returns the lines that are neither, numbered from 1.
     std::vector<std::pair<int, std::string>> addUserList(std::string_view list);
 
-    // A headset's own USB device: built in, listed by the user, or by a rule whose conditions hold.
-    bool hasUsb(Id id, const AttributeLookup &attribute) const;
+    // Where a headset's own USB device is listed: the built-in table, the user's list, or a rule
+    // whose conditions hold; empty if it is listed nowhere.
+    std::string_view usbListing(Id id, const AttributeLookup &attribute) const;
     bool hasDisplay(Id id) const { return m_display.count(id) != 0; }
 
     // False unless the text is exactly four hex digits.

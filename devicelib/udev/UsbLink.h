@@ -1,6 +1,7 @@
 #pragma once
 
 #include "HeadsetIds.h"
+#include "Verdict.h"
 
 #include <libudev.h>
 
@@ -22,10 +23,10 @@ public:
     // One event of the usb subsystem.
     void handle(udev_device *device);
     bool up() const { return !m_present.empty(); }
+    // Whether a USB device is one of a headset's own, and why.
+    Verdict judge(udev_device *device) const;
 
 private:
-    bool isListedHeadset(udev_device *device) const;
-
     const HeadsetIds &m_ids;
     std::set<std::string> m_present;
 };

@@ -544,6 +544,45 @@ private slots:
         QCOMPARE(unreadable, "libHLX: cannot read " + list + ": Is a directory\n");
     }
 
+    // hlx-headsets says what the library sees and why, as the library itself judges it.
+    void headsetListSaysWhy() {
+        const std::vector<uint8_t> index =
+            EdidSample::fromHexFile(HLX_EDID_DIR "/headsets/valve-index.hex");
+        const std::string card = testbed->addCard("card0");
+        testbed->setConnector(testbed->addConnector(card, "card0-DP-1"), true, index);
+        testbed->setConnector(testbed->addConnector(card, "card0-DP-2"), true,
+                              EdidSample::fromHexFile(HLX_EDID_DIR "/monitors/dell-d1918h.hex"));
+        testbed->setConnector(testbed->addConnector(card, "card0-DP-3"), true, {});
+        testbed->setConnector(testbed->addConnector(card, "card0-DP-4"), true,
+                              std::vector<uint8_t>(index.begin(), index.begin() + 100));
+        testbed->addConnector(card, "card0-HDMI-A-1");
+        for (const auto &[vendor, product] :
+             {std::pair<uint16_t, uint16_t>{0x28de, 0x2613}, {0x28de, 0x2102}, {0x046d, 0xc52b}}) {
+            testbed->plugUsb(vendor, product);
+            QTest::qWait(25);
+        }
+        QProcess list;
+        list.start(HLX_HEADSETS_PROGRAM, QStringList());
+        QVERIFY(list.waitForFinished(messageTimeoutMs));
+        QCOMPARE(list.exitCode(), 0);
+        const QStringList lines = QString::fromUtf8(list.readAllStandardOutput()).split('\n');
+        const QStringList expected = {
+            "28de:2613 headset, by the built-in table of headsets",
+            "28de:2102 accessory: no link without its headset",
+            "046d:c52b no headset",
+            "display card0-DP-1: VLV 91a8 headset, by the table of headset displays",
+            "display card0-DP-2: DEL 2005 no headset",
+            "display card0-DP-3: no EDID",
+            "display card0-DP-4: EDID cut short or corrupted",
+            "display card0-HDMI-A-1: nothing connected",
+            "HDMI link: ready",
+            "USB link: ready"};
+        for (const QString &line : expected)
+            QVERIFY2(lines.filter(line).size() == 1, qPrintable(line + " in\n" + lines.join('\n')));
+        // The user's own list has a line that is no id.
+        QVERIFY(list.readAllStandardError().contains(":5: \"not an id\" is no id"));
+    }
+
     // The monitor thread sleeps until the kernel reports something: no timer, no polling.
     void idleThreadNeverWakes() {
         testbed->plugUsb(userVendor, userProduct);
