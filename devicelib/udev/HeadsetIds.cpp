@@ -31,8 +31,8 @@ template <typename LineFound> void forEachLine(std::string_view text, LineFound 
     }
 }
 
-// The key, operator and unquoted value of each comma-separated item of a rule line; items whose
-// value is not quoted come back with an empty operator.
+// The key, operator and value of each item of a rule line, as in ATTRS{idVendor}=="28de"; udev
+// quotes every value.
 struct RuleItem {
     std::string_view key;
     std::string_view op;
