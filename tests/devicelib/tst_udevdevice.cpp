@@ -533,6 +533,10 @@ private slots:
         QCOMPARE(deinit(), 0);
         // A folder where the file should be cannot be read, whoever runs this.
         QVERIFY(QFile::remove(list) && QDir().mkdir(list));
+        QTemporaryDir rules;
+        const QString rulesFile = rules.filePath("70-xrhardware.rules");
+        QVERIFY(rules.isValid() && QDir().mkdir(rulesFile));
+        useRules(rules.path());
         const QString unreadable = standardErrorOf([&] { QCOMPARE(init(), 0); });
         QCOMPARE(enableEyeshield(1), -2);
         qputenv("XDG_CONFIG_HOME", previous);
@@ -541,7 +545,8 @@ private slots:
                      errors.contains(list + ":3: \"28de:26\" is no id"),
                  qPrintable(errors));
         QCOMPARE(quiet, QString());
-        QCOMPARE(unreadable, "libHLX: cannot read " + list + ": Is a directory\n");
+        QCOMPARE(unreadable, "libHLX: cannot read " + rulesFile + ": Is a directory\n" +
+                                 "libHLX: cannot read " + list + ": Is a directory\n");
     }
 
     // hlx-headsets says what the library sees and why, as the library itself judges it.
