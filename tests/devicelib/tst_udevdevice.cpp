@@ -160,9 +160,14 @@ private slots:
     }
 
     void cleanupTestCase() {
-        qInfo("display link detected within %.1f ms cold (from HLX_Init), %.1f ms hot (from the "
-              "hot-plug event), worst case over every headset",
-              coldMs, hotMs);
+        for (auto [name, times] : {std::pair{"cold (from HLX_Init)", coldMs},
+                                   std::pair{"hot (from the hot-plug event)", hotMs}}) {
+            if (times.empty())
+                continue;
+            std::sort(times.begin(), times.end());
+            qInfo("display link detected %s: median %.1f ms, worst %.1f ms over %d displays", name,
+                  times[times.size() / 2], times.back(), int(times.size()));
+        }
         if (library)
             dlclose(library);
     }
@@ -344,7 +349,7 @@ private slots:
         QCOMPARE(init(), 0);
         if (counts) {
             expect({monitorAdded});
-            coldMs = std::max(coldMs, double(clock.nsecsElapsed()) / 1e6);
+            coldMs.push_back(double(clock.nsecsElapsed()) / 1e6);
         }
         const std::string usb = testbed->plugUsb(userVendor, userProduct);
         expect({hidAdded});
@@ -358,7 +363,7 @@ private slots:
         testbed->setConnector(other, true, edid);
         if (counts) {
             expect({monitorAdded});
-            hotMs = std::max(hotMs, double(clock.nsecsElapsed()) / 1e6);
+            hotMs.push_back(double(clock.nsecsElapsed()) / 1e6);
         }
         testbed->setConnector(other, true, edid);
         testbed->unplugUsb(usb);
@@ -658,8 +663,9 @@ private:
     DeviceMessageWindow window;
     testsupport::XcbConnection x;
     void *library = nullptr;
-    double coldMs = 0;
-    double hotMs = 0;
+    // Milliseconds until the window had the display link's message, for every headset's display.
+    std::vector<double> coldMs;
+    std::vector<double> hotMs;
     decltype(&HLX_Init) init = nullptr;
     decltype(&HLX_Deinit) deinit = nullptr;
     decltype(&HLX_EnableEyeshield) enableEyeshield = nullptr;
