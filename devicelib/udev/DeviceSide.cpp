@@ -20,7 +20,8 @@ int DeviceSide::init() {
     // Without the display the links could be followed but never told.
     if (!XConnection(nullptr).isValid())
         return failed;
-    auto monitor = std::make_unique<LinkMonitor>(HeadsetIdFiles::load());
+    auto monitor =
+        std::make_unique<LinkMonitor>(HeadsetIdFiles::load(HeadsetIdFiles::Problems::Report));
     if (!monitor->start())
         return failed;
     m_monitor = std::move(monitor);
@@ -71,7 +72,7 @@ int DeviceSide::switchEyeshield() {
     const UdevContext context(udev_new());
     if (!context)
         return failed;
-    const HeadsetIds ids = HeadsetIdFiles::load();
+    const HeadsetIds ids = HeadsetIdFiles::load(HeadsetIdFiles::Problems::Ignore);
     UsbLink usb(ids);
     usb.scan(context.get());
     return usb.up() ? notSupported : unavailable;

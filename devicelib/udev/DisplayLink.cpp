@@ -1,6 +1,7 @@
 #include "DisplayLink.h"
 
 #include "Edid.h"
+#include "KnownHeadsetDisplays.h"
 #include "UdevHandles.h"
 #include "WholeFile.h"
 
@@ -106,20 +107,30 @@ void DisplayLink::rescanCard(struct ::udev *context, const std::string &cardSysp
         const UdevDevice connector(
             udev_device_new_from_syspath(context, udev_list_entry_get_name(entry)));
         if (connector && isConnector(udev_device_get_sysname(connector.get())))
-            m_connectors[udev_device_get_syspath(connector.get())] = showsHeadset(connector.get());
+            m_connectors[udev_device_get_syspath(connector.get())] = judge(connector.get()).headset;
     }
 }
 
-bool DisplayLink::showsHeadset(udev_device *connector) const {
+Verdict DisplayLink::judge(udev_device *connector) const {
     const char *status = udev_device_get_sysattr_value(connector, "status");
     if (!status || std::strncmp(status, "connected", 9) != 0)
-        return false;
+        return {false, "nothing connected"};
     // Binary, so read as a file: libudev's attribute values end at the first zero byte.
     std::string data;
-    if (!readWholeFile(std::string(udev_device_get_syspath(connector)) + "/edid", data))
-        return false;
+    if (!readWholeFile(std::string(udev_device_get_syspath(connector)) + "/edid", data) ||
+        data.empty())
+        return {false, "no EDID"};
     const std::optional<Edid> edid = Edid::parse(data);
-    return edid && (edid->marksHeadMountedDisplay() || m_ids.hasDisplay(edid->id()));
+    if (!edid)
+        return {false, "EDID cut short or corrupted"};
+    const std::string name = edid->name() + ' ';
+    if (edid->marksHeadMountedDisplay())
+        return {true, name + "headset, by " + std::string(edid->headMountedMark())};
+    if (KnownHeadsetDisplays::contains(edid->id()))
+        return {true, name + "headset, by the table of headset displays"};
+    if (m_ids.hasDisplay(edid->id()))
+        return {true, name + "headset, by your list"};
+    return {false, name + "no headset"};
 }
 
 } // namespace hlx::udev

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "HeadsetIds.h"
+#include "Verdict.h"
 
 #include <libudev.h>
 
@@ -20,11 +21,12 @@ public:
     // One event of the drm subsystem, for a card or one of its connectors.
     void handle(struct ::udev *context, udev_device *device);
     bool up() const;
+    // Whether a headset's display is on a connector, and why.
+    Verdict judge(udev_device *connector) const;
 
 private:
     void rescanCard(struct ::udev *context, const std::string &cardSyspath);
     void forgetCard(const std::string &cardSyspath);
-    bool showsHeadset(udev_device *connector) const;
 
     const HeadsetIds &m_ids;
     // Connector path to whether a headset's display is on it.

@@ -2,7 +2,10 @@
 
 #include "WholeFile.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include <pwd.h>
 #include <unistd.h>
@@ -34,17 +37,34 @@ std::string HeadsetIdFiles::userListPath() {
     return base + "/hlx-config/hmd-ids";
 }
 
-HeadsetIds HeadsetIdFiles::load() {
+bool HeadsetIdFiles::read(const std::string &path, std::string &content, Problems problems) {
+    if (readWholeFile(path, content))
+        return true;
+    // A file that is not there is no news; one that is there and cannot be read is.
+    if (errno != ENOENT && problems == Problems::Report)
+        std::fprintf(stderr, "libHLX: cannot read %s: %s\n", path.c_str(), std::strerror(errno));
+    return false;
+}
+
+HeadsetIds HeadsetIdFiles::load(Problems problems) {
     HeadsetIds ids;
     std::string content;
     for (const std::string &folder : rulesFolders()) {
-        if (readWholeFile(folder + '/' + rulesFileName, content)) {
+        if (read(folder + '/' + rulesFileName, content, problems)) {
             ids.addUdevRules(content);
             break;
         }
     }
-    if (readWholeFile(userListPath(), content))
-        ids.addUserList(content);
+    const std::string userList = userListPath();
+    if (read(userList, content, problems)) {
+        for (const auto &[line, text] : ids.addUserList(content)) {
+            if (problems == Problems::Report)
+                std::fprintf(stderr,
+                             "libHLX: %s:%d: \"%s\" is no id; write vvvv:pppp (USB, hex) or "
+                             "ABC:pppp (display maker and product, hex)\n",
+                             userList.c_str(), line, text.c_str());
+        }
+    }
     return ids;
 }
 

@@ -16,9 +16,14 @@ public:
     // Test hook: a folder that replaces all of udev's rule folders.
     static constexpr const char *rulesFolderVariable = "HLX_TEST_UDEV_RULES_DIR";
 
-    static HeadsetIds load();
+    enum class Problems { Report, Ignore };
+
+    // Problems are reported when the links start to be followed, not again at every use.
+    static HeadsetIds load(Problems problems);
 
 private:
+    // False if the file cannot be read; why on standard error, unless it is simply not there.
+    static bool read(const std::string &path, std::string &content, Problems problems);
     static std::vector<std::string> rulesFolders();
     // ${XDG_CONFIG_HOME:-$HOME/.config}/hlx-config/hmd-ids
     static std::string userListPath();

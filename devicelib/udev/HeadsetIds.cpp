@@ -1,6 +1,11 @@
 #include "HeadsetIds.h"
 
+#include "KnownHeadsetUsb.h"
+
+#include <algorithm>
 #include <cctype>
+
+#include <fnmatch.h>
 
 namespace hlx::udev {
 
@@ -26,16 +31,47 @@ template <typename LineFound> void forEachLine(std::string_view text, LineFound 
     }
 }
 
-// The quoted value of `key}=="`, as in ATTRS{idVendor}=="28de"; empty if the line has none.
-std::string_view ruleValue(std::string_view line, std::string_view key) {
-    const std::string_view opening = "}==\"";
-    for (size_t at = line.find(key); at != std::string_view::npos; at = line.find(key, at + 1)) {
-        const size_t valueStart = at + key.size() + opening.size();
-        if (line.substr(at + key.size(), opening.size()) != opening)
-            continue;
-        const size_t valueEnd = line.find('"', valueStart);
-        if (valueEnd != std::string_view::npos)
-            return line.substr(valueStart, valueEnd - valueStart);
+// The key, operator and value of each item of a rule line, as in ATTRS{idVendor}=="28de"; udev
+// quotes every value.
+struct RuleItem {
+    std::string_view key;
+    std::string_view op;
+    std::string_view value;
+};
+
+std::vector<RuleItem> ruleItems(std::string_view line) {
+    std::vector<RuleItem> items;
+    while (!line.empty()) {
+        const size_t quote = line.find('"');
+        if (quote == std::string_view::npos)
+            break;
+        const size_t close = line.find('"', quote + 1);
+        if (close == std::string_view::npos)
+            break;
+        std::string_view head = trimmed(line.substr(0, quote));
+        RuleItem item;
+        for (std::string_view op : {"==", "!=", "+=", "-=", ":=", "="}) {
+            if (head.size() > op.size() && head.substr(head.size() - op.size()) == op) {
+                item.op = op;
+                item.key = trimmed(head.substr(0, head.size() - op.size()));
+                break;
+            }
+        }
+        item.value = line.substr(quote + 1, close - quote - 1);
+        items.push_back(item);
+        line.remove_prefix(close + 1);
+        const size_t comma = line.find(',');
+        line.remove_prefix(comma == std::string_view::npos ? line.size() : comma + 1);
+    }
+    return items;
+}
+
+// "idVendor" for ATTRS{idVendor} or ATTR{idVendor}; empty for any other key.
+std::string_view attributeName(std::string_view key) {
+    for (std::string_view prefix : {"ATTRS{", "ATTR{"}) {
+        if (key.size() > prefix.size() + 1 && key.substr(0, prefix.size()) == prefix &&
+            key.back() == '}')
+            return key.substr(prefix.size(), key.size() - prefix.size() - 1);
     }
     return {};
 }
@@ -73,32 +109,105 @@ bool HeadsetIds::parseManufacturer(std::string_view text, uint16_t &value) {
 }
 
 void HeadsetIds::addUdevRules(std::string_view rules) {
-    forEachLine(rules, [this](std::string_view line) {
+    std::string_view comment;
+    forEachLine(rules, [this, &comment](std::string_view line) {
         line = trimmed(line);
+        if (!line.empty() && line.front() == '#')
+            comment = line;
         if (line.empty() || line.front() == '#')
             return;
-        Id id;
-        if (parseHex16(ruleValue(line, "{idVendor"), id.first) &&
-            parseHex16(ruleValue(line, "{idProduct"), id.second))
-            m_usb.insert(id);
+        UsbRule rule;
+        bool vendor = false;
+        bool product = false;
+        bool understood = true;
+        for (const RuleItem &item : ruleItems(line)) {
+            if (item.op != "==" && item.op != "!=")
+                continue;
+            const std::string_view attribute = attributeName(item.key);
+            if (item.op == "==" && attribute == "idVendor")
+                vendor = parseHex16(item.value, rule.id.first);
+            else if (item.op == "==" && attribute == "idProduct")
+                product = parseHex16(item.value, rule.id.second);
+            else if (item.op == "==" && !attribute.empty())
+                rule.attributes.emplace_back(attribute, item.value);
+            else if (!(item.op == "==" && (item.key == "SUBSYSTEM" || item.key == "SUBSYSTEMS") &&
+                       matchesPattern("usb", std::string(item.value))))
+                understood = false;
+        }
+        if (!vendor || !product || !understood)
+            return;
+        const KnownHeadsetUsb::Kind kind = KnownHeadsetUsb::kindOf(rule.id);
+        if (kind == KnownHeadsetUsb::Kind::Headset ||
+            (kind == KnownHeadsetUsb::Kind::Unknown && !namesAccessory(comment)))
+            m_rules.push_back(std::move(rule));
     });
 }
 
-void HeadsetIds::addUserList(std::string_view list) {
-    forEachLine(list, [this](std::string_view line) {
-        line = trimmed(line.substr(0, line.find('#')));
-        const size_t colon = line.find(':');
-        if (colon == std::string_view::npos)
-            return;
-        const std::string_view maker = trimmed(line.substr(0, colon));
-        Id id;
-        if (!parseHex16(trimmed(line.substr(colon + 1)), id.second))
-            return;
-        if (parseHex16(maker, id.first))
-            m_usb.insert(id);
-        else if (parseManufacturer(maker, id.first))
-            m_display.insert(id);
+bool HeadsetIds::namesAccessory(std::string_view comment) {
+    std::string lower(comment);
+    for (char &c : lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (const char *word : {"controller", "tracker", "camera", "dongle", "radio", "receiver",
+                             "lighthouse", "sensor", "base station", "remote", "kit"}) {
+        if (lower.find(word) != std::string::npos)
+            return true;
+    }
+    return false;
+}
+
+bool HeadsetIds::matchesPattern(const std::string &value, const std::string &pattern) {
+    // udev's patterns: shell globs, with "|" between alternatives.
+    size_t start = 0;
+    for (;;) {
+        const size_t bar = pattern.find('|', start);
+        if (::fnmatch(pattern.substr(start, bar - start).c_str(), value.c_str(), 0) == 0)
+            return true;
+        if (bar == std::string::npos)
+            return false;
+        start = bar + 1;
+    }
+}
+
+std::string_view HeadsetIds::usbListing(Id id, const AttributeLookup &attribute) const {
+    if (KnownHeadsetUsb::kindOf(id) == KnownHeadsetUsb::Kind::Headset)
+        return "built-in table of headsets";
+    if (m_usb.count(id) != 0)
+        return "your list";
+    const bool ruled = std::any_of(m_rules.begin(), m_rules.end(), [&](const UsbRule &rule) {
+        return rule.id == id &&
+               std::all_of(rule.attributes.begin(), rule.attributes.end(), [&](const auto &want) {
+                   const std::optional<std::string> value = attribute(want.first);
+                   return value && matchesPattern(*value, want.second);
+               });
     });
+    return ruled ? "xr-hardware's udev rules" : "";
+}
+
+std::vector<std::pair<int, std::string>> HeadsetIds::addUserList(std::string_view list) {
+    std::vector<std::pair<int, std::string>> unread;
+    int number = 0;
+    forEachLine(list, [this, &unread, &number](std::string_view line) {
+        ++number;
+        const std::string_view text = trimmed(line.substr(0, line.find('#')));
+        if (text.empty())
+            return;
+        const size_t colon = text.find(':');
+        const std::string_view maker = trimmed(text.substr(0, colon));
+        Id id;
+        if (colon != std::string_view::npos &&
+            parseHex16(trimmed(text.substr(colon + 1)), id.second)) {
+            if (parseHex16(maker, id.first)) {
+                m_usb.insert(id);
+                return;
+            }
+            if (parseManufacturer(maker, id.first)) {
+                m_display.insert(id);
+                return;
+            }
+        }
+        unread.emplace_back(number, std::string(text));
+    });
+    return unread;
 }
 
 } // namespace hlx::udev

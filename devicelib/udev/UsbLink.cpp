@@ -1,9 +1,13 @@
 #include "UsbLink.h"
 
+#include "KnownHeadsetUsb.h"
 #include "UdevHandles.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace hlx::udev {
@@ -56,7 +60,7 @@ void UsbLink::scan(struct ::udev *context) {
     udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(enumerate.get())) {
         const UdevDevice device(
             udev_device_new_from_syspath(context, udev_list_entry_get_name(entry)));
-        if (device && isListedHeadset(device.get()))
+        if (device && judge(device.get()).headset)
             m_present.insert(udev_device_get_syspath(device.get()));
     }
 }
@@ -67,15 +71,32 @@ void UsbLink::handle(udev_device *device) {
     const char *syspath = udev_device_get_syspath(device);
     const char *action = udev_device_get_action(device);
     // A removed device's attributes are gone with it, so removal goes by path alone.
-    if ((action && std::strcmp(action, "remove") == 0) || !isListedHeadset(device))
+    if ((action && std::strcmp(action, "remove") == 0) || !judge(device).headset)
         m_present.erase(syspath);
     else
         m_present.insert(syspath);
 }
 
-bool UsbLink::isListedHeadset(udev_device *device) const {
+Verdict UsbLink::judge(udev_device *device) const {
     HeadsetIds::Id id;
-    return isUsbDevice(device) && idOf(device, id) && m_ids.hasUsb(id);
+    if (!isUsbDevice(device) || !idOf(device, id))
+        return {false, "no USB device id"};
+    char idText[16];
+    std::snprintf(idText, sizeof idText, "%04x:%04x ", unsigned(id.first), unsigned(id.second));
+    // As ATTRS{} in a rule: the device's own attribute, else the nearest parent's.
+    const auto attribute = [device](const std::string &name) -> std::optional<std::string> {
+        for (udev_device *at = device; at; at = udev_device_get_parent(at)) {
+            if (const char *value = udev_device_get_sysattr_value(at, name.c_str()))
+                return std::string(value);
+        }
+        return std::nullopt;
+    };
+    const std::string_view listing = m_ids.usbListing(id, attribute);
+    if (!listing.empty())
+        return {true, idText + std::string("headset, by the ") + std::string(listing)};
+    if (KnownHeadsetUsb::kindOf(id) == KnownHeadsetUsb::Kind::Accessory)
+        return {false, idText + std::string("accessory: no link without its headset")};
+    return {false, idText + std::string("no headset")};
 }
 
 } // namespace hlx::udev

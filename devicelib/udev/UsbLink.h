@@ -1,6 +1,7 @@
 #pragma once
 
 #include "HeadsetIds.h"
+#include "Verdict.h"
 
 #include <libudev.h>
 
@@ -9,9 +10,10 @@
 
 namespace hlx::udev {
 
-// The headset's USB link: up while at least one USB device of a listed id is plugged. A headset
-// may bring several such devices (a hub, the display's controller, sensors), and each device
-// brings several interfaces and events, so the link is the set of devices, not a count of events.
+// The headset's USB link: up while at least one of a headset's own USB devices is plugged. A
+// headset may bring several such devices (a hub, the display's controller, sensors), and each
+// device brings several interfaces and events, so the link is the set of devices, not a count of
+// events. Accessories alone, however many, are no link.
 class UsbLink {
 public:
     explicit UsbLink(const HeadsetIds &ids);
@@ -21,10 +23,10 @@ public:
     // One event of the usb subsystem.
     void handle(udev_device *device);
     bool up() const { return !m_present.empty(); }
+    // Whether a USB device is one of a headset's own, and why.
+    Verdict judge(udev_device *device) const;
 
 private:
-    bool isListedHeadset(udev_device *device) const;
-
     const HeadsetIds &m_ids;
     std::set<std::string> m_present;
 };

@@ -25,7 +25,9 @@ bool readWholeFile(const std::string &path, std::string &content) {
             break;
         }
     }
+    const int error = errno;
     ::close(fd);
+    errno = error;
     return complete;
 }
 

@@ -1,5 +1,7 @@
 #include "EdidSample.h"
 
+#include <algorithm>
+#include <fstream>
 #include <numeric>
 
 namespace {
@@ -12,6 +14,15 @@ void EdidSample::seal(std::vector<uint8_t> &edid, size_t block) {
     const auto begin = edid.begin() + std::ptrdiff_t(block * blockSize);
     const unsigned sum = std::accumulate(begin, begin + blockSize - 1, 0u);
     edid[block * blockSize + blockSize - 1] = uint8_t((256 - sum % 256) % 256);
+}
+
+void EdidSample::sealDisplayId(std::vector<uint8_t> &edid, size_t block) {
+    const size_t section = block * blockSize + 1;
+    const size_t length = std::min<size_t>(4 + edid[section + 1], blockSize - 3);
+    const unsigned sum = std::accumulate(edid.begin() + std::ptrdiff_t(section),
+                                         edid.begin() + std::ptrdiff_t(section + length), 0u);
+    edid[section + length] = uint8_t((256 - sum % 256) % 256);
+    seal(edid, block);
 }
 
 std::vector<uint8_t> EdidSample::monitor(const std::string &maker, uint16_t product) {
@@ -89,4 +100,13 @@ std::vector<uint8_t> EdidSample::withMicrosoftBlock(const std::string &maker, ui
     edid.insert(edid.end(), extension.begin(), extension.end());
     seal(edid, 1);
     return edid;
+}
+
+std::vector<uint8_t> EdidSample::fromHexFile(const std::string &path) {
+    std::ifstream file(path);
+    std::vector<uint8_t> edid;
+    unsigned byte = 0;
+    while (file >> std::hex >> byte)
+        edid.push_back(uint8_t(byte));
+    return file.eof() ? edid : std::vector<uint8_t>();
 }

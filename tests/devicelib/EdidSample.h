@@ -16,7 +16,11 @@ public:
     // given version and flags byte (desktop usage 0x40, third-party usage 0x20, use case 0x1f).
     static std::vector<uint8_t> withMicrosoftBlock(const std::string &maker, uint16_t product,
                                                    uint8_t version, uint8_t flags);
+    // A display's real EDID, kept as the hex dump that edid-decode prints; empty if unreadable.
+    static std::vector<uint8_t> fromHexFile(const std::string &path);
 
-private:
+    // Sets the checksum of that block after a change.
     static void seal(std::vector<uint8_t> &edid, size_t block);
+    // The same for a DisplayID extension block: its section's checksum, then the block's.
+    static void sealDisplayId(std::vector<uint8_t> &edid, size_t block);
 };

@@ -51,22 +51,27 @@ void HeadsetTestbed::uevent(const std::string &device, const char *action) {
     umockdev_testbed_uevent(m_testbed, device.c_str(), action);
 }
 
-std::string HeadsetTestbed::plugUsb(uint16_t vendor, uint16_t product, int interfaces) {
+std::string HeadsetTestbed::plugUsb(uint16_t vendor, uint16_t product, int interfaces,
+                                    const std::string &name) {
     const std::string port = "1-" + std::to_string(m_nextUsbPort++);
     const std::string vendorText = hex4(vendor);
     const std::string productText = hex4(product);
     char productProperty[32];
     std::snprintf(productProperty, sizeof productProperty, "%x/%x/100", unsigned(vendor),
                   unsigned(product));
-    std::string device = addDevice(
-        "usb", port, "", {"idVendor", vendorText.c_str(), "idProduct", productText.c_str()},
-        {"DEVTYPE", "usb_device", "PRODUCT", productProperty});
+    std::vector<const char *> attributes = {"idVendor", vendorText.c_str(), "idProduct",
+                                            productText.c_str()};
+    if (!name.empty())
+        attributes.insert(attributes.end(), {"product", name.c_str()});
+    std::string device = addDevice("usb", port, "", attributes,
+                                   {"DEVTYPE", "usb_device", "PRODUCT", productProperty});
     std::vector<std::string> added;
     for (int i = 0; i < interfaces; ++i) {
         const std::string number = std::to_string(i);
-        std::string name = port;
-        name.append(":1.").append(number);
-        added.push_back(addDevice("usb", name, device, {"bInterfaceNumber", number.c_str()},
+        std::string interfaceName = port;
+        interfaceName.append(":1.").append(number);
+        added.push_back(addDevice("usb", interfaceName, device,
+                                  {"bInterfaceNumber", number.c_str()},
                                   {"DEVTYPE", "usb_interface", "PRODUCT", productProperty}));
     }
     uevent(device, "add");

@@ -19,8 +19,10 @@ public:
 
     std::string rootDir() const;
 
-    // "add" and "bind" for the device, then for each interface: what one plug sends.
-    std::string plugUsb(uint16_t vendor, uint16_t product, int interfaces = 1);
+    // "add" and "bind" for the device, then for each interface: what one plug sends. The name is
+    // the device's "product" attribute, if any.
+    std::string plugUsb(uint16_t vendor, uint16_t product, int interfaces = 1,
+                        const std::string &name = {});
     // "unbind" and "remove" for the interfaces, then for the device.
     void unplugUsb(const std::string &device);
 

@@ -20,11 +20,9 @@ const QString kDisplayOnly = QStringLiteral("HDMI is ready and USB is not ready"
 constexpr int kStatusTop = 320;
 constexpr int kStatusBottom = 395;
 
-constexpr uint16_t kHeadsetVendor = 0x1d6b;
-constexpr uint16_t kHeadsetProduct = 0x0107;
-
-std::vector<uint8_t> headsetEdid() {
-    return EdidSample::withMicrosoftBlock("VRH", 0x0001, 3, 0x07);
+// Real headsets: their displays' EDIDs from a public database, their USB ids as they report them.
+std::vector<uint8_t> realEdid(const char *file) {
+    return EdidSample::fromHexFile(std::string(HLX_EDID_DIR "/headsets/") + file);
 }
 
 } // namespace
@@ -61,8 +59,9 @@ private slots:
         QVERIFY(window != XCB_WINDOW_NONE);
         QVERIFY2(reader.waitForWindowLabel("No VR HMD"), qPrintable(statusText()));
 
-        testbed->setConnector(connector, true, headsetEdid());
-        const std::string usb = testbed->plugUsb(kHeadsetVendor, kHeadsetProduct, 3);
+        // An HTC Vive Pro 2, which says it is worn only in its DisplayID extension.
+        testbed->setConnector(connector, true, realEdid("htc-vive-pro-2.hex"));
+        const std::string usb = testbed->plugUsb(0x0bb4, 0x0342, 3);
         QVERIFY2(reader.waitForWindowLabel(kBothReady), qPrintable(statusText()));
         QVERIFY(QTest::qWaitFor([&] { return statusColours(window) == qMakePair(1, 0); }));
 
@@ -73,9 +72,12 @@ private slots:
     }
 
     void headsetPluggedBeforeStartShowsAtOnce() {
+        // A Valve Index with its controllers' radio and a controller on USB.
         testbed->setConnector(testbed->addConnector(testbed->addCard("card0"), "card0-DP-1"), true,
-                              headsetEdid());
-        testbed->plugUsb(kHeadsetVendor, kHeadsetProduct);
+                              realEdid("valve-index.hex"));
+        testbed->plugUsb(0x28de, 0x2613);
+        testbed->plugUsb(0x28de, 0x2102);
+        testbed->plugUsb(0x28de, 0x2300);
         UtilityProcess utility(UtilityProcess::newSession());
         const xcb_window_t window = start(utility);
         QVERIFY(window != XCB_WINDOW_NONE);

@@ -1,0 +1,62 @@
+// hlx-headsets: what the udev device library sees, for a user who wonders why the window says a
+// link is not ready. Every USB device and display connector, whether it is one of the headset's
+// links and why, then the two links as the library would announce them.
+#include "DisplayLink.h"
+#include "HeadsetIdFiles.h"
+#include "UdevHandles.h"
+#include "UsbLink.h"
+
+#include <cstdio>
+#include <cstring>
+#include <functional>
+
+using namespace hlx::udev;
+
+namespace {
+
+void forEachDevice(struct ::udev *context, const char *subsystem, const char *type,
+                   const std::function<void(udev_device *)> &found) {
+    const UdevEnumerate enumerate(udev_enumerate_new(context));
+    if (!enumerate)
+        return;
+    udev_enumerate_add_match_subsystem(enumerate.get(), subsystem);
+    udev_enumerate_add_match_property(enumerate.get(), "DEVTYPE", type);
+    udev_enumerate_scan_devices(enumerate.get());
+    udev_list_entry *entry = nullptr;
+    udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(enumerate.get())) {
+        const UdevDevice device(
+            udev_device_new_from_syspath(context, udev_list_entry_get_name(entry)));
+        if (device)
+            found(device.get());
+    }
+}
+
+void print(const char *kind, udev_device *device, const Verdict &verdict) {
+    std::printf("%s %s: %s\n", kind, udev_device_get_sysname(device), verdict.why.c_str());
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    if (argc > 1) {
+        std::fprintf(stderr, "usage: %s\n", argv[0]);
+        return std::strcmp(argv[1], "--help") == 0 ? 0 : 2;
+    }
+    const UdevContext context(udev_new());
+    if (!context) {
+        std::fprintf(stderr, "hlx-headsets: udev cannot be read\n");
+        return 1;
+    }
+    const HeadsetIds ids = HeadsetIdFiles::load(HeadsetIdFiles::Problems::Report);
+    UsbLink usb(ids);
+    DisplayLink display(ids);
+    forEachDevice(context.get(), "usb", "usb_device",
+                  [&](udev_device *device) { print("USB", device, usb.judge(device)); });
+    forEachDevice(context.get(), "drm", "drm_connector",
+                  [&](udev_device *device) { print("display", device, display.judge(device)); });
+    usb.scan(context.get());
+    display.scan(context.get());
+    std::printf("HDMI link: %s\nUSB link: %s\n", display.up() ? "ready" : "not ready",
+                usb.up() ? "ready" : "not ready");
+    return 0;
+}
