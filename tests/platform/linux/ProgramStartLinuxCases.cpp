@@ -54,8 +54,6 @@ int startAndExit(const std::vector<std::string> &) {
     return 0;
 }
 
-} // namespace
-
 class ProgramStartLinuxCases : public QObject {
     Q_OBJECT
 
@@ -103,13 +101,10 @@ private slots:
     }
 };
 
-int main(int argc, char *argv[]) {
-    ProgramStartLinuxCases cases;
-    return support::runPlatformTest(cases,
-                                    {{"record-descriptors", recordDescriptors},
-                                     {"record-after-starter", recordAfterStarter},
-                                     {"start-and-exit", startAndExit}},
-                                    argc, argv);
-}
+} // namespace
+
+HLX_PLATFORM_TEST_MAIN(ProgramStartLinuxCases, {{"record-descriptors", recordDescriptors},
+                                                {"record-after-starter", recordAfterStarter},
+                                                {"start-and-exit", startAndExit}})
 
 #include "ProgramStartLinuxCases.moc"

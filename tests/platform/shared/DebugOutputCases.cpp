@@ -3,6 +3,8 @@
 #include "PlatformTestMain.h"
 #include "StdStringComparison.h"
 
+namespace {
+
 class DebugOutputCases : public QObject {
     Q_OBJECT
 
@@ -16,9 +18,8 @@ private slots:
     }
 };
 
-int main(int argc, char *argv[]) {
-    DebugOutputCases cases;
-    return support::runPlatformTest(cases, {}, argc, argv);
-}
+} // namespace
+
+HLX_PLATFORM_TEST_MAIN(DebugOutputCases, {})
 
 #include "DebugOutputCases.moc"

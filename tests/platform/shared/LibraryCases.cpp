@@ -2,8 +2,6 @@
 #include "Platform.h"
 #include "PlatformTestMain.h"
 
-#include <QTest>
-
 #include <filesystem>
 
 namespace {
@@ -27,8 +25,6 @@ std::string doubleOf(const std::string &variant) {
         HLX_DOUBLES_ROOT;
     return (root / variant / platform::deviceLibraryFileName()).string();
 }
-
-} // namespace
 
 class LibraryCases : public QObject {
     Q_OBJECT
@@ -63,9 +59,8 @@ private slots:
     }
 };
 
-int main(int argc, char *argv[]) {
-    LibraryCases cases;
-    return support::runPlatformTest(cases, {}, argc, argv);
-}
+} // namespace
+
+HLX_PLATFORM_TEST_MAIN(LibraryCases, {})
 
 #include "LibraryCases.moc"

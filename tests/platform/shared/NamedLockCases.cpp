@@ -26,8 +26,6 @@ bool heldElsewhere(const std::string &name) {
     return lock.heldElsewhere;
 }
 
-} // namespace
-
 class NamedLockCases : public QObject {
     Q_OBJECT
 
@@ -110,9 +108,8 @@ private slots:
     }
 };
 
-int main(int argc, char *argv[]) {
-    NamedLockCases cases;
-    return support::runPlatformTest(cases, {{"hold-lock", holdLock}}, argc, argv);
-}
+} // namespace
+
+HLX_PLATFORM_TEST_MAIN(NamedLockCases, {{"hold-lock", holdLock}})
 
 #include "NamedLockCases.moc"

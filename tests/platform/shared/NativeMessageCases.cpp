@@ -2,7 +2,7 @@
 #include "Platform.h"
 #include "PlatformTestMain.h"
 
-#include <QTest>
+namespace {
 
 class NativeMessageCases : public QObject {
     Q_OBJECT
@@ -29,9 +29,8 @@ private slots:
     }
 };
 
-int main(int argc, char *argv[]) {
-    NativeMessageCases cases;
-    return support::runPlatformTest(cases, {}, argc, argv);
-}
+} // namespace
+
+HLX_PLATFORM_TEST_MAIN(NativeMessageCases, {})
 
 #include "NativeMessageCases.moc"

@@ -20,8 +20,6 @@ int record(const std::vector<std::string> &arguments) {
     return 0;
 }
 
-} // namespace
-
 class ProgramStartCases : public QObject {
     Q_OBJECT
 
@@ -47,9 +45,8 @@ private slots:
     }
 };
 
-int main(int argc, char *argv[]) {
-    ProgramStartCases cases;
-    return support::runPlatformTest(cases, {{"record", record}}, argc, argv);
-}
+} // namespace
+
+HLX_PLATFORM_TEST_MAIN(ProgramStartCases, {{"record", record}})
 
 #include "ProgramStartCases.moc"

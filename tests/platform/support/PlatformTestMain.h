@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QObject>
+#include <QTest>
 
+#include <iostream>
 #include <map>
 #include <string>
 #include <vector>
@@ -12,10 +14,26 @@ namespace support {
 // gets the arguments after the mode, and its return value is the process's exit status.
 using Helper = int (*)(const std::vector<std::string> &arguments);
 
-// The main function of each group's test program, given the helper modes its cases start: with
-// "--helper MODE ARGUMENTS..." runs that mode; otherwise the slots of `cases` under Qt Test,
-// which reads the rest of the command line.
-int runPlatformTest(QObject &cases, const std::map<std::string, Helper> &helpers, int argc,
-                    char *argv[]);
+// With "--helper MODE ARGUMENTS..." runs that helper mode; otherwise the slots of `cases`
+// under Qt Test, which reads the rest of the command line.
+inline int runPlatformTest(QObject &cases, const std::map<std::string, Helper> &helpers, int argc,
+                           char *argv[]) {
+    if (argc < 3 || std::string(argv[1]) != "--helper")
+        return QTest::qExec(&cases, argc, argv);
+    const auto helper = helpers.find(argv[2]);
+    if (helper == helpers.end()) {
+        std::cerr << "no helper mode '" << argv[2] << "'" << std::endl;
+        return 2;
+    }
+    return helper->second({argv + 3, argv + argc});
+}
 
 } // namespace support
+
+// The main function of a group's test program, given the helper modes its cases start:
+// {{"mode", function}, ...}.
+#define HLX_PLATFORM_TEST_MAIN(Cases, ...)                                                         \
+    int main(int argc, char *argv[]) {                                                             \
+        Cases cases;                                                                               \
+        return support::runPlatformTest(cases, __VA_ARGS__, argc, argv);                           \
+    }

@@ -96,8 +96,6 @@ void checkPlainErrorBox(const SeenBox &seen) {
     QVERIFY2(!seen.icon, "the box must show no icon");
 }
 
-} // namespace
-
 class ErrorBoxCases : public QObject {
     Q_OBJECT
 
@@ -151,9 +149,8 @@ private slots:
     }
 };
 
-int main(int argc, char *argv[]) {
-    ErrorBoxCases cases;
-    return support::runPlatformTest(cases, {}, argc, argv);
-}
+} // namespace
+
+HLX_PLATFORM_TEST_MAIN(ErrorBoxCases, {})
 
 #include "ErrorBoxCases.moc"

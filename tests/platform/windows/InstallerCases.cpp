@@ -82,8 +82,6 @@ void runFromShortcut(const Shortcut &shortcut, const fs::path &records, bool sho
     QCOMPARE(utility.waitForExit(30000), 0L);
 }
 
-} // namespace
-
 class InstallerCases : public QObject {
     Q_OBJECT
 
@@ -131,9 +129,8 @@ private slots:
     }
 };
 
-int main(int argc, char *argv[]) {
-    InstallerCases cases;
-    return support::runPlatformTest(cases, {}, argc, argv);
-}
+} // namespace
+
+HLX_PLATFORM_TEST_MAIN(InstallerCases, {})
 
 #include "InstallerCases.moc"

@@ -2,11 +2,11 @@
 #include "Platform.h"
 #include "PlatformTestMain.h"
 
-#include <QTest>
-
 #include <windows.h>
 
 #include <filesystem>
+
+namespace {
 
 class LibraryErrorCases : public QObject {
     Q_OBJECT
@@ -29,9 +29,8 @@ private slots:
     }
 };
 
-int main(int argc, char *argv[]) {
-    LibraryErrorCases cases;
-    return support::runPlatformTest(cases, {}, argc, argv);
-}
+} // namespace
+
+HLX_PLATFORM_TEST_MAIN(LibraryErrorCases, {})
 
 #include "LibraryErrorCases.moc"

@@ -22,8 +22,6 @@ int recordShowCommand(const std::vector<std::string> &) {
     return 0;
 }
 
-} // namespace
-
 class ShowCommandCases : public QObject {
     Q_OBJECT
 
@@ -40,10 +38,8 @@ private slots:
     }
 };
 
-int main(int argc, char *argv[]) {
-    ShowCommandCases cases;
-    return support::runPlatformTest(cases, {{"record-show-command", recordShowCommand}}, argc,
-                                    argv);
-}
+} // namespace
+
+HLX_PLATFORM_TEST_MAIN(ShowCommandCases, {{"record-show-command", recordShowCommand}})
 
 #include "ShowCommandCases.moc"

@@ -2,8 +2,6 @@
 #include "Platform.h"
 #include "PlatformTestMain.h"
 
-#include <QTest>
-
 #include <windows.h>
 
 #include <filesystem>
@@ -18,8 +16,6 @@ std::string standIn(const char *fileName) {
 
 using NoArguments = int(WINAPI *)();
 using SetPath = int(WINAPI *)(const char *);
-
-} // namespace
 
 class StandInCases : public QObject {
     Q_OBJECT
@@ -54,9 +50,8 @@ private slots:
     }
 };
 
-int main(int argc, char *argv[]) {
-    StandInCases cases;
-    return support::runPlatformTest(cases, {}, argc, argv);
-}
+} // namespace
+
+HLX_PLATFORM_TEST_MAIN(StandInCases, {})
 
 #include "StandInCases.moc"

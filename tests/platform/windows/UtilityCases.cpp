@@ -100,8 +100,6 @@ int frontWindow(const std::vector<std::string> &) {
     return 0;
 }
 
-} // namespace
-
 class UtilityCases : public QObject {
     Q_OBJECT
 
@@ -340,9 +338,8 @@ private slots:
     }
 };
 
-int main(int argc, char *argv[]) {
-    UtilityCases cases;
-    return support::runPlatformTest(cases, {{"front-window", frontWindow}}, argc, argv);
-}
+} // namespace
+
+HLX_PLATFORM_TEST_MAIN(UtilityCases, {{"front-window", frontWindow}})
 
 #include "UtilityCases.moc"

@@ -3,8 +3,6 @@
 #include "PlatformTestMain.h"
 #include "TopLevelWindow.h"
 
-#include <QTest>
-
 #include <iostream>
 #include <sstream>
 
@@ -53,8 +51,6 @@ bool becomesForeground(HWND window) {
     return GetForegroundWindow() == window;
 }
 
-} // namespace
-
 class WindowActivationCases : public QObject {
     Q_OBJECT
 
@@ -87,9 +83,8 @@ private slots:
     }
 };
 
-int main(int argc, char *argv[]) {
-    WindowActivationCases cases;
-    return support::runPlatformTest(cases, {{"qt-windows", qtWindows}}, argc, argv);
-}
+} // namespace
+
+HLX_PLATFORM_TEST_MAIN(WindowActivationCases, {{"qt-windows", qtWindows}})
 
 #include "WindowActivationCases.moc"

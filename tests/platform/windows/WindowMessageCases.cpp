@@ -3,8 +3,6 @@
 #include "PlatformTestMain.h"
 #include "TopLevelWindow.h"
 
-#include <QTest>
-
 #include <filesystem>
 
 namespace {
@@ -51,8 +49,6 @@ void readRegistered(Registered &numbers) {
     numbers.hidAdded = get("WM_VORN_HID_ADDED");
     numbers.gameStart = get("WM_GAME_START");
 }
-
-} // namespace
 
 class WindowMessageCases : public QObject {
     Q_OBJECT
@@ -103,9 +99,8 @@ private slots:
     }
 };
 
-int main(int argc, char *argv[]) {
-    WindowMessageCases cases;
-    return support::runPlatformTest(cases, {}, argc, argv);
-}
+} // namespace
+
+HLX_PLATFORM_TEST_MAIN(WindowMessageCases, {})
 
 #include "WindowMessageCases.moc"
