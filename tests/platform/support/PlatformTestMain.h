@@ -18,8 +18,12 @@ using Helper = int (*)(const std::vector<std::string> &arguments);
 // under Qt Test, which reads the rest of the command line.
 inline int runPlatformTest(QObject &cases, const std::map<std::string, Helper> &helpers, int argc,
                            char *argv[]) {
-    if (argc < 3 || std::string(argv[1]) != "--helper")
+    if (argc < 3 || std::string(argv[1]) != "--helper") {
+        // Without a console, as under CTest and wine, Qt Test on Windows writes its results to
+        // the debugger output; they belong on the standard output, where CTest reads them.
+        qputenv("QT_FORCE_STDERR_LOGGING", "1");
         return QTest::qExec(&cases, argc, argv);
+    }
     const auto helper = helpers.find(argv[2]);
     if (helper == helpers.end()) {
         std::cerr << "no helper mode '" << argv[2] << "'" << std::endl;
