@@ -1,6 +1,7 @@
 # The Windows build. With Qt 5 for Windows (scripts/build-qt-windows.sh builds it) it is the
-# whole utility, laid out like the Linux build and run as it is under wine; without it, the
-# parts that need no Qt: the platform backend, the Windows stand-ins and the platform tests.
+# whole utility, laid out like the Linux build and run as it is under wine, with the platform
+# cases; without it, the parts that need no Qt: the platform backend and the Windows stand-ins.
+# The platform cases are Qt Test programs, so they need that Qt too.
 find_package(Qt5 5.15 QUIET COMPONENTS Core Gui Widgets)
 
 # A second start finds the running window by the class that Qt's Windows platform registers
@@ -20,15 +21,11 @@ set(HLX_QT_WINDOW_CLASS "Qt${HLX_QT_VERSION_DIGITS}${HLX_QT_DEBUG_MARK}QWindowIc
 
 if(NOT Qt5_FOUND)
   message(STATUS "No Qt 5 for Windows in ${HLX_QT_WINDOWS_PREFIX}: "
-                 "building the platform layer, its stand-ins and its tests only")
+                 "building the platform layer and its stand-ins only, without tests")
   # Linked statically, the programs need no compiler runtime DLLs beside them.
   add_link_options(-static)
   add_subdirectory(platform)
   add_subdirectory(standins/windows)
-  if(HLX_BUILD_TESTS)
-    enable_testing()
-    add_subdirectory(tests/platform)
-  endif()
   return()
 endif()
 
@@ -61,6 +58,7 @@ add_link_options(-static)
 add_subdirectory(standins/windows)
 include(cmake/WindowsInstaller.cmake)
 if(HLX_BUILD_TESTS)
+  find_package(Qt5 REQUIRED COMPONENTS Test)
   enable_testing()
   add_subdirectory(tests/platform)
 endif()

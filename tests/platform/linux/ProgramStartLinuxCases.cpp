@@ -1,7 +1,8 @@
-#include "Check.h"
 #include "ChildProcess.h"
 #include "Platform.h"
+#include "PlatformTestMain.h"
 #include "ProgramRecord.h"
+#include "StdStringComparison.h"
 #include "TemporaryDirectory.h"
 #include "WorkingDirectory.h"
 
@@ -20,7 +21,7 @@
 namespace {
 
 // Records the descriptors it was started with beyond the standard three.
-TEST_HELPER("record-descriptors") {
+int recordDescriptors(const std::vector<std::string> &) {
     std::vector<std::string> inherited;
     for (int fd = STDERR_FILENO + 1; fd < 1024; ++fd) {
         if (::fcntl(fd, F_GETFD) != -1)
@@ -33,7 +34,7 @@ TEST_HELPER("record-descriptors") {
 }
 
 // Waits until the process `arguments[0]` is gone, then records its parent and session.
-TEST_HELPER("record-after-starter") {
+int recordAfterStarter(const std::vector<std::string> &arguments) {
     const pid_t starter = static_cast<pid_t>(std::stol(arguments.at(0)));
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (::kill(starter, 0) == 0 && std::chrono::steady_clock::now() < deadline)
@@ -45,7 +46,7 @@ TEST_HELPER("record-after-starter") {
 }
 
 // Starts a program that outlives it, says its own process id and ends.
-TEST_HELPER("start-and-exit") {
+int startAndExit(const std::vector<std::string> &) {
     const bool started =
         platform::startProgram(support::ChildProcess::programPath(),
                                "--helper record-after-starter " + std::to_string(::getpid()));
@@ -53,46 +54,57 @@ TEST_HELPER("start-and-exit") {
     return 0;
 }
 
-TEST_CASE(programstart_linux, "the started program inherits none of our descriptors") {
-    const support::TemporaryDirectory folder;
-    const support::WorkingDirectory inFolder(folder.path());
-    // Inheritable on purpose: what careless code in the process might leave open.
-    const int open = ::open((folder.path() / "held-open").c_str(), O_WRONLY | O_CREAT, 0600);
-    CHECK(open > STDERR_FILENO);
-    const bool started =
-        platform::startProgram(support::ChildProcess::programPath(), "--helper record-descriptors");
-    ::close(open);
-    CHECK(started);
+class ProgramStartLinuxCases : public QObject {
+    Q_OBJECT
 
-    const std::vector<std::string> inherited = support::awaitProgramRecord(folder.path());
-    CHECK(support::hasProgramRecord(folder.path()));
-    std::string list;
-    for (const std::string &line : inherited)
-        list += "\n    " + line;
-    CHECK_MESSAGE(inherited.empty(), "descriptors left open in the program:" << list);
-}
+private slots:
+    void theStartedProgramInheritsNoneOfOurDescriptors() {
+        const support::TemporaryDirectory folder;
+        const support::WorkingDirectory inFolder(folder.path());
+        // Inheritable on purpose: what careless code in the process might leave open.
+        const int open = ::open((folder.path() / "held-open").c_str(), O_WRONLY | O_CREAT, 0600);
+        QVERIFY(open > STDERR_FILENO);
+        const bool started = platform::startProgram(support::ChildProcess::programPath(),
+                                                    "--helper record-descriptors");
+        ::close(open);
+        QVERIFY(started);
 
-TEST_CASE(programstart_linux, "the program outlives its starter, in a session of its own") {
-    const support::TemporaryDirectory folder;
-    const support::WorkingDirectory inFolder(folder.path());
-    support::ChildProcess starter({"start-and-exit"});
-    CHECK_EQUAL(starter.readLine(), std::string("started"));
-    CHECK_EQUAL(starter.wait(), 0);
+        const std::vector<std::string> inherited = support::awaitProgramRecord(folder.path());
+        QVERIFY(support::hasProgramRecord(folder.path()));
+        std::string list;
+        for (const std::string &line : inherited)
+            list += "\n    " + line;
+        QVERIFY2(inherited.empty(), ("descriptors left open in the program:" + list).c_str());
+    }
 
-    const std::vector<std::string> record = support::awaitProgramRecord(folder.path());
-    CHECK_EQUAL(record.size(), std::size_t(3));
-    CHECK_EQUAL(record[0], std::string("starter gone"));
-    CHECK_MESSAGE(std::stol(record[2]) != ::getsid(0),
-                  "the program shares the test's session " << record[2]);
-}
+    void theProgramOutlivesItsStarterInASessionOfItsOwn() {
+        const support::TemporaryDirectory folder;
+        const support::WorkingDirectory inFolder(folder.path());
+        support::ChildProcess starter({"start-and-exit"});
+        QCOMPARE(starter.readLine(), std::string("started"));
+        QCOMPARE(starter.wait(), 0);
 
-TEST_CASE(programstart_linux, "a file that cannot be executed is reported as not started") {
-    const support::TemporaryDirectory folder;
-    const std::filesystem::path plain = folder.path() / "not-a-program";
-    std::ofstream(plain) << "#!/bin/sh\n";
-    ::chmod(plain.c_str(), 0600);
-    CHECK(!platform::startProgram(plain.string(), ""));
-    CHECK(!platform::startProgram(folder.path().string(), ""));
-}
+        const std::vector<std::string> record = support::awaitProgramRecord(folder.path());
+        QCOMPARE(record.size(), std::size_t(3));
+        QCOMPARE(record[0], std::string("starter gone"));
+        QVERIFY2(std::stol(record[2]) != ::getsid(0),
+                 ("the program shares the test's session " + record[2]).c_str());
+    }
+
+    void aFileThatCannotBeExecutedIsReportedAsNotStarted() {
+        const support::TemporaryDirectory folder;
+        const std::filesystem::path plain = folder.path() / "not-a-program";
+        std::ofstream(plain) << "#!/bin/sh\n";
+        ::chmod(plain.c_str(), 0600);
+        QVERIFY(!platform::startProgram(plain.string(), ""));
+        QVERIFY(!platform::startProgram(folder.path().string(), ""));
+    }
+};
 
 } // namespace
+
+HLX_PLATFORM_TEST_MAIN(ProgramStartLinuxCases, {{"record-descriptors", recordDescriptors},
+                                                {"record-after-starter", recordAfterStarter},
+                                                {"start-and-exit", startAndExit}})
+
+#include "ProgramStartLinuxCases.moc"

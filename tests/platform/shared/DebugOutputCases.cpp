@@ -1,15 +1,25 @@
-#include "Check.h"
 #include "DebugOutputCapture.h"
 #include "Platform.h"
+#include "PlatformTestMain.h"
+#include "StdStringComparison.h"
 
 namespace {
 
-TEST_CASE(debugoutput, "one call gives one message of exactly the text") {
-    support::DebugOutputCapture capture;
-    platform::writeDebugOutput("libHLX dll init failed.");
-    const std::vector<std::string> messages = capture.messages();
-    CHECK_EQUAL(messages.size(), std::size_t(1));
-    CHECK_EQUAL(messages.front(), std::string("libHLX dll init failed."));
-}
+class DebugOutputCases : public QObject {
+    Q_OBJECT
+
+private slots:
+    void oneCallGivesOneMessageOfExactlyTheText() {
+        support::DebugOutputCapture capture;
+        platform::writeDebugOutput("libHLX dll init failed.");
+        const std::vector<std::string> messages = capture.messages();
+        QCOMPARE(messages.size(), std::size_t(1));
+        QCOMPARE(messages.front(), std::string("libHLX dll init failed."));
+    }
+};
 
 } // namespace
+
+HLX_PLATFORM_TEST_MAIN(DebugOutputCases, {})
+
+#include "DebugOutputCases.moc"

@@ -1,6 +1,6 @@
-#include "Check.h"
 #include "ChildProcess.h"
 #include "Platform.h"
+#include "PlatformTestMain.h"
 
 #include <filesystem>
 
@@ -26,32 +26,41 @@ std::string doubleOf(const std::string &variant) {
     return (root / variant / platform::deviceLibraryFileName()).string();
 }
 
-TEST_CASE(library, "a library that is not there does not load") {
-    CHECK(platform::loadLibrary("hlx-no-such-library-" + platform::deviceLibraryFileName()) ==
-          nullptr);
-    CHECK(platform::loadLibrary(doubleOf("no-such-folder")) == nullptr);
-}
+class LibraryCases : public QObject {
+    Q_OBJECT
 
-TEST_CASE(library, "every entry point of a complete library resolves and answers") {
-    const platform::LibraryHandle library = platform::loadLibrary(doubleOf("all"));
-    CHECK_MESSAGE(library != nullptr, doubleOf("all"));
-    for (const char *name : kEntryPoints)
-        CHECK_MESSAGE(platform::resolveSymbol(library, name) != nullptr, name);
-    using Init = int (*)();
-    const auto init = reinterpret_cast<Init>(platform::resolveSymbol(library, "HLX_Init"));
-    CHECK_EQUAL(init(), 0);
-}
+private slots:
+    void aLibraryThatIsNotThereDoesNotLoad() {
+        QVERIFY(platform::loadLibrary("hlx-no-such-library-" + platform::deviceLibraryFileName()) ==
+                nullptr);
+        QVERIFY(platform::loadLibrary(doubleOf("no-such-folder")) == nullptr);
+    }
 
-TEST_CASE(library, "an export that is missing resolves to nothing, the others still resolve") {
-    for (const char *missing : kEntryPoints) {
-        const platform::LibraryHandle library = platform::loadLibrary(doubleOf(missing));
-        CHECK_MESSAGE(library != nullptr, doubleOf(missing));
-        for (const char *name : kEntryPoints) {
-            const bool resolved = platform::resolveSymbol(library, name) != nullptr;
-            CHECK_MESSAGE(resolved == (name != std::string(missing)),
-                          name << " in the library without " << missing);
+    void everyEntryPointOfACompleteLibraryResolvesAndAnswers() {
+        const platform::LibraryHandle library = platform::loadLibrary(doubleOf("all"));
+        QVERIFY2(library != nullptr, doubleOf("all").c_str());
+        for (const char *name : kEntryPoints)
+            QVERIFY2(platform::resolveSymbol(library, name) != nullptr, name);
+        using Init = int (*)();
+        const auto init = reinterpret_cast<Init>(platform::resolveSymbol(library, "HLX_Init"));
+        QCOMPARE(init(), 0);
+    }
+
+    void aMissingExportResolvesToNothingTheOthersStillResolve() {
+        for (const char *missing : kEntryPoints) {
+            const platform::LibraryHandle library = platform::loadLibrary(doubleOf(missing));
+            QVERIFY2(library != nullptr, doubleOf(missing).c_str());
+            for (const char *name : kEntryPoints) {
+                const bool resolved = platform::resolveSymbol(library, name) != nullptr;
+                QVERIFY2(resolved == (name != std::string(missing)),
+                         (name + std::string(" in the library without ") + missing).c_str());
+            }
         }
     }
-}
+};
 
 } // namespace
+
+HLX_PLATFORM_TEST_MAIN(LibraryCases, {})
+
+#include "LibraryCases.moc"

@@ -1,6 +1,7 @@
-#include "Check.h"
 #include "ChildProcess.h"
 #include "Platform.h"
+#include "PlatformTestMain.h"
+#include "StdStringComparison.h"
 #include "UniqueName.h"
 
 #include <iostream>
@@ -8,7 +9,7 @@
 namespace {
 
 // Holds the lock `arguments[0]` until its input ends, after saying whether it got it.
-TEST_HELPER("hold-lock") {
+int holdLock(const std::vector<std::string> &arguments) {
     const platform::NamedLock lock = platform::createNamedLock(arguments.at(0));
     std::cout << (lock.heldElsewhere ? "elsewhere" : "held") << std::endl;
     std::string ignored;
@@ -25,81 +26,90 @@ bool heldElsewhere(const std::string &name) {
     return lock.heldElsewhere;
 }
 
-TEST_CASE(namedlock, "another process's lock is seen while it holds it") {
-    const std::string name = support::uniqueName("hlx-test-lock");
-    support::ChildProcess holder({"hold-lock", name});
-    CHECK_EQUAL(holder.readLine(), std::string("held"));
+class NamedLockCases : public QObject {
+    Q_OBJECT
 
-    CHECK(heldElsewhere(name));
-    CHECK_MESSAGE(!heldElsewhere(name + "-other"), "names must not share a lock");
-    CHECK(heldElsewhere(name));
-}
+private slots:
+    void anotherProcessesLockIsSeenWhileItHoldsIt() {
+        const std::string name = support::uniqueName("hlx-test-lock");
+        support::ChildProcess holder({"hold-lock", name});
+        QCOMPARE(holder.readLine(), std::string("held"));
 
-TEST_CASE(namedlock, "a second take in the holding process sees the first") {
-    const std::string name = support::uniqueName("hlx-test-lock");
-    const platform::NamedLock first = platform::createNamedLock(name);
-    CHECK(!first.heldElsewhere);
-    const platform::NamedLock second = platform::createNamedLock(name);
-    platform::closeNamedLock(second.handle);
-    platform::closeNamedLock(first.handle);
-    CHECK(second.heldElsewhere);
-    CHECK_MESSAGE(!heldElsewhere(name), "closing every handle must release the lock");
-}
+        QVERIFY(heldElsewhere(name));
+        QVERIFY2(!heldElsewhere(name + "-other"), "names must not share a lock");
+        QVERIFY(heldElsewhere(name));
+    }
 
-TEST_CASE(namedlock, "the lock is free once its holder has ended") {
-    const std::string name = support::uniqueName("hlx-test-lock");
-    support::ChildProcess holder({"hold-lock", name});
-    CHECK_EQUAL(holder.readLine(), std::string("held"));
-    CHECK(heldElsewhere(name));
+    void aSecondTakeInTheHoldingProcessSeesTheFirst() {
+        const std::string name = support::uniqueName("hlx-test-lock");
+        const platform::NamedLock first = platform::createNamedLock(name);
+        QVERIFY(!first.heldElsewhere);
+        const platform::NamedLock second = platform::createNamedLock(name);
+        platform::closeNamedLock(second.handle);
+        platform::closeNamedLock(first.handle);
+        QVERIFY(second.heldElsewhere);
+        QVERIFY2(!heldElsewhere(name), "closing every handle must release the lock");
+    }
 
-    holder.closeInput();
-    CHECK_EQUAL(holder.wait(), 0);
-    CHECK(!heldElsewhere(name));
-}
+    void theLockIsFreeOnceItsHolderHasEnded() {
+        const std::string name = support::uniqueName("hlx-test-lock");
+        support::ChildProcess holder({"hold-lock", name});
+        QCOMPARE(holder.readLine(), std::string("held"));
+        QVERIFY(heldElsewhere(name));
 
-TEST_CASE(namedlock, "the lock is free once its holder was killed") {
-    const std::string name = support::uniqueName("hlx-test-lock");
-    support::ChildProcess holder({"hold-lock", name});
-    CHECK_EQUAL(holder.readLine(), std::string("held"));
-    CHECK(heldElsewhere(name));
+        holder.closeInput();
+        QCOMPARE(holder.wait(), 0);
+        QVERIFY(!heldElsewhere(name));
+    }
 
-    holder.kill();
-    CHECK(holder.wait() != 0);
-    CHECK(!heldElsewhere(name));
-}
+    void theLockIsFreeOnceItsHolderWasKilled() {
+        const std::string name = support::uniqueName("hlx-test-lock");
+        support::ChildProcess holder({"hold-lock", name});
+        QCOMPARE(holder.readLine(), std::string("held"));
+        QVERIFY(heldElsewhere(name));
 
-TEST_CASE(namedlock, "a process that starts while the lock is held learns so") {
-    const std::string name = support::uniqueName("hlx-test-lock");
-    const platform::NamedLock mine = platform::createNamedLock(name);
-    CHECK(!mine.heldElsewhere);
-    support::ChildProcess second({"hold-lock", name});
-    const std::string answer = second.readLine();
-    second.closeInput();
-    second.wait();
-    platform::closeNamedLock(mine.handle);
-    CHECK_EQUAL(answer, std::string("elsewhere"));
-}
+        holder.kill();
+        QVERIFY(holder.wait() != 0);
+        QVERIFY(!heldElsewhere(name));
+    }
 
-// A start behind an instance that is on its way out must not be lost: it waits, bounded.
-TEST_CASE(namedlock, "a waiting start takes the lock once its holder ends, not before") {
-    const std::string name = support::uniqueName("hlx-test-lock");
-    support::ChildProcess holder({"hold-lock", name});
-    CHECK_EQUAL(holder.readLine(), std::string("held"));
-    const platform::NamedLock mine = platform::createNamedLock(name);
-    CHECK(mine.heldElsewhere);
-    const bool takenFromALiveHolder = platform::waitForNamedLock(mine.handle, 300);
+    void aProcessThatStartsWhileTheLockIsHeldLearnsSo() {
+        const std::string name = support::uniqueName("hlx-test-lock");
+        const platform::NamedLock mine = platform::createNamedLock(name);
+        QVERIFY(!mine.heldElsewhere);
+        support::ChildProcess second({"hold-lock", name});
+        const std::string answer = second.readLine();
+        second.closeInput();
+        second.wait();
+        platform::closeNamedLock(mine.handle);
+        QCOMPARE(answer, std::string("elsewhere"));
+    }
 
-    holder.closeInput();
-    const bool takenOnceEnded = platform::waitForNamedLock(mine.handle, 10000);
-    support::ChildProcess next({"hold-lock", name});
-    const std::string nextAnswer = next.readLine();
-    next.closeInput();
-    next.wait();
-    platform::closeNamedLock(mine.handle);
-    CHECK_EQUAL(holder.wait(), 0);
-    CHECK(!takenFromALiveHolder);
-    CHECK(takenOnceEnded);
-    CHECK_EQUAL(nextAnswer, std::string("elsewhere"));
-}
+    // A start behind an instance that is on its way out must not be lost: it waits, bounded.
+    void aWaitingStartTakesTheLockOnceItsHolderEndsNotBefore() {
+        const std::string name = support::uniqueName("hlx-test-lock");
+        support::ChildProcess holder({"hold-lock", name});
+        QCOMPARE(holder.readLine(), std::string("held"));
+        const platform::NamedLock mine = platform::createNamedLock(name);
+        QVERIFY(mine.heldElsewhere);
+        const bool takenFromALiveHolder = platform::waitForNamedLock(mine.handle, 300);
+
+        holder.closeInput();
+        const bool takenOnceEnded = platform::waitForNamedLock(mine.handle, 10000);
+        support::ChildProcess next({"hold-lock", name});
+        const std::string nextAnswer = next.readLine();
+        next.closeInput();
+        next.wait();
+        platform::closeNamedLock(mine.handle);
+        QCOMPARE(holder.wait(), 0);
+        QVERIFY(!takenFromALiveHolder);
+        QVERIFY(takenOnceEnded);
+        QCOMPARE(nextAnswer, std::string("elsewhere"));
+    }
+};
 
 } // namespace
+
+HLX_PLATFORM_TEST_MAIN(NamedLockCases, {{"hold-lock", holdLock}})
+
+#include "NamedLockCases.moc"

@@ -1,27 +1,36 @@
-#include "Check.h"
 #include "NativeSamples.h"
 #include "Platform.h"
+#include "PlatformTestMain.h"
 
 namespace {
 
-TEST_CASE(nativemessage, "window messages are read from the toolkit's native events") {
-    for (const support::NativeSample &sample : support::nativeSamples()) {
-        const platform::NativeMessage read =
-            platform::readNativeMessage(sample.eventType, sample.message);
-        CHECK_MESSAGE(read.isNative == sample.expected.isNative, sample.description);
-        CHECK_MESSAGE(read.hasNumber == sample.expected.hasNumber, sample.description);
-        if (sample.expected.hasNumber)
-            CHECK_EQUAL(read.number, sample.expected.number);
-    }
-}
+class NativeMessageCases : public QObject {
+    Q_OBJECT
 
-TEST_CASE(nativemessage, "event types of other toolkits are not native messages") {
-    const int payload = 0;
-    for (const char *type : {"NSEvent", "", "windows_generic_MSG_", "xcb_generic_event"}) {
-        const platform::NativeMessage read = platform::readNativeMessage(type, &payload);
-        CHECK_MESSAGE(!read.isNative, type);
-        CHECK_MESSAGE(!read.hasNumber, type);
+private slots:
+    void windowMessagesAreReadFromTheToolkitsNativeEvents() {
+        for (const support::NativeSample &sample : support::nativeSamples()) {
+            const platform::NativeMessage read =
+                platform::readNativeMessage(sample.eventType, sample.message);
+            QVERIFY2(read.isNative == sample.expected.isNative, sample.description.c_str());
+            QVERIFY2(read.hasNumber == sample.expected.hasNumber, sample.description.c_str());
+            if (sample.expected.hasNumber)
+                QCOMPARE(read.number, sample.expected.number);
+        }
     }
-}
+
+    void eventTypesOfOtherToolkitsAreNotNativeMessages() {
+        const int payload = 0;
+        for (const char *type : {"NSEvent", "", "windows_generic_MSG_", "xcb_generic_event"}) {
+            const platform::NativeMessage read = platform::readNativeMessage(type, &payload);
+            QVERIFY2(!read.isNative, type);
+            QVERIFY2(!read.hasNumber, type);
+        }
+    }
+};
 
 } // namespace
+
+HLX_PLATFORM_TEST_MAIN(NativeMessageCases, {})
+
+#include "NativeMessageCases.moc"

@@ -1,7 +1,8 @@
-#include "Check.h"
 #include "ChildProcess.h"
 #include "Platform.h"
+#include "PlatformTestMain.h"
 #include "ProgramRecord.h"
+#include "StdStringComparison.h"
 #include "TemporaryDirectory.h"
 #include "WorkingDirectory.h"
 
@@ -12,31 +13,40 @@
 namespace {
 
 // Records its working directory and then its arguments, one a line.
-TEST_HELPER("record") {
+int record(const std::vector<std::string> &arguments) {
     std::vector<std::string> lines{std::filesystem::current_path().string()};
     lines.insert(lines.end(), arguments.begin(), arguments.end());
     support::writeProgramRecord(lines);
     return 0;
 }
 
-TEST_CASE(programstart, "the program starts in our working directory with the parameters") {
-    const support::TemporaryDirectory folder;
-    const support::WorkingDirectory inFolder(folder.path());
-    CHECK(platform::startProgram(support::ChildProcess::programPath(),
-                                 "--helper record alpha  beta gamma"));
+class ProgramStartCases : public QObject {
+    Q_OBJECT
 
-    const std::vector<std::string> lines = support::awaitProgramRecord(folder.path());
-    CHECK_MESSAGE(!lines.empty(), "the started program wrote nothing");
-    CHECK_MESSAGE(std::filesystem::equivalent(lines.front(), folder.path()), lines.front());
-    CHECK_EQUAL(lines.size(), std::size_t(4));
-    CHECK_EQUAL(lines[1], std::string("alpha"));
-    CHECK_EQUAL(lines[2], std::string("beta"));
-    CHECK_EQUAL(lines[3], std::string("gamma"));
-}
+private slots:
+    void theProgramStartsInOurWorkingDirectoryWithTheParameters() {
+        const support::TemporaryDirectory folder;
+        const support::WorkingDirectory inFolder(folder.path());
+        QVERIFY(platform::startProgram(support::ChildProcess::programPath(),
+                                       "--helper record alpha  beta gamma"));
 
-TEST_CASE(programstart, "a program that is not there is reported as not started") {
-    const support::TemporaryDirectory folder;
-    CHECK(!platform::startProgram((folder.path() / "no-such-program").string(), "--flag"));
-}
+        const std::vector<std::string> lines = support::awaitProgramRecord(folder.path());
+        QVERIFY2(!lines.empty(), "the started program wrote nothing");
+        QVERIFY2(std::filesystem::equivalent(lines.front(), folder.path()), lines.front().c_str());
+        QCOMPARE(lines.size(), std::size_t(4));
+        QCOMPARE(lines[1], std::string("alpha"));
+        QCOMPARE(lines[2], std::string("beta"));
+        QCOMPARE(lines[3], std::string("gamma"));
+    }
+
+    void aProgramThatIsNotThereIsReportedAsNotStarted() {
+        const support::TemporaryDirectory folder;
+        QVERIFY(!platform::startProgram((folder.path() / "no-such-program").string(), "--flag"));
+    }
+};
 
 } // namespace
+
+HLX_PLATFORM_TEST_MAIN(ProgramStartCases, {{"record", record}})
+
+#include "ProgramStartCases.moc"

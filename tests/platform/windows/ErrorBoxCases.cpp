@@ -1,5 +1,6 @@
-#include "Check.h"
 #include "Platform.h"
+#include "PlatformTestMain.h"
+#include "StdStringComparison.h"
 
 #include <windows.h>
 
@@ -87,59 +88,69 @@ std::wstring systemText(DWORD code) {
 }
 
 void checkPlainErrorBox(const SeenBox &seen) {
-    CHECK_MESSAGE(seen.found, "no dialog box appeared");
-    CHECK_EQUAL(seen.caption, std::wstring(L"Error"));
-    CHECK_MESSAGE(!seen.hasOwner, "the box must have no owner");
-    CHECK_EQUAL(seen.visibleButtons, 1);
-    CHECK(seen.okButton);
-    CHECK_MESSAGE(!seen.icon, "the box must show no icon");
+    QVERIFY2(seen.found, "no dialog box appeared");
+    QCOMPARE(seen.caption, std::wstring(L"Error"));
+    QVERIFY2(!seen.hasOwner, "the box must have no owner");
+    QCOMPARE(seen.visibleButtons, 1);
+    QVERIFY(seen.okButton);
+    QVERIFY2(!seen.icon, "the box must show no icon");
 }
 
-TEST_CASE(errorbox, "a failed library load shows the step, the code and the system's text") {
-    const SeenBox seen = reportAndRead(0, "LoadLibrary(libHLX.dll)");
+class ErrorBoxCases : public QObject {
+    Q_OBJECT
 
-    checkPlainErrorBox(seen);
-    const std::wstring expected =
-        L"LoadLibrary(libHLX.dll) failed with error 126: " + systemText(126);
-    CHECK_MESSAGE(!systemText(126).empty(), "the system has no text for 126");
-    CHECK_EQUAL(seen.text, expected);
-}
+private slots:
+    void aFailedLibraryLoadShowsTheStepTheCodeAndTheSystemsText() {
+        const SeenBox seen = reportAndRead(0, "LoadLibrary(libHLX.dll)");
 
-TEST_CASE(errorbox, "access denied") {
-    const SeenBox seen = reportAndRead(ERROR_ACCESS_DENIED, "GetProcAddress(_getWindowMessage)");
+        checkPlainErrorBox(seen);
+        const std::wstring expected =
+            L"LoadLibrary(libHLX.dll) failed with error 126: " + systemText(126);
+        QVERIFY2(!systemText(126).empty(), "the system has no text for 126");
+        QCOMPARE(seen.text, expected);
+    }
 
-    checkPlainErrorBox(seen);
-    CHECK_EQUAL(seen.text,
-                L"GetProcAddress(_getWindowMessage) failed with error 5: " + systemText(5));
-}
+    void accessDenied() {
+        const SeenBox seen =
+            reportAndRead(ERROR_ACCESS_DENIED, "GetProcAddress(_getWindowMessage)");
 
-// Converting an empty step makes the conversion fail and set an error of its own, so this
-// shows whether the code is read before the step is converted.
-TEST_CASE(errorbox, "the code is the one the failed call left, whatever the step's text") {
-    const SeenBox seen = reportAndRead(ERROR_ACCESS_DENIED, "");
+        checkPlainErrorBox(seen);
+        QCOMPARE(seen.text,
+                 L"GetProcAddress(_getWindowMessage) failed with error 5: " + systemText(5));
+    }
 
-    checkPlainErrorBox(seen);
-    CHECK_EQUAL(seen.text, L" failed with error 5: " + systemText(5));
-}
+    // Converting an empty step makes the conversion fail and set an error of its own, so this
+    // shows whether the code is read before the step is converted.
+    void theCodeIsTheOneTheFailedCallLeftWhateverTheStepsText() {
+        const SeenBox seen = reportAndRead(ERROR_ACCESS_DENIED, "");
 
-TEST_CASE(errorbox, "the step's text is UTF-8") {
-    const SeenBox seen =
-        reportAndRead(ERROR_ACCESS_DENIED, "LoadLibrary(Ger\xC3\xA4t \xE2\x82\xAC.dll)");
+        checkPlainErrorBox(seen);
+        QCOMPARE(seen.text, L" failed with error 5: " + systemText(5));
+    }
 
-    CHECK_EQUAL(seen.text,
-                L"LoadLibrary(Ger\u00E4t \u20AC.dll) failed with error 5: " + systemText(5));
-}
+    void theStepsTextIsUtf8() {
+        const SeenBox seen =
+            reportAndRead(ERROR_ACCESS_DENIED, "LoadLibrary(Ger\xC3\xA4t \xE2\x82\xAC.dll)");
 
-// The system has no text for such a code; the box still names the step and the code, which
-// is shown as the signed number the formatter is given.
-TEST_CASE(errorbox, "a code without system text") {
-    const DWORD code = 0xE0001234;
-    CHECK(systemText(code).empty());
-    const SeenBox seen = reportAndRead(code, "GetProcAddress(_enableEyeshield)");
+        QCOMPARE(seen.text,
+                 L"LoadLibrary(Ger\u00E4t \u20AC.dll) failed with error 5: " + systemText(5));
+    }
 
-    checkPlainErrorBox(seen);
-    CHECK_EQUAL(seen.text, std::wstring(L"GetProcAddress(_enableEyeshield) failed with error ") +
-                               std::to_wstring(static_cast<int>(code)) + L": ");
-}
+    // The system has no text for such a code; the box still names the step and the code,
+    // which is shown as the signed number the formatter is given.
+    void aCodeWithoutSystemText() {
+        const DWORD code = 0xE0001234;
+        QVERIFY(systemText(code).empty());
+        const SeenBox seen = reportAndRead(code, "GetProcAddress(_enableEyeshield)");
+
+        checkPlainErrorBox(seen);
+        QCOMPARE(seen.text, std::wstring(L"GetProcAddress(_enableEyeshield) failed with error ") +
+                                std::to_wstring(static_cast<int>(code)) + L": ");
+    }
+};
 
 } // namespace
+
+HLX_PLATFORM_TEST_MAIN(ErrorBoxCases, {})
+
+#include "ErrorBoxCases.moc"

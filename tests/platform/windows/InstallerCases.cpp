@@ -1,5 +1,6 @@
-#include "Check.h"
 #include "CompanionStarts.h"
+#include "PlatformTestMain.h"
+#include "StdStringComparison.h"
 #include "TemporaryDirectory.h"
 #include "UtilityProcess.h"
 
@@ -70,55 +71,66 @@ void runFromShortcut(const Shortcut &shortcut, const fs::path &records, bool sho
     support::CompanionStarts companions(records);
     support::UtilityProcess utility(shortcut.target, shortcut.workingFolder);
     HWND window = utility.awaitWindow(kWindowClass, kTitle);
-    CHECK(window != nullptr);
+    QVERIFY(window != nullptr);
     if (showDemo) {
-        CHECK(support::typeInto(window, VK_SPACE));
-        CHECK(companions.waitFor({"Pictor", "Lumeshow"}));
+        QVERIFY(support::typeInto(window, VK_SPACE));
+        QVERIFY(companions.waitFor({"Pictor", "Lumeshow"}));
     }
     // Close follows ShowDemo, which keeps the focus, in the window's focus chain.
-    CHECK(support::typeInto(window, VK_TAB));
-    CHECK(support::typeInto(window, VK_SPACE));
-    CHECK_EQUAL(utility.waitForExit(30000), 0L);
+    QVERIFY(support::typeInto(window, VK_TAB));
+    QVERIFY(support::typeInto(window, VK_SPACE));
+    QCOMPARE(utility.waitForExit(30000), 0L);
 }
 
-TEST_CASE(installer, "a silent per-user install runs from its shortcut, and uninstalls cleanly") {
-    const fs::path installed =
-        knownFolder(FOLDERID_LocalAppData) / "Programs" / "HLX configuration utility";
-    const fs::path shortcutFile = knownFolder(FOLDERID_Programs) / "HLX configuration utility.lnk";
-    std::error_code ignored;
-    fs::remove_all(installed, ignored);
-    const support::TemporaryDirectory scratch;
+class InstallerCases : public QObject {
+    Q_OBJECT
 
-    support::UtilityProcess setup(support::buildRoot() / HLX_INSTALLER_NAME, scratch.path(), L"/S");
-    CHECK_EQUAL(setup.waitForExit(120000), 0L);
-    for (const char *file :
-         {"bin/hlx-config.exe", "bin/libHLX.dll", "bin/hlx-device.exe", "bin/Qt5Widgets.dll",
-          "bin/platforms/qwindows.dll", "demo/Lumeshow.exe", "Pictor/Pictor.exe", "Uninstall.exe"})
-        CHECK_MESSAGE(fs::exists(installed / file), file);
-    const std::vector<fs::path> installedFiles = filesUnder(installed);
+private slots:
+    void aSilentPerUserInstallRunsFromItsShortcutAndUninstallsCleanly() {
+        const fs::path installed =
+            knownFolder(FOLDERID_LocalAppData) / "Programs" / "HLX configuration utility";
+        const fs::path shortcutFile =
+            knownFolder(FOLDERID_Programs) / "HLX configuration utility.lnk";
+        std::error_code ignored;
+        fs::remove_all(installed, ignored);
+        const support::TemporaryDirectory scratch;
 
-    const Shortcut shortcut = readShortcut(shortcutFile);
-    CHECK_EQUAL(shortcut.target.wstring(), (installed / "bin" / "hlx-config.exe").wstring());
-    CHECK_EQUAL(shortcut.workingFolder.wstring(), (installed / "bin").wstring());
+        support::UtilityProcess setup(support::buildRoot() / HLX_INSTALLER_NAME, scratch.path(),
+                                      L"/S");
+        QCOMPARE(setup.waitForExit(120000), 0L);
+        for (const char *file : {"bin/hlx-config.exe", "bin/libHLX.dll", "bin/hlx-device.exe",
+                                 "bin/Qt5Widgets.dll", "bin/platforms/qwindows.dll",
+                                 "demo/Lumeshow.exe", "Pictor/Pictor.exe", "Uninstall.exe"})
+            QVERIFY2(fs::exists(installed / file), file);
+        const std::vector<fs::path> installedFiles = filesUnder(installed);
 
-    // The first run stores where the demo is; the next one starts with that file as it was.
-    runFromShortcut(shortcut, scratch.path() / "companions.txt", true);
-    const fs::path settingsFile = installed / "bin" / "UserSetting.ini";
-    const std::string settings = support::readText(settingsFile);
-    CHECK_MESSAGE(settings.find("target_path_Demo=") != std::string::npos, settings);
-    runFromShortcut(shortcut, scratch.path() / "companions.txt", false);
-    CHECK_EQUAL(support::readText(settingsFile), settings);
+        const Shortcut shortcut = readShortcut(shortcutFile);
+        QCOMPARE(shortcut.target.wstring(), (installed / "bin" / "hlx-config.exe").wstring());
+        QCOMPARE(shortcut.workingFolder.wstring(), (installed / "bin").wstring());
 
-    // The uninstaller runs a copy of itself from the temporary folder and returns at once.
-    support::UtilityProcess uninstall(installed / "Uninstall.exe", scratch.path(), L"/S");
-    CHECK_EQUAL(uninstall.waitForExit(60000), 0L);
-    CHECK(support::waitFor(60000, [&] { return !fs::exists(installed / "Uninstall.exe"); }));
-    for (const fs::path &file : installedFiles)
-        CHECK_MESSAGE(!fs::exists(file), file.string());
-    CHECK(!fs::exists(shortcutFile));
-    CHECK_MESSAGE(fs::exists(settingsFile), "the user's settings stay");
-    CHECK_EQUAL(filesUnder(installed).size(), std::size_t(1));
-    fs::remove_all(installed, ignored);
-}
+        // The first run stores where the demo is; the next one starts with that file as it was.
+        runFromShortcut(shortcut, scratch.path() / "companions.txt", true);
+        const fs::path settingsFile = installed / "bin" / "UserSetting.ini";
+        const std::string settings = support::readText(settingsFile);
+        QVERIFY2(settings.find("target_path_Demo=") != std::string::npos, settings.c_str());
+        runFromShortcut(shortcut, scratch.path() / "companions.txt", false);
+        QCOMPARE(support::readText(settingsFile), settings);
+
+        // The uninstaller runs a copy of itself from the temporary folder and returns at once.
+        support::UtilityProcess uninstall(installed / "Uninstall.exe", scratch.path(), L"/S");
+        QCOMPARE(uninstall.waitForExit(60000), 0L);
+        QVERIFY(support::waitFor(60000, [&] { return !fs::exists(installed / "Uninstall.exe"); }));
+        for (const fs::path &file : installedFiles)
+            QVERIFY2(!fs::exists(file), file.string().c_str());
+        QVERIFY(!fs::exists(shortcutFile));
+        QVERIFY2(fs::exists(settingsFile), "the user's settings stay");
+        QCOMPARE(filesUnder(installed).size(), std::size_t(1));
+        fs::remove_all(installed, ignored);
+    }
+};
 
 } // namespace
+
+HLX_PLATFORM_TEST_MAIN(InstallerCases, {})
+
+#include "InstallerCases.moc"

@@ -1,7 +1,8 @@
-#include "Check.h"
 #include "ChildProcess.h"
 #include "Platform.h"
+#include "PlatformTestMain.h"
 #include "ProgramRecord.h"
+#include "StdStringComparison.h"
 #include "TemporaryDirectory.h"
 #include "WorkingDirectory.h"
 
@@ -13,7 +14,7 @@
 namespace {
 
 // Records the show command it was started with, -1 when it was given none.
-TEST_HELPER("record-show-command") {
+int recordShowCommand(const std::vector<std::string> &) {
     STARTUPINFOW startup{};
     GetStartupInfoW(&startup);
     const bool given = (startup.dwFlags & STARTF_USESHOWWINDOW) != 0;
@@ -21,15 +22,24 @@ TEST_HELPER("record-show-command") {
     return 0;
 }
 
-TEST_CASE(showcommand, "the started program's window is forced minimised") {
-    const support::TemporaryDirectory folder;
-    const support::WorkingDirectory inFolder(folder.path());
-    CHECK(platform::startProgram(support::ChildProcess::programPath(),
-                                 "--helper record-show-command"));
+class ShowCommandCases : public QObject {
+    Q_OBJECT
 
-    const std::vector<std::string> record = support::awaitProgramRecord(folder.path());
-    CHECK_EQUAL(record.size(), std::size_t(1));
-    CHECK_EQUAL(record.front(), std::to_string(SW_FORCEMINIMIZE));
-}
+private slots:
+    void theStartedProgramsWindowIsForcedMinimised() {
+        const support::TemporaryDirectory folder;
+        const support::WorkingDirectory inFolder(folder.path());
+        QVERIFY(platform::startProgram(support::ChildProcess::programPath(),
+                                       "--helper record-show-command"));
+
+        const std::vector<std::string> record = support::awaitProgramRecord(folder.path());
+        QCOMPARE(record.size(), std::size_t(1));
+        QCOMPARE(record.front(), std::to_string(SW_FORCEMINIMIZE));
+    }
+};
 
 } // namespace
+
+HLX_PLATFORM_TEST_MAIN(ShowCommandCases, {{"record-show-command", recordShowCommand}})
+
+#include "ShowCommandCases.moc"

@@ -1,6 +1,6 @@
-#include "Check.h"
 #include "ChildProcess.h"
 #include "Platform.h"
+#include "PlatformTestMain.h"
 
 #include <windows.h>
 
@@ -17,30 +17,41 @@ std::string standIn(const char *fileName) {
 using NoArguments = int(WINAPI *)();
 using SetPath = int(WINAPI *)(const char *);
 
-TEST_CASE(standins, "the stand-in library exports the eight entry points") {
-    const platform::LibraryHandle library = platform::loadLibrary(standIn("libHLX.dll"));
-    CHECK(library != nullptr);
-    for (const char *name : {"HLX_Init", "HLX_Deinit", "HLX_SetDisplayCapturerPath",
-                             "HLX_StartDisplayCapturer", "HLX_StopDisplayCapturer",
-                             "HLX_EnableEyeshield", "HLX_DisableEyeshield", "HLX_GetWindowMessage"})
-        CHECK_MESSAGE(platform::resolveSymbol(library, name) != nullptr, name);
-}
+class StandInCases : public QObject {
+    Q_OBJECT
 
-TEST_CASE(standins, "the capturer starts only when its program is there") {
-    const platform::LibraryHandle library = platform::loadLibrary(standIn("libHLX.dll"));
-    CHECK(library != nullptr);
-    const auto setPath =
-        reinterpret_cast<SetPath>(platform::resolveSymbol(library, "HLX_SetDisplayCapturerPath"));
-    const auto start =
-        reinterpret_cast<NoArguments>(platform::resolveSymbol(library, "HLX_StartDisplayCapturer"));
-    CHECK(setPath != nullptr && start != nullptr);
+private slots:
+    void theStandInLibraryExportsTheEightEntryPoints() {
+        const platform::LibraryHandle library = platform::loadLibrary(standIn("libHLX.dll"));
+        QVERIFY(library != nullptr);
+        for (const char *name :
+             {"HLX_Init", "HLX_Deinit", "HLX_SetDisplayCapturerPath", "HLX_StartDisplayCapturer",
+              "HLX_StopDisplayCapturer", "HLX_EnableEyeshield", "HLX_DisableEyeshield",
+              "HLX_GetWindowMessage"})
+            QVERIFY2(platform::resolveSymbol(library, name) != nullptr, name);
+    }
 
-    CHECK_EQUAL(start(), -2);
-    CHECK_EQUAL(setPath(standIn("no-such-capturer.exe").c_str()), 0);
-    CHECK_EQUAL(start(), -2);
-    // Any program stands in for the capturer; without arguments this one only prints its usage.
-    CHECK_EQUAL(setPath(standIn("hlx-device.exe").c_str()), 0);
-    CHECK_EQUAL(start(), 0);
-}
+    void theCapturerStartsOnlyWhenItsProgramIsThere() {
+        const platform::LibraryHandle library = platform::loadLibrary(standIn("libHLX.dll"));
+        QVERIFY(library != nullptr);
+        const auto setPath = reinterpret_cast<SetPath>(
+            platform::resolveSymbol(library, "HLX_SetDisplayCapturerPath"));
+        const auto start = reinterpret_cast<NoArguments>(
+            platform::resolveSymbol(library, "HLX_StartDisplayCapturer"));
+        QVERIFY(setPath != nullptr && start != nullptr);
+
+        QCOMPARE(start(), -2);
+        QCOMPARE(setPath(standIn("no-such-capturer.exe").c_str()), 0);
+        QCOMPARE(start(), -2);
+        // Any program stands in for the capturer; without arguments this one only prints its
+        // usage.
+        QCOMPARE(setPath(standIn("hlx-device.exe").c_str()), 0);
+        QCOMPARE(start(), 0);
+    }
+};
 
 } // namespace
+
+HLX_PLATFORM_TEST_MAIN(StandInCases, {})
+
+#include "StandInCases.moc"

@@ -1,6 +1,7 @@
-#include "Check.h"
 #include "ChildProcess.h"
 #include "CompanionStarts.h"
+#include "PlatformTestMain.h"
+#include "StdStringComparison.h"
 #include "TemporaryDirectory.h"
 #include "TopLevelWindow.h"
 #include "UtilityProcess.h"
@@ -91,7 +92,7 @@ bool shownOnly(HWND window, COLORREF present, COLORREF absent) {
 }
 
 // Another program's window, in front: prints its handle and keeps it until the input ends.
-TEST_HELPER("front-window") {
+int frontWindow(const std::vector<std::string> &) {
     support::TopLevelWindow window(L"HlxTestAnotherProgram", L"Another program", true);
     SetForegroundWindow(window.handle());
     std::cout << reinterpret_cast<std::uintptr_t>(window.handle()) << std::endl;
@@ -99,233 +100,246 @@ TEST_HELPER("front-window") {
     return 0;
 }
 
-TEST_CASE(utility, "the executable is a GUI program with its manifest and version") {
-    const std::string image = support::readText(utilityProgram());
-    CHECK(image.size() > sizeof(IMAGE_DOS_HEADER));
-    IMAGE_DOS_HEADER dos{};
-    std::memcpy(&dos, image.data(), sizeof dos);
-    CHECK(image.size() > std::size_t(dos.e_lfanew) + sizeof(IMAGE_NT_HEADERS64));
-    IMAGE_NT_HEADERS64 headers{};
-    std::memcpy(&headers, image.data() + dos.e_lfanew, sizeof headers);
-    CHECK_EQUAL(int(headers.OptionalHeader.Subsystem), IMAGE_SUBSYSTEM_WINDOWS_GUI);
+class UtilityCases : public QObject {
+    Q_OBJECT
 
-    HMODULE resources = LoadLibraryExW(utilityProgram().wstring().c_str(), nullptr,
-                                       LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-    CHECK(resources != nullptr);
-    HRSRC found = FindResourceW(resources, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
-    CHECK_MESSAGE(found != nullptr, "no application manifest");
-    const std::string manifest(
-        static_cast<const char *>(LockResource(LoadResource(resources, found))),
-        SizeofResource(resources, found));
-    FreeLibrary(resources);
-    for (const char *part : {"level=\"asInvoker\" uiAccess=\"false\"",
-                             "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""})
-        CHECK_MESSAGE(manifest.find(part) != std::string::npos, part << " in " << manifest);
+private slots:
+    void theExecutableIsAGUIProgramWithItsManifestAndVersion() {
+        const std::string image = support::readText(utilityProgram());
+        QVERIFY(image.size() > sizeof(IMAGE_DOS_HEADER));
+        IMAGE_DOS_HEADER dos{};
+        std::memcpy(&dos, image.data(), sizeof dos);
+        QVERIFY(image.size() > std::size_t(dos.e_lfanew) + sizeof(IMAGE_NT_HEADERS64));
+        IMAGE_NT_HEADERS64 headers{};
+        std::memcpy(&headers, image.data() + dos.e_lfanew, sizeof headers);
+        QCOMPARE(int(headers.OptionalHeader.Subsystem), IMAGE_SUBSYSTEM_WINDOWS_GUI);
 
-    const std::wstring path = utilityProgram().wstring();
-    std::vector<char> version(GetFileVersionInfoSizeW(path.c_str(), nullptr));
-    CHECK(!version.empty());
-    CHECK(GetFileVersionInfoW(path.c_str(), 0, DWORD(version.size()), version.data()));
-    void *text = nullptr;
-    UINT length = 0;
-    CHECK(VerQueryValueW(version.data(), L"\\StringFileInfo\\040904B0\\OriginalFilename", &text,
-                         &length));
-    CHECK_EQUAL(std::wstring(static_cast<const wchar_t *>(text)), std::wstring(L"hlx-config.exe"));
-}
+        HMODULE resources =
+            LoadLibraryExW(utilityProgram().wstring().c_str(), nullptr,
+                           LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+        QVERIFY(resources != nullptr);
+        HRSRC found = FindResourceW(resources, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+        QVERIFY2(found != nullptr, "no application manifest");
+        const std::string manifest(
+            static_cast<const char *>(LockResource(LoadResource(resources, found))),
+            SizeofResource(resources, found));
+        FreeLibrary(resources);
+        for (const char *part : {"level=\"asInvoker\" uiAccess=\"false\"",
+                                 "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""})
+            QVERIFY2(manifest.find(part) != std::string::npos,
+                     (part + (" in " + manifest)).c_str());
 
-TEST_CASE(utility, "a second start exits with 0, shows nothing and brings the window forward") {
-    const support::TemporaryDirectory folder;
-    support::UtilityProcess first(utilityProgram(), workingFolder(folder));
-    HWND window = first.awaitWindow(kWindowClass, kTitle);
-    CHECK_MESSAGE(window != nullptr, "the utility's window, of Qt's class and its title");
-
-    support::ChildProcess other({"front-window"});
-    std::uintptr_t frontHandle = 0;
-    std::istringstream(other.readLine()) >> frontHandle;
-    HWND front = reinterpret_cast<HWND>(frontHandle);
-    CHECK(support::waitFor(10000, [&] { return GetForegroundWindow() == front; }));
-
-    support::UtilityProcess second(utilityProgram(), workingFolder(folder));
-    bool secondShowedWindow = false;
-    support::waitFor(30000, [&] {
-        for (HWND shown : second.windows())
-            secondShowedWindow = secondShowedWindow || IsWindowVisible(shown);
-        return !second.running();
-    });
-    CHECK_EQUAL(second.waitForExit(0), 0L);
-    CHECK(!secondShowedWindow);
-    CHECK(support::waitFor(10000, [&] { return GetForegroundWindow() == window; }));
-    CHECK(first.running());
-}
-
-TEST_CASE(utility, "a second start leaves a hidden window hidden") {
-    const support::TemporaryDirectory folder;
-    support::UtilityProcess first(utilityProgram(), workingFolder(folder));
-    HWND window = first.awaitWindow(kWindowClass, kTitle);
-    CHECK(window != nullptr);
-    PostMessageW(window, WM_CLOSE, 0, 0);
-    CHECK(support::waitFor(10000, [&] { return !IsWindowVisible(window); }));
-
-    support::UtilityProcess second(utilityProgram(), workingFolder(folder));
-    CHECK_EQUAL(second.waitForExit(30000), 0L);
-    // A showing would follow the second start's exit within moments: two seconds without one.
-    CHECK(!support::waitFor(2000, [&] { return IsWindowVisible(window) != FALSE; }));
-    CHECK(first.running());
-}
-
-TEST_CASE(utility, "ten simultaneous starts leave one utility with one window") {
-    const support::TemporaryDirectory folder;
-    std::vector<std::unique_ptr<support::UtilityProcess>> starts;
-    starts.reserve(10);
-    for (int index = 0; index < 10; ++index)
-        starts.push_back(
-            std::make_unique<support::UtilityProcess>(utilityProgram(), workingFolder(folder)));
-
-    const auto stillRunning = [&] {
-        int count = 0;
-        for (const auto &start : starts)
-            count += start->running() ? 1 : 0;
-        return count;
-    };
-    CHECK(support::waitFor(90000, [&] { return stillRunning() <= 1; }));
-    CHECK_EQUAL(stillRunning(), 1);
-    int windows = 0;
-    for (const auto &start : starts) {
-        if (start->running()) {
-            CHECK(start->awaitWindow(kWindowClass, kTitle) != nullptr);
-        } else {
-            CHECK_EQUAL(start->waitForExit(0), 0L);
-        }
-        windows += static_cast<int>(start->windows(kWindowClass).size());
+        const std::wstring path = utilityProgram().wstring();
+        std::vector<char> version(GetFileVersionInfoSizeW(path.c_str(), nullptr));
+        QVERIFY(!version.empty());
+        QVERIFY(GetFileVersionInfoW(path.c_str(), 0, DWORD(version.size()), version.data()));
+        void *text = nullptr;
+        UINT length = 0;
+        QVERIFY(VerQueryValueW(version.data(), L"\\StringFileInfo\\040904B0\\OriginalFilename",
+                               &text, &length));
+        QCOMPARE(std::wstring(static_cast<const wchar_t *>(text)), std::wstring(L"hlx-config.exe"));
     }
-    CHECK_EQUAL(windows, 1);
-}
 
-TEST_CASE(utility, "device messages from another process change the status, hidden or not") {
-    const support::TemporaryDirectory folder;
-    support::UtilityProcess utility(utilityProgram(), workingFolder(folder));
-    HWND window = utility.awaitWindow(kWindowClass, kTitle);
-    CHECK(window != nullptr);
-    // Before any device message the status is neither colour.
-    CHECK_EQUAL(support::countPixels(window, kReady), 0);
-    CHECK_EQUAL(support::countPixels(window, kNotReady), 0);
+    void aSecondStartExitsWith0ShowsNothingAndBringsTheWindowForward() {
+        const support::TemporaryDirectory folder;
+        support::UtilityProcess first(utilityProgram(), workingFolder(folder));
+        HWND window = first.awaitWindow(kWindowClass, kTitle);
+        QVERIFY2(window != nullptr, "the utility's window, of Qt's class and its title");
 
-    CHECK_EQUAL(runDevice(L"--wait plug"), 0L);
-    CHECK_MESSAGE(support::waitFor(10000, [&] { return shownOnly(window, kReady, kNotReady); }),
-                  "a plugged headset turns the status green");
-    const int whiteWithLogo = support::countPixels(window, kLogoField);
+        support::ChildProcess other({"front-window"});
+        std::uintptr_t frontHandle = 0;
+        std::istringstream(other.readLine()) >> frontHandle;
+        HWND front = reinterpret_cast<HWND>(frontHandle);
+        QVERIFY(support::waitFor(10000, [&] { return GetForegroundWindow() == front; }));
 
-    // Closed, the window hides and the utility lives on in the tray.
-    PostMessageW(window, WM_CLOSE, 0, 0);
-    CHECK(support::waitFor(10000, [&] { return !IsWindowVisible(window); }));
-    CHECK_EQUAL(runDevice(L"--wait unplug"), 0L);
-    CHECK(utility.running());
-    CHECK(notifyTray(utility, WM_LBUTTONDBLCLK));
-    CHECK(support::waitFor(10000, [&] { return IsWindowVisible(window); }));
-    CHECK_MESSAGE(support::waitFor(10000, [&] { return shownOnly(window, kNotReady, kReady); }),
-                  "the unplug that came while hidden shows");
-    CHECK_MESSAGE(support::countPixels(window, kLogoField) + kLogoFieldPixels < whiteWithLogo,
-                  "the logo, on its white field, showed while both links were up, and went");
-}
+        support::UtilityProcess second(utilityProgram(), workingFolder(folder));
+        bool secondShowedWindow = false;
+        support::waitFor(30000, [&] {
+            for (HWND shown : second.windows())
+                secondShowedWindow = secondShowedWindow || IsWindowVisible(shown);
+            return !second.running();
+        });
+        QCOMPARE(second.waitForExit(0), 0L);
+        QVERIFY(!secondShowedWindow);
+        QVERIFY(support::waitFor(10000, [&] { return GetForegroundWindow() == window; }));
+        QVERIFY(first.running());
+    }
 
-TEST_CASE(utility, "without libHLX.dll the two Error boxes come in order, and it runs on") {
-    const support::TemporaryDirectory folder;
-    fs::copy(support::buildRoot() / "bin", folder.path() / "bin", fs::copy_options::recursive);
-    fs::remove(folder.path() / "bin" / "libHLX.dll");
-    support::UtilityProcess utility(folder.path() / "bin" / "hlx-config.exe",
-                                    folder.path() / "bin");
+    void aSecondStartLeavesAHiddenWindowHidden() {
+        const support::TemporaryDirectory folder;
+        support::UtilityProcess first(utilityProgram(), workingFolder(folder));
+        HWND window = first.awaitWindow(kWindowClass, kTitle);
+        QVERIFY(window != nullptr);
+        PostMessageW(window, WM_CLOSE, 0, 0);
+        QVERIFY(support::waitFor(10000, [&] { return !IsWindowVisible(window); }));
 
-    HWND first = utility.awaitBox();
-    CHECK_MESSAGE(first != nullptr, "no box for the library that is not there");
-    CHECK_EQUAL(support::windowText(first), std::wstring(L"Error"));
-    CHECK_EQUAL(boxText(first),
-                L"LoadLibrary(libHLX.dll) failed with error 126: " + systemText(126));
-    SendMessageW(GetDlgItem(first, IDOK), BM_CLICK, 0, 0);
-    CHECK(support::waitFor(10000, [&] { return !IsWindow(first); }));
+        support::UtilityProcess second(utilityProgram(), workingFolder(folder));
+        QCOMPARE(second.waitForExit(30000), 0L);
+        // A showing would follow the second start's exit within moments: two seconds without one.
+        QVERIFY(!support::waitFor(2000, [&] { return IsWindowVisible(window) != FALSE; }));
+        QVERIFY(first.running());
+    }
 
-    HWND second = utility.awaitBox();
-    CHECK_MESSAGE(second != nullptr, "no box for the message numbers");
-    CHECK_EQUAL(support::windowText(second), std::wstring(L"Error"));
-    const std::wstring text = boxText(second);
-    const std::wstring step = L"GetProcAddress(_getWindowMessage) failed with error ";
-    CHECK_EQUAL(text.substr(0, step.size()), step);
-    const DWORD code = std::wcstoul(text.c_str() + step.size(), nullptr, 10);
-    CHECK_EQUAL(text, step + std::to_wstring(code) + L": " + systemText(code));
-    SendMessageW(GetDlgItem(second, IDOK), BM_CLICK, 0, 0);
+    void tenSimultaneousStartsLeaveOneUtilityWithOneWindow() {
+        const support::TemporaryDirectory folder;
+        std::vector<std::unique_ptr<support::UtilityProcess>> starts;
+        starts.reserve(10);
+        for (int index = 0; index < 10; ++index)
+            starts.push_back(
+                std::make_unique<support::UtilityProcess>(utilityProgram(), workingFolder(folder)));
 
-    CHECK(utility.awaitWindow(kWindowClass, kTitle) != nullptr);
-    CHECK(utility.running());
-}
+        const auto stillRunning = [&] {
+            int count = 0;
+            for (const auto &start : starts)
+                count += start->running() ? 1 : 0;
+            return count;
+        };
+        QVERIFY(support::waitFor(90000, [&] { return stillRunning() <= 1; }));
+        QCOMPARE(stillRunning(), 1);
+        int windows = 0;
+        for (const auto &start : starts) {
+            if (start->running()) {
+                QVERIFY(start->awaitWindow(kWindowClass, kTitle) != nullptr);
+            } else {
+                QCOMPARE(start->waitForExit(0), 0L);
+            }
+            windows += static_cast<int>(start->windows(kWindowClass).size());
+        }
+        QCOMPARE(windows, 1);
+    }
 
-TEST_CASE(utility, "ShowDemo starts the capturer and the demo, and the settings name both") {
-    const support::TemporaryDirectory folder;
-    fs::copy(support::buildRoot() / "demo", folder.path() / "demo", fs::copy_options::recursive);
-    fs::copy(support::buildRoot() / "Pictor", folder.path() / "Pictor",
-             fs::copy_options::recursive);
-    support::CompanionStarts companions(folder.path() / "companions.txt");
-    support::UtilityProcess utility(utilityProgram(), workingFolder(folder));
-    HWND window = utility.awaitWindow(kWindowClass, kTitle);
-    CHECK(window != nullptr);
+    void deviceMessagesFromAnotherProcessChangeTheStatusHiddenOrNot() {
+        const support::TemporaryDirectory folder;
+        support::UtilityProcess utility(utilityProgram(), workingFolder(folder));
+        HWND window = utility.awaitWindow(kWindowClass, kTitle);
+        QVERIFY(window != nullptr);
+        // Before any device message the status is neither colour.
+        QCOMPARE(support::countPixels(window, kReady), 0);
+        QCOMPARE(support::countPixels(window, kNotReady), 0);
 
-    // ShowDemo comes first in the window's focus chain.
-    CHECK(support::typeInto(window, VK_SPACE));
-    CHECK(companions.waitFor({"Pictor", "Lumeshow"}));
+        QCOMPARE(runDevice(L"--wait plug"), 0L);
+        QVERIFY2(support::waitFor(10000, [&] { return shownOnly(window, kReady, kNotReady); }),
+                 "a plugged headset turns the status green");
+        const int whiteWithLogo = support::countPixels(window, kLogoField);
 
-    const std::string working = workingFolder(folder).generic_string();
-    const std::string capturer = companions.record("Pictor");
-    CHECK_MESSAGE(capturer.find("\"workingDirectory\":\"" + working + "\"") != std::string::npos,
-                  capturer);
-    const std::string demo = companions.record("Lumeshow");
-    CHECK_MESSAGE(demo.find("\"arguments\":[\"-screen-fullscreen\",\"1\",\"-screen-height\","
-                            "\"1080\",\"-screen-width\",\"1920\",\"-adapter\",\"1\"]") !=
-                      std::string::npos,
-                  demo);
-    CHECK_MESSAGE(demo.find("\"showCommand\":" + std::to_string(SW_FORCEMINIMIZE)) !=
-                      std::string::npos,
-                  demo);
-    CHECK_MESSAGE(demo.find("\"workingDirectory\":\"" + working + "\"") != std::string::npos, demo);
+        // Closed, the window hides and the utility lives on in the tray.
+        PostMessageW(window, WM_CLOSE, 0, 0);
+        QVERIFY(support::waitFor(10000, [&] { return !IsWindowVisible(window); }));
+        QCOMPARE(runDevice(L"--wait unplug"), 0L);
+        QVERIFY(utility.running());
+        QVERIFY(notifyTray(utility, WM_LBUTTONDBLCLK));
+        QVERIFY(support::waitFor(10000, [&] { return IsWindowVisible(window); }));
+        QVERIFY2(support::waitFor(10000, [&] { return shownOnly(window, kNotReady, kReady); }),
+                 "the unplug that came while hidden shows");
+        QVERIFY2(support::countPixels(window, kLogoField) + kLogoFieldPixels < whiteWithLogo,
+                 "the logo, on its white field, showed while both links were up, and went");
+    }
 
-    const std::string settings = support::readText(workingFolder(folder) / "UserSetting.ini");
-    CHECK_MESSAGE(settings.find("target_path_Pictor=" + working + "/../Pictor/Pictor.exe") !=
-                      std::string::npos,
-                  settings);
-    CHECK_MESSAGE(settings.find("target_path_Demo=" + working + "/../demo/Lumeshow.exe") !=
-                      std::string::npos,
-                  settings);
-}
+    void withoutLibHlxDllTwoErrorBoxesComeInOrderAndItRunsOn() {
+        const support::TemporaryDirectory folder;
+        fs::copy(support::buildRoot() / "bin", folder.path() / "bin", fs::copy_options::recursive);
+        fs::remove(folder.path() / "bin" / "libHLX.dll");
+        support::UtilityProcess utility(folder.path() / "bin" / "hlx-config.exe",
+                                        folder.path() / "bin");
 
-TEST_CASE(utility, "the tray's exit ends it with 0") {
-    const support::TemporaryDirectory folder;
-    support::UtilityProcess utility(utilityProgram(), workingFolder(folder));
-    HWND window = utility.awaitWindow(kWindowClass, kTitle);
-    CHECK(window != nullptr);
+        HWND first = utility.awaitBox();
+        QVERIFY2(first != nullptr, "no box for the library that is not there");
+        QCOMPARE(support::windowText(first), std::wstring(L"Error"));
+        QCOMPARE(boxText(first),
+                 L"LoadLibrary(libHLX.dll) failed with error 126: " + systemText(126));
+        SendMessageW(GetDlgItem(first, IDOK), BM_CLICK, 0, 0);
+        QVERIFY(support::waitFor(10000, [&] { return !IsWindow(first); }));
 
-    CHECK(notifyTray(utility, WM_CONTEXTMENU));
-    CHECK_MESSAGE(support::waitFor(10000,
-                                   [&] {
-                                       for (HWND shown : utility.windows()) {
-                                           if (IsWindowVisible(shown) && shown != window)
-                                               return true;
-                                       }
-                                       return false;
-                                   }),
-                  "no tray menu");
-    // Up from no choice is the last entry, "exit".
-    pressKey(VK_UP);
-    pressKey(VK_RETURN);
-    CHECK_EQUAL(utility.waitForExit(30000), 0L);
-}
+        HWND second = utility.awaitBox();
+        QVERIFY2(second != nullptr, "no box for the message numbers");
+        QCOMPARE(support::windowText(second), std::wstring(L"Error"));
+        const std::wstring text = boxText(second);
+        const std::wstring step = L"GetProcAddress(_getWindowMessage) failed with error ";
+        QCOMPARE(text.substr(0, step.size()), step);
+        const DWORD code = std::wcstoul(text.c_str() + step.size(), nullptr, 10);
+        QCOMPARE(text, step + std::to_wstring(code) + L": " + systemText(code));
+        SendMessageW(GetDlgItem(second, IDOK), BM_CLICK, 0, 0);
 
-TEST_CASE(utility, "Close ends it with 0") {
-    const support::TemporaryDirectory folder;
-    support::UtilityProcess utility(utilityProgram(), workingFolder(folder));
-    HWND window = utility.awaitWindow(kWindowClass, kTitle);
-    CHECK(window != nullptr);
+        QVERIFY(utility.awaitWindow(kWindowClass, kTitle) != nullptr);
+        QVERIFY(utility.running());
+    }
 
-    // Close follows ShowDemo in the focus chain.
-    CHECK(support::typeInto(window, VK_TAB));
-    pressKey(VK_SPACE);
-    CHECK_EQUAL(utility.waitForExit(30000), 0L);
-}
+    void showDemoStartsTheCapturerAndTheDemoAndTheSettingsNameBoth() {
+        const support::TemporaryDirectory folder;
+        fs::copy(support::buildRoot() / "demo", folder.path() / "demo",
+                 fs::copy_options::recursive);
+        fs::copy(support::buildRoot() / "Pictor", folder.path() / "Pictor",
+                 fs::copy_options::recursive);
+        support::CompanionStarts companions(folder.path() / "companions.txt");
+        support::UtilityProcess utility(utilityProgram(), workingFolder(folder));
+        HWND window = utility.awaitWindow(kWindowClass, kTitle);
+        QVERIFY(window != nullptr);
+
+        // ShowDemo comes first in the window's focus chain.
+        QVERIFY(support::typeInto(window, VK_SPACE));
+        QVERIFY(companions.waitFor({"Pictor", "Lumeshow"}));
+
+        const std::string working = workingFolder(folder).generic_string();
+        const std::string capturer = companions.record("Pictor");
+        QVERIFY2(capturer.find("\"workingDirectory\":\"" + working + "\"") != std::string::npos,
+                 capturer.c_str());
+        const std::string demo = companions.record("Lumeshow");
+        QVERIFY2(demo.find("\"arguments\":[\"-screen-fullscreen\",\"1\",\"-screen-height\","
+                           "\"1080\",\"-screen-width\",\"1920\",\"-adapter\",\"1\"]") !=
+                     std::string::npos,
+                 demo.c_str());
+        QVERIFY2(demo.find("\"showCommand\":" + std::to_string(SW_FORCEMINIMIZE)) !=
+                     std::string::npos,
+                 demo.c_str());
+        QVERIFY2(demo.find("\"workingDirectory\":\"" + working + "\"") != std::string::npos,
+                 demo.c_str());
+
+        const std::string settings = support::readText(workingFolder(folder) / "UserSetting.ini");
+        QVERIFY2(settings.find("target_path_Pictor=" + working + "/../Pictor/Pictor.exe") !=
+                     std::string::npos,
+                 settings.c_str());
+        QVERIFY2(settings.find("target_path_Demo=" + working + "/../demo/Lumeshow.exe") !=
+                     std::string::npos,
+                 settings.c_str());
+    }
+
+    void theTraysExitEndsItWith0() {
+        const support::TemporaryDirectory folder;
+        support::UtilityProcess utility(utilityProgram(), workingFolder(folder));
+        HWND window = utility.awaitWindow(kWindowClass, kTitle);
+        QVERIFY(window != nullptr);
+
+        QVERIFY(notifyTray(utility, WM_CONTEXTMENU));
+        QVERIFY2(support::waitFor(10000,
+                                  [&] {
+                                      for (HWND shown : utility.windows()) {
+                                          if (IsWindowVisible(shown) && shown != window)
+                                              return true;
+                                      }
+                                      return false;
+                                  }),
+                 "no tray menu");
+        // Up from no choice is the last entry, "exit".
+        pressKey(VK_UP);
+        pressKey(VK_RETURN);
+        QCOMPARE(utility.waitForExit(30000), 0L);
+    }
+
+    void closeEndsItWith0() {
+        const support::TemporaryDirectory folder;
+        support::UtilityProcess utility(utilityProgram(), workingFolder(folder));
+        HWND window = utility.awaitWindow(kWindowClass, kTitle);
+        QVERIFY(window != nullptr);
+
+        // Close follows ShowDemo in the focus chain.
+        QVERIFY(support::typeInto(window, VK_TAB));
+        pressKey(VK_SPACE);
+        QCOMPARE(utility.waitForExit(30000), 0L);
+    }
+};
 
 } // namespace
+
+HLX_PLATFORM_TEST_MAIN(UtilityCases, {{"front-window", frontWindow}})
+
+#include "UtilityCases.moc"

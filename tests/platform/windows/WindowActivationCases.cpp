@@ -1,6 +1,6 @@
-#include "Check.h"
 #include "ChildProcess.h"
 #include "Platform.h"
+#include "PlatformTestMain.h"
 #include "TopLevelWindow.h"
 
 #include <iostream>
@@ -16,7 +16,7 @@ const char kTitle[] = "HLX_Configuration_Utility";
 // Plays a running utility: its window, "visible" or "hidden", and then another Qt program's
 // window, of the same class with another title, which a look-up by class alone would meet
 // first. Prints both handles and keeps the windows until its input ends.
-TEST_HELPER("qt-windows") {
+int qtWindows(const std::vector<std::string> &arguments) {
     const bool visible = arguments.at(0) == "visible";
     support::TopLevelWindow utility(kQtWindowClass, L"HLX_Configuration_Utility", visible);
     support::TopLevelWindow lookalike(kQtWindowClass, L"Some other window", true);
@@ -51,29 +51,40 @@ bool becomesForeground(HWND window) {
     return GetForegroundWindow() == window;
 }
 
-TEST_CASE(windowactivation, "the utility's window comes forward, not a lookalike of its class") {
-    RunningUtility running("visible");
-    CHECK(IsWindow(running.utility) && IsWindow(running.lookalike));
-    CHECK_MESSAGE(becomesForeground(running.lookalike), "the lookalike starts in front");
+class WindowActivationCases : public QObject {
+    Q_OBJECT
 
-    CHECK(platform::bringWindowToFront("hlx-config", kTitle));
-    CHECK(becomesForeground(running.utility));
-    CHECK(IsWindowVisible(running.lookalike));
-}
+private slots:
+    void theUtilitysWindowComesForwardNotALookalikeOfItsClass() {
+        RunningUtility running("visible");
+        QVERIFY(IsWindow(running.utility) && IsWindow(running.lookalike));
+        QVERIFY2(becomesForeground(running.lookalike), "the lookalike starts in front");
 
-TEST_CASE(windowactivation, "a hidden window stays hidden") {
-    RunningUtility running("hidden");
-    CHECK(!IsWindowVisible(running.utility));
+        QVERIFY(platform::bringWindowToFront("hlx-config", kTitle));
+        QVERIFY(becomesForeground(running.utility));
+        QVERIFY(IsWindowVisible(running.lookalike));
+    }
 
-    CHECK(platform::bringWindowToFront("hlx-config", kTitle));
-    Sleep(300);
-    CHECK(!IsWindowVisible(running.utility));
-}
+    void aHiddenWindowStaysHidden() {
+        RunningUtility running("hidden");
+        QVERIFY(!IsWindowVisible(running.utility));
 
-TEST_CASE(windowactivation, "a lookalike alone is not brought forward") {
-    support::TopLevelWindow lookalike(kQtWindowClass, L"HLX_Configuration_Utility (copy)", true);
-    support::TopLevelWindow otherClass(L"HlxTestOtherClass", L"HLX_Configuration_Utility", true);
-    CHECK(!platform::bringWindowToFront("hlx-config", kTitle));
-}
+        QVERIFY(platform::bringWindowToFront("hlx-config", kTitle));
+        Sleep(300);
+        QVERIFY(!IsWindowVisible(running.utility));
+    }
+
+    void aLookalikeAloneIsNotBroughtForward() {
+        support::TopLevelWindow lookalike(kQtWindowClass, L"HLX_Configuration_Utility (copy)",
+                                          true);
+        support::TopLevelWindow otherClass(L"HlxTestOtherClass", L"HLX_Configuration_Utility",
+                                           true);
+        QVERIFY(!platform::bringWindowToFront("hlx-config", kTitle));
+    }
+};
 
 } // namespace
+
+HLX_PLATFORM_TEST_MAIN(WindowActivationCases, {{"qt-windows", qtWindows}})
+
+#include "WindowActivationCases.moc"

@@ -1,6 +1,6 @@
-#include "Check.h"
 #include "ChildProcess.h"
 #include "Platform.h"
+#include "PlatformTestMain.h"
 #include "TopLevelWindow.h"
 
 #include <filesystem>
@@ -35,56 +35,72 @@ using GetWindowMessage = std::uint32_t(WINAPI *)(const char *);
 
 // The numbers as the stand-in library gives them to this process.
 struct Registered {
-    Registered() {
-        const platform::LibraryHandle library =
-            platform::loadLibrary(besideTests(HLX_WINDOWS_BIN_DIR "/"
-                                                                  "libHLX.dll")
-                                      .string());
-        CHECK(library != nullptr);
-        const auto get = reinterpret_cast<GetWindowMessage>(
-            platform::resolveSymbol(library, "HLX_GetWindowMessage"));
-        CHECK(get != nullptr);
-        hidAdded = get("WM_VORN_HID_ADDED");
-        gameStart = get("WM_GAME_START");
-    }
     UINT hidAdded = 0;
     UINT gameStart = 0;
 };
 
-TEST_CASE(windowmessage, "the stand-in library answers the session's registered numbers") {
-    const Registered numbers;
-    CHECK(numbers.hidAdded >= 0xC000);
-    CHECK(numbers.hidAdded != numbers.gameStart);
-    CHECK_EQUAL(numbers.hidAdded, RegisterWindowMessageW(L"WM_VORN_HID_ADDED"));
+void readRegistered(Registered &numbers) {
+    const platform::LibraryHandle library =
+        platform::loadLibrary(besideTests(HLX_WINDOWS_BIN_DIR "/libHLX.dll").string());
+    QVERIFY(library != nullptr);
+    const auto get = reinterpret_cast<GetWindowMessage>(
+        platform::resolveSymbol(library, "HLX_GetWindowMessage"));
+    QVERIFY(get != nullptr);
+    numbers.hidAdded = get("WM_VORN_HID_ADDED");
+    numbers.gameStart = get("WM_GAME_START");
 }
 
-TEST_CASE(windowmessage, "a broadcast from the device side reaches visible and hidden windows") {
-    const Registered numbers;
-    support::TopLevelWindow visible(L"HlxTestReceiver", L"shown", true);
-    support::TopLevelWindow hidden(L"HlxTestReceiver", L"in the tray", false);
-    CHECK(!IsWindowVisible(hidden.handle()));
+class WindowMessageCases : public QObject {
+    Q_OBJECT
 
-    CHECK_EQUAL(runDevice(L"hid-added game-start"), DWORD(0));
-    const std::vector<UINT> expected{numbers.hidAdded, numbers.gameStart};
-    support::TopLevelWindow::pumpMessages(10000, [&] {
-        return visible.registeredMessages().size() >= 2 && hidden.registeredMessages().size() >= 2;
-    });
-    CHECK(hidden.registeredMessages() == expected);
-    CHECK(visible.registeredMessages() == expected);
-}
+private slots:
+    void theStandInLibraryAnswersTheSessionsRegisteredNumbers() {
+        Registered numbers;
+        readRegistered(numbers);
+        QVERIFY(numbers.hidAdded >= 0xC000);
+        QVERIFY(numbers.hidAdded != numbers.gameStart);
+        QCOMPARE(numbers.hidAdded, RegisterWindowMessageW(L"WM_VORN_HID_ADDED"));
+    }
 
-TEST_CASE(windowmessage, "a waiting broadcast is handled before the device side ends") {
-    const Registered numbers;
-    support::TopLevelWindow hidden(L"HlxTestReceiver", L"in the tray", false);
+    void aBroadcastFromTheDeviceSideReachesVisibleAndHiddenWindows() {
+        Registered numbers;
+        readRegistered(numbers);
+        if (QTest::currentTestFailed())
+            return;
+        support::TopLevelWindow visible(L"HlxTestReceiver", L"shown", true);
+        support::TopLevelWindow hidden(L"HlxTestReceiver", L"in the tray", false);
+        QVERIFY(!IsWindowVisible(hidden.handle()));
 
-    CHECK_EQUAL(runDevice(L"--wait unplug"), DWORD(0));
-    const std::vector<UINT> expected{RegisterWindowMessageW(L"WM_VORN_HID_REMOVED"),
-                                     RegisterWindowMessageW(L"WM_VORN_MONITOR_REMOVED")};
-    CHECK(hidden.registeredMessages() == expected);
-}
+        QCOMPARE(runDevice(L"hid-added game-start"), DWORD(0));
+        const std::vector<UINT> expected{numbers.hidAdded, numbers.gameStart};
+        support::TopLevelWindow::pumpMessages(10000, [&] {
+            return visible.registeredMessages().size() >= 2 &&
+                   hidden.registeredMessages().size() >= 2;
+        });
+        QVERIFY(hidden.registeredMessages() == expected);
+        QVERIFY(visible.registeredMessages() == expected);
+    }
 
-TEST_CASE(windowmessage, "the device side refuses a message it does not know") {
-    CHECK_EQUAL(runDevice(L"no-such-message"), DWORD(2));
-}
+    void aWaitingBroadcastIsHandledBeforeTheDeviceSideEnds() {
+        Registered numbers;
+        readRegistered(numbers);
+        if (QTest::currentTestFailed())
+            return;
+        support::TopLevelWindow hidden(L"HlxTestReceiver", L"in the tray", false);
+
+        QCOMPARE(runDevice(L"--wait unplug"), DWORD(0));
+        const std::vector<UINT> expected{RegisterWindowMessageW(L"WM_VORN_HID_REMOVED"),
+                                         RegisterWindowMessageW(L"WM_VORN_MONITOR_REMOVED")};
+        QVERIFY(hidden.registeredMessages() == expected);
+    }
+
+    void theDeviceSideRefusesAMessageItDoesNotKnow() {
+        QCOMPARE(runDevice(L"no-such-message"), DWORD(2));
+    }
+};
 
 } // namespace
+
+HLX_PLATFORM_TEST_MAIN(WindowMessageCases, {})
+
+#include "WindowMessageCases.moc"
