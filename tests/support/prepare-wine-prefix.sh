@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
 # Usage: prepare-wine-prefix.sh [DESKTOP_SIZE]
 #
-# Makes the wine prefix that WINEPREFIX names for the Windows tests: wine's first start, the
-# fonts that wine does not pick up from the system by itself, and every program of the
-# prefix in one virtual desktop of DESKTOP_SIZE (default 1024x768), where raising a window
-# changes the stacking as on Windows: without a window manager it would change only wine's
-# idea of the foreground.
+# Makes the wine prefix that WINEPREFIX names for the Windows tests afresh, so that nothing an
+# earlier run left in it counts: wine's first start, the fonts that wine does not pick up from
+# the system by itself, and every program of the prefix in one virtual desktop of DESKTOP_SIZE
+# (default 1024x768), where raising a window changes the stacking as on Windows: without a
+# window manager it would change only wine's idea of the foreground.
 set -euo pipefail
 : "${WINEPREFIX:?${0##*/}: WINEPREFIX must name the wine prefix to use}"
 here=$(dirname "$0")
 size=${1:-1024x768}
+
+rm -rf "$WINEPREFIX"
 
 "$here/with-wine.sh" wineboot --init
 mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QFile>
 #include <QObject>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <iostream>
@@ -22,6 +24,10 @@ inline int runPlatformTest(QObject &cases, const std::map<std::string, Helper> &
         // Without a console, as under CTest and wine, Qt Test on Windows writes its results to
         // the debugger output; they belong on the standard output, where CTest reads them.
         qputenv("QT_FORCE_STDERR_LOGGING", "1");
+        // Locks of a run's own, gone with it, that never meet a running utility's; the helper
+        // processes inherit the folder.
+        const QTemporaryDir runtime;
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
         return QTest::qExec(&cases, argc, argv);
     }
     const auto helper = helpers.find(argv[2]);
