@@ -30,7 +30,8 @@ add_custom_command(OUTPUT ${HLX_INSTALLER}
           -DSIMULATOR_FILES=${HLX_INSTALLER_DIR}/simulator-files.nsh
           -DREMOVALS=${HLX_INSTALLER_DIR}/removals.nsh
           ${PROJECT_SOURCE_DIR}/packaging/windows/hlx-config.nsi
-  DEPENDS hlx-config Lumeshow Pictor HLX hlx-device
+  # A changed install rule changes what is staged.
+  DEPENDS hlx-config Lumeshow Pictor HLX hlx-device ${CMAKE_BINARY_DIR}/cmake_install.cmake
           ${PROJECT_SOURCE_DIR}/packaging/windows/hlx-config.nsi
           ${PROJECT_SOURCE_DIR}/cmake/NsisFileLists.cmake
   COMMENT "Making the Windows installer"

@@ -29,6 +29,15 @@ function(hlx_deploy_qt_runtime target destination)
                COMMAND ${CMAKE_COMMAND} -E copy_if_different ${files} ${folder})
   set(sources ${files})
   install(FILES ${files} DESTINATION ${destination} COMPONENT utility)
+  # Debian's compiler runtime carries its debugging information, ten times the code: an
+  # install with --strip drops it, as it does from the programs.
+  foreach(library ${HLX_COMPILER_RUNTIME})
+    get_filename_component(name ${library} NAME)
+    install(CODE "if(CMAKE_INSTALL_DO_STRIP)
+      execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-unneeded
+        \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${destination}/${name}\")
+    endif()" COMPONENT utility)
+  endforeach()
 
   set(plugins ${HLX_QT_PLUGINS})
   while(plugins)

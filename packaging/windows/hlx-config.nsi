@@ -220,6 +220,8 @@ FunctionEnd
 ; Removes what the installer put there and nothing else: a folder stays while it holds a file
 ; the user's utility wrote, such as bin\UserSetting.ini.
 Section "Uninstall"
+  ; AutoCloseWindow is the installer's alone.
+  SetAutoClose true
   Call un.EndRunningUtility
   Push "${SHORTCUT}"
   Call un.RemoveFile

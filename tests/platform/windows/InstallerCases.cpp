@@ -133,6 +133,15 @@ void runFromShortcut(const Shortcut &shortcut, const fs::path &records, bool sho
     if (showDemo) {
         CHECK(support::typeInto(window, VK_SPACE));
         CHECK(companions.waitFor({"Pictor", "Lumeshow"}));
+        // Their windows come after their records and take the foreground as they come: the
+        // keys for Close wait for them.
+        CHECK(support::waitFor(30000, [] {
+            for (const wchar_t *title : {L"Pictor (stand-in)", L"Lumeshow (stand-in)"}) {
+                if (!IsWindowVisible(FindWindowW(L"HlxCompanionStandIn", title)))
+                    return false;
+            }
+            return true;
+        }));
     }
     // Close follows ShowDemo, which keeps the focus, in the window's focus chain.
     CHECK(support::typeInto(window, VK_TAB));
