@@ -294,6 +294,26 @@ TEST_CASE(utility, "ShowDemo starts the capturer and the demo, and the settings 
                   settings);
 }
 
+// Ω is in no Western code page: read through one, it would come out as "?".
+TEST_CASE(utility, "a companion records its command line and folder in full, whatever the "
+                   "code page") {
+    const support::TemporaryDirectory folder;
+    const fs::path home = folder.path() / L"Ger\u00E4t \u03A9";
+    fs::copy(support::buildRoot() / "demo", home, fs::copy_options::recursive);
+    support::CompanionStarts companions(folder.path() / "companions.txt");
+    support::UtilityProcess demo(home / "Lumeshow.exe", home, L"\u00FCber \"\u03A9 x\"");
+    CHECK(companions.waitFor({"Lumeshow"}));
+
+    const std::string record = companions.record("Lumeshow");
+    CHECK_MESSAGE(record.find(u8"\"arguments\":[\"\u00FCber\",\"\u03A9 x\"]") != std::string::npos,
+                  record);
+    CHECK_MESSAGE(record.find(u8"Ger\u00E4t \u03A9\\\\Lumeshow.exe\"") != std::string::npos,
+                  record);
+    CHECK_MESSAGE(record.find("\"workingDirectory\":\"" + home.generic_u8string() + "\"") !=
+                      std::string::npos,
+                  record);
+}
+
 TEST_CASE(utility, "the tray's exit ends it with 0") {
     const support::TemporaryDirectory folder;
     support::UtilityProcess utility(utilityProgram(), workingFolder(folder));
