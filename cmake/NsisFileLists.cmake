@@ -1,12 +1,34 @@
-# Run as a script: writes, for the installer, what to install from STAGE (files.nsh) and what
-# its uninstaller removes (removals.nsh) into OUTPUT. The uninstaller names each installed
-# file and removes each folder only when empty, so that files the user wrote there stay.
+# Run as a script: writes, for the installer, what each component installs from its folder of
+# STAGE (utility-files.nsh, simulator-files.nsh) and what the uninstaller removes
+# (removals.nsh) into OUTPUT. The uninstaller names each file that any component installs and
+# removes each folder only when empty, so that files the user wrote there stay.
 cmake_minimum_required(VERSION 3.16)
-file(GLOB_RECURSE files RELATIVE ${STAGE} ${STAGE}/*)
-list(SORT files)
+set(components utility simulator)
+
+set(all_files)
+foreach(component ${components})
+  file(GLOB_RECURSE files RELATIVE ${STAGE}/${component} ${STAGE}/${component}/*)
+  list(SORT files)
+  list(APPEND all_files ${files})
+
+  set(install "")
+  set(current "-")
+  foreach(file ${files})
+    get_filename_component(folder ${file} DIRECTORY)
+    if(NOT folder STREQUAL current)
+      string(REPLACE "/" "\\" native "${folder}")
+      string(APPEND install "SetOutPath \"$INSTDIR\\${native}\"\n")
+      set(current ${folder})
+    endif()
+    string(APPEND install "File \"${STAGE}/${component}/${file}\"\n")
+  endforeach()
+  file(WRITE ${OUTPUT}/${component}-files.nsh "${install}")
+endforeach()
+list(REMOVE_DUPLICATES all_files)
+list(SORT all_files)
 
 set(folders)
-foreach(file ${files})
+foreach(file ${all_files})
   get_filename_component(folder ${file} DIRECTORY)
   while(folder AND NOT folder IN_LIST folders)
     list(APPEND folders ${folder})
@@ -15,22 +37,10 @@ foreach(file ${files})
 endforeach()
 list(SORT folders)
 
-set(install "")
-set(current "-")
-foreach(file ${files})
-  get_filename_component(folder ${file} DIRECTORY)
-  if(NOT folder STREQUAL current)
-    string(REPLACE "/" "\\" native "${folder}")
-    string(APPEND install "SetOutPath \"$INSTDIR\\${native}\"\n")
-    set(current ${folder})
-  endif()
-  string(APPEND install "File \"${STAGE}/${file}\"\n")
-endforeach()
-
 set(removals "")
-foreach(file ${files})
+foreach(file ${all_files})
   string(REPLACE "/" "\\" native "${file}")
-  string(APPEND removals "Delete \"$INSTDIR\\${native}\"\n")
+  string(APPEND removals "Push \"$INSTDIR\\${native}\"\nCall un.RemoveFile\n")
 endforeach()
 # Deepest first, so that a folder is empty by the time it comes.
 list(REVERSE folders)
@@ -38,6 +48,4 @@ foreach(folder ${folders})
   string(REPLACE "/" "\\" native "${folder}")
   string(APPEND removals "RMDir \"$INSTDIR\\${native}\"\n")
 endforeach()
-
-file(WRITE ${OUTPUT}/files.nsh "${install}")
 file(WRITE ${OUTPUT}/removals.nsh "${removals}")

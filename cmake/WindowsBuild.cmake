@@ -31,7 +31,6 @@ endif()
 
 enable_language(RC)
 hlx_add_utility_folders()
-add_subdirectory(standins/companion)
 include(cmake/WindowsRuntime.cmake)
 
 # RUNPATH is ELF's: Windows looks beside the executable first by itself.
@@ -45,12 +44,11 @@ set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${HLX_MANIFEST})
 file(SHA256 ${HLX_MANIFEST} HLX_MANIFEST_DIGEST)
 configure_file(app/windows/hlx-config.rc.in app/hlx-config.rc @ONLY)
 target_sources(hlx-config PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/app/hlx-config.rc)
-set_target_properties(hlx-config Lumeshow Pictor PROPERTIES WIN32_EXECUTABLE ON)
+set_target_properties(hlx-config PROPERTIES WIN32_EXECUTABLE ON)
 hlx_deploy_qt_runtime(hlx-config bin)
-hlx_deploy_qt_runtime(Lumeshow demo)
-hlx_deploy_qt_runtime(Pictor Pictor)
 
-# The programs of our own that use no Qt carry their runtime within, as without Qt.
+# The programs of our own that use no Qt, the simulator's among them, carry their runtime
+# within, as without Qt.
 set(CMAKE_AUTOMOC OFF)
 set(CMAKE_AUTOUIC OFF)
 set(CMAKE_AUTORCC OFF)

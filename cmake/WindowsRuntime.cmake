@@ -1,6 +1,6 @@
-# Qt's DLLs, the plugins it loads and the compiler runtime, beside each Qt program of the
-# Windows build, so that its folder runs as it is, and the same in each installed folder.
-# Qt looks for its plugins in folders beside the executable.
+# Qt's DLLs, the plugins it loads and the compiler runtime, beside the Qt program of the
+# Windows build, so that its folder runs as it is, and the same in the installed folder: the
+# one copy of Qt. Qt looks for its plugins in folders beside the executable.
 set(HLX_QT_DLLS Qt5::Core Qt5::Gui Qt5::Widgets)
 set(HLX_QT_PLUGINS
   platforms Qt5::QWindowsIntegrationPlugin
@@ -28,7 +28,16 @@ function(hlx_deploy_qt_runtime target destination)
   set(commands COMMAND ${CMAKE_COMMAND} -E make_directory ${folder}
                COMMAND ${CMAKE_COMMAND} -E copy_if_different ${files} ${folder})
   set(sources ${files})
-  install(FILES ${files} DESTINATION ${destination})
+  install(FILES ${files} DESTINATION ${destination} COMPONENT utility)
+  # Debian's compiler runtime carries its debugging information, ten times the code: an
+  # install with --strip drops it, as it does from the programs.
+  foreach(library ${HLX_COMPILER_RUNTIME})
+    get_filename_component(name ${library} NAME)
+    install(CODE "if(CMAKE_INSTALL_DO_STRIP)
+      execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-unneeded
+        \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${destination}/${name}\")
+    endif()" COMPONENT utility)
+  endforeach()
 
   set(plugins ${HLX_QT_PLUGINS})
   while(plugins)
@@ -37,7 +46,8 @@ function(hlx_deploy_qt_runtime target destination)
       COMMAND ${CMAKE_COMMAND} -E make_directory ${folder}/${kind}
       COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:${plugin}> ${folder}/${kind})
     list(APPEND sources $<TARGET_FILE:${plugin}>)
-    install(FILES $<TARGET_FILE:${plugin}> DESTINATION ${destination}/${kind})
+    install(FILES $<TARGET_FILE:${plugin}> DESTINATION ${destination}/${kind}
+      COMPONENT utility)
   endwhile()
 
   set(stamp ${CMAKE_BINARY_DIR}/CMakeFiles/qt-runtime-${destination}.stamp)
@@ -48,5 +58,5 @@ function(hlx_deploy_qt_runtime target destination)
     VERBATIM)
   add_custom_target(qt-runtime-${destination} DEPENDS ${stamp})
   add_dependencies(${target} qt-runtime-${destination})
-  install(TARGETS ${target} RUNTIME DESTINATION ${destination})
+  install(TARGETS ${target} RUNTIME DESTINATION ${destination} COMPONENT utility)
 endfunction()

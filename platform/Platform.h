@@ -30,8 +30,9 @@ bool waitForNamedLock(LockHandle handle, int timeoutMs);
 void closeNamedLock(LockHandle handle);
 
 // Brings forward the top-level window that Qt created for `applicationName` with the
-// title `title` (UTF-8). A hidden window stays hidden; a minimised one is restored where the
-// window system tells the two apart. Returns whether one was found.
+// title `title` (UTF-8). A hidden window stays hidden. On X11 a minimised one is restored;
+// on Windows it is only made the foreground window, as it stays minimised there. Returns
+// whether one was found.
 bool bringWindowToFront(const std::string &applicationName, const std::string &title);
 
 // Opaque handle of a loaded shared library; null when loading failed.

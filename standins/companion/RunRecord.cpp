@@ -1,5 +1,4 @@
 #include "RunRecord.h"
-#include "StartupShowCommand.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -16,9 +15,6 @@ bool RunRecord::append(const QString &file, const QString &name, const QStringLi
         {QStringLiteral("arguments"), QJsonArray::fromStringList(command.mid(1))},
         {QStringLiteral("workingDirectory"), folder},
     };
-    const int showCommand = startupShowCommand();
-    if (showCommand >= 0)
-        record.insert(QStringLiteral("showCommand"), showCommand);
     QFile out(file);
     if (!out.open(QIODevice::WriteOnly | QIODevice::Append))
         return false;

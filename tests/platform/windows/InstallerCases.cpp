@@ -8,17 +8,21 @@
 #include <shobjidl.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
 
-// The build's installer, run silently as a user would from a script, and its uninstaller.
+// The build's installer, run silently as a user would from a script, and its uninstaller,
+// silently and not, over and beside the installed utility running in the tray.
 namespace {
 
 namespace fs = std::filesystem;
 
 constexpr wchar_t kWindowClass[] = L"" HLX_QT_WINDOW_CLASS;
 constexpr wchar_t kTitle[] = L"HLX_Configuration_Utility";
+// Done, but files in use go at the next restart.
+constexpr long kRestartNeeded = 3010;
 
 fs::path knownFolder(REFKNOWNFOLDERID which) {
     wchar_t *path = nullptr;
@@ -31,6 +35,7 @@ fs::path knownFolder(REFKNOWNFOLDERID which) {
 
 struct Shortcut {
     fs::path target;
+    std::wstring arguments;
     fs::path workingFolder;
 };
 
@@ -46,6 +51,8 @@ Shortcut readShortcut(const fs::path &file) {
                 wchar_t text[MAX_PATH] = {};
                 if (link->GetPath(text, MAX_PATH, nullptr, 0) == S_OK)
                     read.target = text;
+                if (link->GetArguments(text, MAX_PATH) == S_OK)
+                    read.arguments = text;
                 if (link->GetWorkingDirectory(text, MAX_PATH) == S_OK)
                     read.workingFolder = text;
             }
@@ -66,6 +73,59 @@ std::vector<fs::path> filesUnder(const fs::path &folder) {
     return files;
 }
 
+fs::path installedFolder() {
+    return knownFolder(FOLDERID_LocalAppData) / "Programs" / "HLX configuration utility";
+}
+
+fs::path startMenuShortcut() {
+    return knownFolder(FOLDERID_Programs) / "HLX configuration utility.lnk";
+}
+
+fs::path startupShortcut() {
+    return knownFolder(FOLDERID_Startup) / "HLX configuration utility.lnk";
+}
+
+long install(const fs::path &scratch, const std::wstring &options) {
+    support::UtilityProcess setup(support::buildRoot() / HLX_INSTALLER_NAME, scratch, options);
+    return setup.waitForExit(120000);
+}
+
+// Run in place, as a script that wants its result runs it: plain, it would hand the work to a
+// copy of itself and return at once.
+std::wstring inPlace() {
+    return L"_?=" + installedFolder().wstring();
+}
+
+// The utility as the Startup shortcut starts it at login, once its window is there. Run from
+// an install with the simulator, so that its device library is there and no box keeps it.
+struct RunningAtLogin {
+    explicit RunningAtLogin(const Shortcut &shortcut)
+        : process(shortcut.target, shortcut.workingFolder, shortcut.arguments)
+        , shown(support::waitFor(30000,
+                                 [] { return FindWindowW(kWindowClass, kTitle) != nullptr; })) {}
+    support::UtilityProcess process;
+    const bool shown;
+};
+
+// Its shown box (class "#32770") whose text holds `words`; null after 30 s.
+HWND awaitBoxSaying(const support::UtilityProcess &program, const std::wstring &words) {
+    HWND box = nullptr;
+    support::waitFor(30000, [&] {
+        for (HWND window : program.windows(L"#32770")) {
+            wchar_t text[2048] = {};
+            GetDlgItemTextW(window, 0xFFFF, text, 2048);
+            if (IsWindowVisible(window) && std::wstring(text).find(words) != std::wstring::npos)
+                box = window;
+        }
+        return box != nullptr;
+    });
+    return box;
+}
+
+void press(HWND dialog, int button) {
+    SendMessageW(GetDlgItem(dialog, button), BM_CLICK, 0, 0);
+}
+
 // Starts the installed utility as its shortcut does, presses ShowDemo, and ends it with Close.
 void runFromShortcut(const Shortcut &shortcut, const fs::path &records, bool showDemo) {
     support::CompanionStarts companions(records);
@@ -75,6 +135,15 @@ void runFromShortcut(const Shortcut &shortcut, const fs::path &records, bool sho
     if (showDemo) {
         QVERIFY(support::typeInto(window, VK_SPACE));
         QVERIFY(companions.waitFor({"Pictor", "Lumeshow"}));
+        // Their windows come after their records and take the foreground as they come: the
+        // keys for Close wait for them.
+        QVERIFY(support::waitFor(30000, [] {
+            for (const wchar_t *title : {L"Pictor (stand-in)", L"Lumeshow (stand-in)"}) {
+                if (!IsWindowVisible(FindWindowW(L"HlxCompanionStandIn", title)))
+                    return false;
+            }
+            return true;
+        }));
     }
     // Close follows ShowDemo, which keeps the focus, in the window's focus chain.
     QVERIFY(support::typeInto(window, VK_TAB));
@@ -86,27 +155,30 @@ class InstallerCases : public QObject {
     Q_OBJECT
 
 private slots:
-    void aSilentPerUserInstallRunsFromItsShortcutAndUninstallsCleanly() {
-        const fs::path installed =
-            knownFolder(FOLDERID_LocalAppData) / "Programs" / "HLX configuration utility";
-        const fs::path shortcutFile =
-            knownFolder(FOLDERID_Programs) / "HLX configuration utility.lnk";
+    void
+    aSilentInstallRunsFromItsShortcutsIsUpgradedAndUninstalledWhileItRunsAndKeepsTheSettings() {
+        const fs::path installed = installedFolder();
         std::error_code ignored;
         fs::remove_all(installed, ignored);
         const support::TemporaryDirectory scratch;
 
-        support::UtilityProcess setup(support::buildRoot() / HLX_INSTALLER_NAME, scratch.path(),
-                                      L"/S");
-        QCOMPARE(setup.waitForExit(120000), 0L);
+        QCOMPARE(install(scratch.path(), L"/S /SIMULATOR"), 0L);
         for (const char *file : {"bin/hlx-config.exe", "bin/libHLX.dll", "bin/hlx-device.exe",
                                  "bin/Qt5Widgets.dll", "bin/platforms/qwindows.dll",
                                  "demo/Lumeshow.exe", "Pictor/Pictor.exe", "Uninstall.exe"})
             QVERIFY2(fs::exists(installed / file), file);
-        const std::vector<fs::path> installedFiles = filesUnder(installed);
+        for (const char *folder : {"demo", "Pictor"}) {
+            for (const fs::path &file : filesUnder(installed / folder))
+                QVERIFY2(file.extension() != ".dll", ("Qt once, in bin: " + file.string()).c_str());
+        }
 
-        const Shortcut shortcut = readShortcut(shortcutFile);
+        const Shortcut shortcut = readShortcut(startMenuShortcut());
         QCOMPARE(shortcut.target.wstring(), (installed / "bin" / "hlx-config.exe").wstring());
         QCOMPARE(shortcut.workingFolder.wstring(), (installed / "bin").wstring());
+        const Shortcut atLogin = readShortcut(startupShortcut());
+        QCOMPARE(atLogin.target.wstring(), shortcut.target.wstring());
+        QCOMPARE(atLogin.arguments, std::wstring(L"--autostart"));
+        QCOMPARE(atLogin.workingFolder.wstring(), shortcut.workingFolder.wstring());
 
         // The first run stores where the demo is; the next one starts with that file as it was.
         runFromShortcut(shortcut, scratch.path() / "companions.txt", true);
@@ -116,15 +188,87 @@ private slots:
         runFromShortcut(shortcut, scratch.path() / "companions.txt", false);
         QCOMPARE(support::readText(settingsFile), settings);
 
-        // The uninstaller runs a copy of itself from the temporary folder and returns at once.
-        support::UtilityProcess uninstall(installed / "Uninstall.exe", scratch.path(), L"/S");
-        QCOMPARE(uninstall.waitForExit(60000), 0L);
+        // Installed over, without the simulator this time: the running utility is closed, as
+        // by its tray's exit, and what the new install does not bring goes.
+        {
+            RunningAtLogin utility(atLogin);
+            QVERIFY(utility.shown);
+            QCOMPARE(install(scratch.path(), L"/S"), 0L);
+            QCOMPARE(utility.process.waitForExit(30000), 0L);
+        }
+        for (const char *file : {"bin/libHLX.dll", "bin/hlx-device.exe", "demo", "Pictor"})
+            QVERIFY2(!fs::exists(installed / file), file);
+        QVERIFY(fs::exists(installed / "bin" / "hlx-config.exe"));
+        QCOMPARE(support::readText(settingsFile), settings);
+
+        QCOMPARE(install(scratch.path(), L"/S /SIMULATOR"), 0L);
+        const std::vector<fs::path> installedFiles = filesUnder(installed);
+
+        {
+            RunningAtLogin utility(atLogin);
+            QVERIFY(utility.shown);
+            support::UtilityProcess uninstall(installed / "Uninstall.exe", scratch.path(),
+                                              L"/S " + inPlace());
+            QCOMPARE(uninstall.waitForExit(60000), 0L);
+            QCOMPARE(utility.process.waitForExit(30000), 0L);
+        }
+        // Its own file goes once it has ended.
         QVERIFY(support::waitFor(60000, [&] { return !fs::exists(installed / "Uninstall.exe"); }));
-        for (const fs::path &file : installedFiles)
-            QVERIFY2(!fs::exists(file), file.string().c_str());
-        QVERIFY(!fs::exists(shortcutFile));
+        for (const fs::path &file : installedFiles) {
+            if (file != settingsFile)
+                QVERIFY2(!fs::exists(file), file.string().c_str());
+        }
+        QVERIFY(!fs::exists(startMenuShortcut()));
+        QVERIFY(!fs::exists(startupShortcut()));
         QVERIFY2(fs::exists(settingsFile), "the user's settings stay");
         QCOMPARE(filesUnder(installed).size(), std::size_t(1));
+        fs::remove_all(installed, ignored);
+    }
+
+    void anInteractiveUninstallAsksToCloseTheRunningUtilityAndNamesAFileInUse() {
+        const fs::path installed = installedFolder();
+        std::error_code ignored;
+        fs::remove_all(installed, ignored);
+        const support::TemporaryDirectory scratch;
+        QCOMPARE(install(scratch.path(), L"/S /SIMULATOR"), 0L);
+        const fs::path inUse = installed / "bin" / "Qt5Widgets.dll";
+        // Open as a virus scanner or a viewer would hold it, without leave to delete.
+        HANDLE held = CreateFileW(inUse.wstring().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        QVERIFY(held != INVALID_HANDLE_VALUE);
+
+        {
+            RunningAtLogin utility(readShortcut(startupShortcut()));
+            QVERIFY(utility.shown);
+            support::UtilityProcess uninstall(installed / "Uninstall.exe", scratch.path(),
+                                              inPlace());
+            // The confirmation page's "Uninstall" button.
+            HWND page = uninstall.awaitBox();
+            QVERIFY(page != nullptr);
+            press(page, IDOK);
+            HWND question = awaitBoxSaying(uninstall, L"HLX configuration utility is running");
+            QVERIFY(question != nullptr);
+            QVERIFY(utility.process.running());
+            press(question, IDOK);
+            QCOMPARE(utility.process.waitForExit(30000), 0L);
+            HWND report = awaitBoxSaying(uninstall, L"removed when Windows restarts");
+            QVERIFY(report != nullptr);
+            wchar_t text[2048] = {};
+            GetDlgItemTextW(report, 0xFFFF, text, 2048);
+            QVERIFY2(std::wstring(text).find(inUse.wstring()) != std::wstring::npos,
+                     inUse.string().c_str());
+            press(report, IDOK);
+            QCOMPARE(uninstall.waitForExit(60000), kRestartNeeded);
+        }
+        CloseHandle(held);
+        QVERIFY(support::waitFor(60000, [&] { return !fs::exists(installed / "Uninstall.exe"); }));
+        QVERIFY(!fs::exists(startupShortcut()));
+        // Besides the settings, only the file that was in use.
+        std::vector<fs::path> left = filesUnder(installed);
+        left.erase(std::remove(left.begin(), left.end(), installed / "bin" / "UserSetting.ini"),
+                   left.end());
+        QCOMPARE(left.size(), std::size_t(1));
+        QCOMPARE(left.front().wstring(), inUse.wstring());
         fs::remove_all(installed, ignored);
     }
 };

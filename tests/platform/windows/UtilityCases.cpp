@@ -303,6 +303,25 @@ private slots:
                  settings.c_str());
     }
 
+    // Ω is in no Western code page: read through one, it would come out as "?".
+    void aCompanionRecordsItsCommandLineAndFolderInFullWhateverTheCodePage() {
+        const support::TemporaryDirectory folder;
+        const fs::path home = folder.path() / L"Ger\u00E4t \u03A9";
+        fs::copy(support::buildRoot() / "demo", home, fs::copy_options::recursive);
+        support::CompanionStarts companions(folder.path() / "companions.txt");
+        support::UtilityProcess demo(home / "Lumeshow.exe", home, L"\u00FCber \"\u03A9 x\"");
+        QVERIFY(companions.waitFor({"Lumeshow"}));
+
+        const std::string record = companions.record("Lumeshow");
+        QVERIFY2(record.find(u8"\"arguments\":[\"\u00FCber\",\"\u03A9 x\"]") != std::string::npos,
+                 record.c_str());
+        QVERIFY2(record.find(u8"Ger\u00E4t \u03A9\\\\Lumeshow.exe\"") != std::string::npos,
+                 record.c_str());
+        QVERIFY2(record.find("\"workingDirectory\":\"" + home.generic_u8string() + "\"") !=
+                     std::string::npos,
+                 record.c_str());
+    }
+
     void theTraysExitEndsItWith0() {
         const support::TemporaryDirectory folder;
         support::UtilityProcess utility(utilityProgram(), workingFolder(folder));

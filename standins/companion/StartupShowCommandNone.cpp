@@ -1,5 +1,0 @@
-#include "StartupShowCommand.h"
-
-int startupShowCommand() {
-    return -1;
-}
