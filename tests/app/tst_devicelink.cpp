@@ -388,7 +388,7 @@ private slots:
     // What a desktop at 100, 125, 150 and 200 % sets for X programs: the window grows as a
     // whole and stays fixed in size, its buttons stay inside it, every text fits its label, and
     // at 200 % the pictures come from their 2x images. A screenshot of each scale is left in
-    // the build folder.
+    // the build's Testing/screenshots, beside CTest's own records.
     void formIsWholeAtEveryScale() {
         const auto withoutResources = qScopeGuard([this] { x.setResources({}); });
         QVERIFY(QDir().mkpath(HLX_SCREENSHOT_DIR));

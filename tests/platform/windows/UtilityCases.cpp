@@ -1,15 +1,19 @@
 #include "Check.h"
 #include "ChildProcess.h"
 #include "CompanionStarts.h"
+#include "ScreenDpi.h"
 #include "TemporaryDirectory.h"
 #include "TopLevelWindow.h"
 #include "UtilityProcess.h"
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -88,6 +92,55 @@ void pressKey(WORD key) {
 
 bool shownOnly(HWND window, COLORREF present, COLORREF absent) {
     return support::countPixels(window, present) > 0 && support::countPixels(window, absent) == 0;
+}
+
+// The status sentences are pure red or green, strongly saturated even where smoothed.
+bool isColouredInk(DWORD pixel) {
+    const int red = int((pixel >> 16) & 0xFF);
+    const int green = int((pixel >> 8) & 0xFF);
+    const int blue = int(pixel & 0xFF);
+    return std::max({red, green, blue}) - std::min({red, green, blue}) > 96;
+}
+
+bool isDarkInk(DWORD pixel) {
+    return ((pixel >> 16) & 0xFF) + ((pixel >> 8) & 0xFF) + (pixel & 0xFF) < 300;
+}
+
+// The smallest rectangle within `area` that holds every pixel of ink; right < left if none.
+RECT inkBox(const support::ClientPixels &shot, RECT area, bool (*isInk)(DWORD)) {
+    area.left = std::max(area.left, 0L);
+    area.top = std::max(area.top, 0L);
+    area.right = std::min(area.right, long(shot.width));
+    area.bottom = std::min(area.bottom, long(shot.height));
+    RECT box{area.right, area.bottom, area.left - 1, area.top - 1};
+    for (int y = area.top; y < area.bottom; ++y) {
+        for (int x = area.left; x < area.right; ++x) {
+            if (isInk(shot.at(x, y))) {
+                box.left = std::min(box.left, long(x));
+                box.right = std::max(box.right, long(x));
+                box.top = std::min(box.top, long(y));
+                box.bottom = std::max(box.bottom, long(y));
+            }
+        }
+    }
+    return box;
+}
+
+// The row of the rule above the buttons, which the form draws from x 10 to 391: the only row
+// of one colour across that span where the window's edge beside it shows the background.
+int lowerRuleRow(const support::ClientPixels &shot, double scale) {
+    const int from = int(15 * scale);
+    const int to = int(385 * scale);
+    for (int y = shot.height / 2; y < shot.height; ++y) {
+        const DWORD colour = shot.at(from, y);
+        if (colour == shot.at(2, y))
+            continue;
+        if (std::all_of(&shot.pixels[std::size_t(y) * shot.width + from],
+                        &shot.pixels[std::size_t(y) * shot.width + to],
+                        [&](DWORD pixel) { return pixel == colour; }))
+            return y;
+    }
+    return -1;
 }
 
 // Another program's window, in front: prints its handle and keeps it until the input ends.
@@ -314,6 +367,93 @@ TEST_CASE(utility, "the tray's exit ends it with 0") {
     pressKey(VK_UP);
     pressKey(VK_RETURN);
     CHECK_EQUAL(utility.waitForExit(30000), 0L);
+}
+
+// What Windows at 100, 125 and 150 % gives a program: the window grows as a whole, and every
+// text fits its label and both buttons lie inside. Wine shows nothing of a Qt program's
+// widgets to the system, so where the form puts things is measured, in its own units, from
+// the rule above the buttons as it is on the screen.
+TEST_CASE(utility, "at 96, 120 and 144 dpi the form grows whole and every text fits its label") {
+    support::ScreenDpi screen;
+    std::map<std::wstring, long> widthAt96;
+    for (const DWORD dpi : {96UL, 120UL, 144UL}) {
+        CHECK(screen.set(dpi));
+        const double scale = dpi / 96.0;
+        const std::string row = "at " + std::to_string(dpi) + " dpi: ";
+        const auto units = [&](double value) { return long(std::lround(value * scale)); };
+        const support::TemporaryDirectory folder;
+        support::UtilityProcess utility(utilityProgram(), workingFolder(folder));
+        HWND window = utility.awaitWindow(kWindowClass, kTitle);
+        CHECK(window != nullptr);
+
+        RECT client{};
+        GetClientRect(window, &client);
+        CHECK_MESSAGE(std::abs(client.right - 400 * scale) <= 1 &&
+                          std::abs(client.bottom - 490 * scale) <= 1,
+                      row << client.right << "x" << client.bottom);
+        // The whole client area on the desktop, whatever the frame's height.
+        POINT origin{0, 0};
+        ClientToScreen(window, &origin);
+        RECT frame{};
+        GetWindowRect(window, &frame);
+        SetWindowPos(window, nullptr, frame.left - origin.x, frame.top - origin.y, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+
+        const std::pair<const wchar_t *, const wchar_t *> steps[] = {
+            {L"--wait monitor-added", L"HDMI is ready and USB is not ready"},
+            {L"--wait hid-added", L"both HDMI and USB are ready"},
+            {L"--wait monitor-removed", L"HDMI is not ready and USB is ready"},
+            {L"--wait hid-removed", L"both HDMI and USB are not ready"}};
+        RECT previous{};
+        for (const auto &step : steps) {
+            CHECK_EQUAL(runDevice(step.first), 0L);
+            support::ClientPixels shot;
+            int rule = -1;
+            RECT ink{};
+            // Each sentence differs from the one before in colour or in width.
+            const bool redrawn = support::waitFor(10000, [&] {
+                shot = support::grabClient(window);
+                rule = lowerRuleRow(shot, scale);
+                if (rule < 0)
+                    return false;
+                ink = inkBox(shot, {0, rule - units(85), shot.width, rule - units(25)},
+                             isColouredInk);
+                return ink.right >= ink.left && std::memcmp(&ink, &previous, sizeof ink) != 0;
+            });
+            CHECK_MESSAGE(redrawn, row << "no sentence above a rule for " << step.first);
+            previous = ink;
+            const long width = ink.right - ink.left + 1;
+            if (dpi == 96)
+                widthAt96[step.second] = width;
+            const long leftRoom = ink.left - units(10);
+            const long rightRoom = units(391) - 1 - ink.right;
+            CHECK_MESSAGE(leftRoom > 1 && rightRoom > 1 && std::abs(leftRoom - rightRoom) <= 3 &&
+                              width >= 0.9 * scale * widthAt96[step.second],
+                          row << ink.left << ".." << ink.right << " in " << units(10) << ".."
+                              << units(391) - 1);
+
+            if (step.second != steps[0].second)
+                continue;
+            const RECT heading =
+                inkBox(shot, {0, rule - units(392), units(50), rule - units(366)}, isDarkInk);
+            const long headingWidth = heading.right - heading.left + 1;
+            if (dpi == 96)
+                widthAt96[L"Device"] = headingWidth;
+            CHECK_MESSAGE(heading.left >= units(10) - 1 && heading.right <= units(51) &&
+                              headingWidth >= 0.9 * scale * widthAt96[L"Device"],
+                          row << "Device " << heading.left << ".." << heading.right);
+            // The buttons' row, 25 high, lies 12 below the rule: both texts drawn, and all of
+            // it inside the window.
+            CHECK_MESSAGE(rule + units(40) < shot.height, row << "rule at " << rule);
+            const long top = rule + units(10);
+            const long bottom = rule + units(40);
+            const RECT showDemo = inkBox(shot, {0, top, shot.width / 3, bottom}, isDarkInk);
+            const RECT close =
+                inkBox(shot, {shot.width * 2 / 3, top, shot.width, bottom}, isDarkInk);
+            CHECK_MESSAGE(showDemo.right > showDemo.left && close.right > close.left,
+                          row << "no button text below the rule");
+        }
+    }
 }
 
 TEST_CASE(utility, "Close ends it with 0") {
