@@ -385,19 +385,29 @@ private slots:
         }
     }
 
-    // What a desktop at 100, 125, 150 and 200 % sets for X programs: the window grows as a
-    // whole and stays fixed in size, its buttons stay inside it, every text fits its label, and
-    // at 200 % the pictures come from their 2x images. A screenshot of each scale is left in
-    // the build's Testing/screenshots, beside CTest's own records.
+    // What a desktop at 100, 125, 150 and 200 % sets for X programs, and a scale the user chose
+    // for Qt programs: the window grows as a whole and stays fixed in size, its buttons stay
+    // inside it, every text fits its label, and at 200 % the pictures come from their 2x
+    // images. A screenshot of each desktop scale is left in the build's Testing/screenshots,
+    // beside CTest's own records.
     void formIsWholeAtEveryScale() {
         const auto withoutResources = qScopeGuard([this] { x.setResources({}); });
         QVERIFY(QDir().mkpath(HLX_SCREENSHOT_DIR));
         QHash<QString, int> widthAt100;
-        for (const int dpi : {96, 120, 144, 192}) {
-            const double desktopScale = dpi / 96.0;
-            const QByteArray row = "Xft.dpi " + QByteArray::number(dpi) + ": ";
+        const struct {
+            int dpi;
+            QString userScale;
+            double desktopScale;
+        } rows[] = {
+            {96, {}, 1.0}, {120, {}, 1.25}, {144, {}, 1.5}, {192, {}, 2.0}, {96, "1.5", 1.5}};
+        for (const auto &scaling : rows) {
+            const int dpi = scaling.dpi;
+            const double desktopScale = scaling.desktopScale;
+            const QByteArray row = "Xft.dpi " + QByteArray::number(dpi) + ", QT_SCALE_FACTOR " +
+                                   scaling.userScale.toUtf8() + ": ";
             QVERIFY(x.setResources("Xft.dpi:\t" + QByteArray::number(dpi) + "\n"));
             UtilityProcess utility(UtilityProcess::newSession());
+            utility.setEnvironment("QT_SCALE_FACTOR", scaling.userScale);
             const xcb_window_t window = start(utility);
             QVERIFY(window != XCB_WINDOW_NONE);
             QVERIFY2(waitForStatus("No VR HMD"), qPrintable(statusText()));
@@ -431,7 +441,7 @@ private slots:
                 const QRect ink = inkBox(shot, isInk);
                 const int leftRoom = ink.left();
                 const int rightRoom = shot.width() - 1 - ink.right();
-                if (dpi == 96)
+                if (desktopScale == 1.0)
                     widthAt100[text] = ink.width();
                 const bool whole = !ink.isNull() && leftRoom >= 0 && rightRoom >= 0 &&
                                    ink.top() > 0 && ink.bottom() < shot.height() - 1 &&
@@ -456,7 +466,7 @@ private slots:
                 QTest::qWait(300);
                 const QByteArray sentence = fits(step.second, isColouredInk, true);
                 QVERIFY2(sentence.isEmpty(), sentence.constData());
-                if (step.second == kDisplayOnly) {
+                if (step.second == kDisplayOnly && scaling.userScale.isEmpty()) {
                     const QString file =
                         QString(HLX_SCREENSHOT_DIR "/hlx-config-%1.png").arg(dpi * 100 / 96);
                     QVERIFY(grab(frame).save(file));
