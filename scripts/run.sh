@@ -14,7 +14,8 @@ if [ -n "${DISPLAY:-}" ]; then
   cd "$bin" && exec ./hlx-config
 fi
 
-exec 3< <(Xvfb -displayfd 1 -noreset -nolisten tcp -screen 0 1024x768x24 2>/dev/null)
+# At 96 dpi, a desktop at 100 %: Xvfb reports 100 dpi otherwise, and Qt would scale to 104 %.
+exec 3< <(Xvfb -displayfd 1 -noreset -nolisten tcp -screen 0 1024x768x24 -dpi 96 2>/dev/null)
 xvfb_pid=$!
 read -r -t 10 display <&3 || { echo "The virtual X server did not start." >&2; exit 1; }
 export DISPLAY=:$display

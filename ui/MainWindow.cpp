@@ -13,8 +13,9 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QEvent>
 #include <QIcon>
-#include <QImage>
+#include <QImageReader>
 #include <QMessageBox>
 #include <QPalette>
 #include <QPixmap>
@@ -30,6 +31,13 @@ QPalette textPalette(Qt::GlobalColor colour) {
     QPalette palette;
     palette.setBrush(QPalette::All, QPalette::WindowText, QBrush(colour, Qt::SolidPattern));
     return palette;
+}
+
+// Drawn for the scale of the screen the window is on, from the 2x image wherever that is above
+// 100 %, so that no picture is stretched from its 1x pixels. The size asked for is the 1x
+// image's: it is the picture's size in the form's units.
+QPixmap pictureFor(QWindow *window, const char *path) {
+    return QIcon(path).pixmap(window, QImageReader(path).size());
 }
 
 } // namespace
@@ -53,8 +61,6 @@ MainWindow::~MainWindow() {
 void MainWindow::updateHmdState() {
     const QPalette ready = textPalette(Qt::green);
     const QPalette notReady = textPalette(Qt::red);
-    const QImage noHmd(kNoHmdPath);
-    const QImage logo(kLogoPath);
 
     const char *text = nullptr;
     if (hdmiReady && usbReady)
@@ -69,7 +75,22 @@ void MainWindow::updateHmdState() {
 
     ui->label_HMD_State->setText(text);
     ui->label_HMD_State->setPalette(bothReady ? ready : notReady);
-    ui->label_image_HMD->setPixmap(QPixmap::fromImage(bothReady ? logo : noHmd));
+    showPicture();
+}
+
+void MainWindow::showPicture() {
+    const char *path = hdmiReady && usbReady ? kLogoPath : kNoHmdPath;
+    ui->label_image_HMD->setPixmap(pictureFor(windowHandle(), path));
+}
+
+bool MainWindow::event(QEvent *event) {
+    // On a screen of another scale Qt lays the form out again by itself; only the picture,
+    // drawn for the old scale, has to be drawn anew. Until the first link message the label
+    // shows its text, which needs nothing.
+    if (event->type() == QEvent::ScreenChangeInternal &&
+        !ui->label_image_HMD->pixmap(Qt::ReturnByValue).isNull())
+        showPicture();
+    return QMainWindow::event(event);
 }
 
 bool MainWindow::nativeEventFilter(const QByteArray &eventType, void *message, long *) {

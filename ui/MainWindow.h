@@ -32,6 +32,7 @@ public:
     void putAway();
 
 protected:
+    bool event(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private slots:
@@ -49,6 +50,7 @@ private:
     void createTrayIcon();
     void joinEventChain();
     void applyDeviceMessage(int index);
+    void showPicture();
 
     Ui::MainWindow *ui;
     bool hdmiReady;

@@ -106,6 +106,20 @@ uint AccessibleTree::role(const Node &node) {
     return call(node, "org.a11y.atspi.Accessible", "GetRole").arguments().value(0).toUInt();
 }
 
+QRect AccessibleTree::extents(const Node &node) {
+    constexpr uint screenCoordinates = 0;
+    const QDBusMessage reply = call(node, "org.a11y.atspi.Component", "GetExtents",
+                                    {QVariant::fromValue(screenCoordinates)});
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+        return {};
+    const QDBusArgument box = reply.arguments().first().value<QDBusArgument>();
+    int left = 0, top = 0, width = 0, height = 0;
+    box.beginStructure();
+    box >> left >> top >> width >> height;
+    box.endStructure();
+    return QRect(left, top, width, height);
+}
+
 QDBusMessage AccessibleTree::call(const Node &node, const QString &interface, const QString &method,
                                   const QVariantList &arguments) {
     QDBusMessage message =

@@ -2,6 +2,7 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QRect>
 #include <QString>
 #include <QStringList>
 #include <QVariantList>
@@ -12,6 +13,7 @@ enum class Role : uint {
     Alert = 2,
     Dialog = 16,
     Frame = 23,
+    Image = 27,
     Label = 29,
     PushButton = 43,
     Application = 75
@@ -37,6 +39,9 @@ public:
     Node find(const Node &from, Role wanted, const QString &wantedName, int depth);
     // The names of everything of this role below `from`, depth first.
     QStringList names(const Node &from, Role wanted, int depth);
+    // Where the object lies on the screen, in its program's device-independent pixels; an
+    // invalid rectangle where it does not say.
+    QRect extents(const Node &node);
 
 private:
     QVector<Node> otherApplications();

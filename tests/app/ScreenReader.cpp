@@ -34,6 +34,14 @@ bool ScreenReader::waitForWindowLabel(const QString &text, int timeoutMs) {
     return QTest::qWaitFor([&] { return windowLabels().contains(text); }, timeoutMs);
 }
 
+QRect ScreenReader::windowExtents(Role role, const QString &name) {
+    AccessibleTree tree(m_bus.accessibilityBus());
+    const AccessibleTree::Node window = tree.window(kApplication, "HLX_Configuration_Utility");
+    if (!window.isValid())
+        return {};
+    return tree.extents(role == Role::Frame ? window : tree.find(window, role, name, kSearchDepth));
+}
+
 QStringList ScreenReader::boxTexts(const QString &title) {
     AccessibleTree tree(m_bus.accessibilityBus());
     QStringList texts = tree.names(findBox(tree, title), Role::Label, kSearchDepth);

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "AccessibilityBus.h"
+#include "AccessibleTree.h"
 
+#include <QRect>
 #include <QString>
 #include <QStringList>
 
@@ -17,6 +19,9 @@ public:
     // The labels of the utility's main window, depth first.
     QStringList windowLabels();
     bool waitForWindowLabel(const QString &text, int timeoutMs = 10000);
+    // Where the utility's main window (role Frame), or its control of this role and name, lies
+    // on the screen, as the utility lays it out in device-independent pixels.
+    QRect windowExtents(Role role = Role::Frame, const QString &name = QString());
     // The texts of the utility's box with this title, leaving out the unnamed label that
     // holds its icon, and the names of its buttons.
     QStringList boxTexts(const QString &title);

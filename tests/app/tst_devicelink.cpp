@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QSysInfo>
 #include <QTemporaryDir>
@@ -22,12 +23,54 @@ namespace {
 const QString kNotReady = QStringLiteral("both HDMI and USB are not ready");
 const QString kDisplayOnly = QStringLiteral("HDMI is ready and USB is not ready");
 const QString kBothReady = QStringLiteral("both HDMI and USB are ready");
+const QString kUsbOnly = QStringLiteral("HDMI is not ready and USB is ready");
 
 // Where the form puts the status text and the picture, below the menu bar.
 constexpr int kPictureTop = 20;
 constexpr int kPictureBottom = 295;
 constexpr int kStatusTop = 320;
 constexpr int kStatusBottom = 395;
+
+// The text of a status sentence: red or green, strongly saturated even where smoothed.
+bool isColouredInk(QRgb pixel) {
+    const int high = qMax(qRed(pixel), qMax(qGreen(pixel), qBlue(pixel)));
+    const int low = qMin(qRed(pixel), qMin(qGreen(pixel), qBlue(pixel)));
+    return high - low > 96;
+}
+
+bool isDarkInk(QRgb pixel) {
+    return qGray(pixel) < 160;
+}
+
+// The smallest rectangle of the shot that holds every pixel of ink.
+QRect inkBox(const QImage &shot, bool (*isInk)(QRgb)) {
+    QRect box;
+    for (int yy = 0; yy < shot.height(); ++yy) {
+        for (int xx = 0; xx < shot.width(); ++xx) {
+            if (isInk(shot.pixel(xx, yy)))
+                box |= QRect(xx, yy, 1, 1);
+        }
+    }
+    return box;
+}
+
+// Mean difference per channel over the pixels that the picture covers fully.
+double pictureDistance(const QImage &shot, const QImage &picture) {
+    double sum = 0;
+    qint64 count = 0;
+    for (int yy = 0; yy < picture.height(); ++yy) {
+        for (int xx = 0; xx < picture.width(); ++xx) {
+            const QRgb want = picture.pixel(xx, yy);
+            if (qAlpha(want) != 255)
+                continue;
+            const QRgb got = shot.pixel(xx, yy);
+            sum += qAbs(qRed(got) - qRed(want)) + qAbs(qGreen(got) - qGreen(want)) +
+                   qAbs(qBlue(got) - qBlue(want));
+            count += 3;
+        }
+    }
+    return count == 0 ? 255 : sum / double(count);
+}
 
 } // namespace
 
@@ -339,6 +382,115 @@ private slots:
             utility.start({}, folder + "/hlx-config");
             QVERIFY(utility.waitForShownWindow(x) != XCB_WINDOW_NONE);
             QVERIFY(QTest::qWaitFor([&] { return QFile::exists(log); }, 10000));
+        }
+    }
+
+    // What a desktop at 100, 125, 150 and 200 % sets for X programs, and a scale the user chose
+    // for Qt programs: the window grows as a whole and stays fixed in size, its buttons stay
+    // inside it, every text fits its label, and at 200 % the pictures come from their 2x
+    // images. A screenshot of each desktop scale is left in the build's Testing/screenshots,
+    // beside CTest's own records.
+    void formIsWholeAtEveryScale() {
+        const auto withoutResources = qScopeGuard([this] { x.setResources({}); });
+        QVERIFY(QDir().mkpath(HLX_SCREENSHOT_DIR));
+        QHash<QString, int> widthAt100;
+        const struct {
+            int dpi;
+            QString userScale;
+            double desktopScale;
+        } rows[] = {
+            {96, {}, 1.0}, {120, {}, 1.25}, {144, {}, 1.5}, {192, {}, 2.0}, {96, "1.5", 1.5}};
+        for (const auto &scaling : rows) {
+            const int dpi = scaling.dpi;
+            const double desktopScale = scaling.desktopScale;
+            const QByteArray row = "Xft.dpi " + QByteArray::number(dpi) + ", QT_SCALE_FACTOR " +
+                                   scaling.userScale.toUtf8() + ": ";
+            QVERIFY(x.setResources("Xft.dpi:\t" + QByteArray::number(dpi) + "\n"));
+            UtilityProcess utility(UtilityProcess::newSession());
+            utility.setEnvironment("QT_SCALE_FACTOR", scaling.userScale);
+            const xcb_window_t window = start(utility);
+            QVERIFY(window != XCB_WINDOW_NONE);
+            QVERIFY2(waitForStatus("No VR HMD"), qPrintable(statusText()));
+
+            const QRect frame = x.rootGeometry(window);
+            QVERIFY2(qAbs(frame.width() - 400 * desktopScale) <= 1 &&
+                         qAbs(frame.height() - 490 * desktopScale) <= 1,
+                     row + QByteArray::number(frame.width()) + "x" +
+                         QByteArray::number(frame.height()));
+            QCOMPARE(x.sizeHints(window), qMakePair(frame.size(), frame.size()));
+            const QRect form = reader.windowExtents();
+            // The utility's own scale maps its layout onto the screen's pixels.
+            const double scale = double(frame.width()) / form.width();
+            for (const char *button : {"ShowDemo", "Close"}) {
+                const QRect extents = reader.windowExtents(Role::PushButton, button);
+                QVERIFY2(extents.isValid() && form.contains(extents), row + button);
+            }
+            const auto onScreen = [&](const QRect &extents) {
+                return QRect(frame.topLeft() + (extents.topLeft() - form.topLeft()) * scale,
+                             extents.size() * scale);
+            };
+            const auto grab = [&](const QRect &area) {
+                return QGuiApplication::primaryScreen()
+                    ->grabWindow(0, area.x(), area.y(), area.width(), area.height())
+                    .toImage();
+            };
+            // Inside its label with room to spare on every side, and as wide as at 100 %
+            // grown by the scale: a text cut by its label fails one or the other.
+            const auto fits = [&](const QString &text, bool (*isInk)(QRgb), bool centred) {
+                const QImage shot = grab(onScreen(reader.windowExtents(Role::Label, text)));
+                const QRect ink = inkBox(shot, isInk);
+                const int leftRoom = ink.left();
+                const int rightRoom = shot.width() - 1 - ink.right();
+                if (desktopScale == 1.0)
+                    widthAt100[text] = ink.width();
+                const bool whole = !ink.isNull() && leftRoom >= 0 && rightRoom >= 0 &&
+                                   ink.top() > 0 && ink.bottom() < shot.height() - 1 &&
+                                   (!centred || qAbs(leftRoom - rightRoom) <= 1 + scale) &&
+                                   ink.width() >= 0.9 * desktopScale * widthAt100.value(text);
+                return whole ? QByteArray()
+                             : row + text.toUtf8() + " ink " + QByteArray::number(ink.left()) +
+                                   ".." + QByteArray::number(ink.right()) + " in " +
+                                   QByteArray::number(shot.width()) + " columns";
+            };
+            QTest::qWait(300);
+            const QByteArray heading = fits("Device", isDarkInk, false);
+            QVERIFY2(heading.isEmpty(), heading.constData());
+
+            const QPair<QString, QString> steps[] = {{"monitor-added", kDisplayOnly},
+                                                     {"hid-added", kBothReady},
+                                                     {"monitor-removed", kUsbOnly},
+                                                     {"hid-removed", kNotReady}};
+            for (const auto &step : steps) {
+                QVERIFY(device({step.first}));
+                QVERIFY2(waitForStatus(step.second), qPrintable(statusText()));
+                QTest::qWait(300);
+                const QByteArray sentence = fits(step.second, isColouredInk, true);
+                QVERIFY2(sentence.isEmpty(), sentence.constData());
+                if (step.second == kDisplayOnly && scaling.userScale.isEmpty()) {
+                    const QString file =
+                        QString(HLX_SCREENSHOT_DIR "/hlx-config-%1.png").arg(dpi * 100 / 96);
+                    QVERIFY(grab(frame).save(file));
+                }
+                if (dpi != 192 || (step.second != kDisplayOnly && step.second != kBothReady))
+                    continue;
+                const bool logo = step.second == kBothReady;
+                const QString name = logo ? "vnlogo" : "NoHMD";
+                const QImage sharp(HLX_IMAGES_DIR "/" + name + "@2x.png");
+                const QImage stretched =
+                    QImage(HLX_IMAGES_DIR "/" + name + ".png")
+                        .scaled(sharp.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+                // The label centres its picture.
+                const QRect label = onScreen(reader.windowExtents(Role::Image, QString()));
+                const QSize margin = (label.size() - sharp.size()) / 2;
+                const QImage shot = grab(
+                    QRect(label.topLeft() + QPoint(margin.width(), margin.height()), sharp.size()));
+                const double toSharp = pictureDistance(shot, sharp);
+                const double toStretched = pictureDistance(shot, stretched);
+                qInfo("%s at 200 %%: %.2f from the 2x image, %.2f from the 1x one stretched",
+                      qPrintable(name), toSharp, toStretched);
+                // The two references must be told apart for the first check to mean anything.
+                QVERIFY2(toSharp < 0.5 && toStretched > 1, qPrintable(name));
+            }
         }
     }
 

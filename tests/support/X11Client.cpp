@@ -211,6 +211,15 @@ bool X11Client::destroyWindow(xcb_window_t window) {
     return sync();
 }
 
+bool X11Client::setResources(const QByteArray &resources) {
+    const xcb_atom_t property = m_connection.atom("RESOURCE_MANAGER");
+    if (resources.isEmpty())
+        xcb_delete_property(m_connection.get(), m_connection.root(), property);
+    else
+        setStringProperty(m_connection.root(), property, XCB_ATOM_STRING, resources);
+    return sync();
+}
+
 void X11Client::setStringProperty(xcb_window_t window, xcb_atom_t property, xcb_atom_t type,
                                   const QByteArray &value) {
     xcb_change_property(m_connection.get(), XCB_PROP_MODE_REPLACE, window, property, type, 8,

@@ -54,6 +54,9 @@ public:
     xcb_window_t createTopLevel(const QByteArray &wmClassInstance, const QByteArray &wmClassClass,
                                 const QString &title, const QRect &geometry, bool mapped);
     bool destroyWindow(xcb_window_t window);
+    // The X resources that programs started from now on read, as xrdb loads them ("Xft.dpi:
+    // 144" is what a desktop at 150 % sets); empty removes them.
+    bool setResources(const QByteArray &resources);
 
     // Counts windows created and mapped as children of the root since the last
     // startWatchingRoot(), leaving out this client's own windows. Any Qt GUI process also creates

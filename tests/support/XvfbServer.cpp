@@ -64,9 +64,19 @@ bool XvfbServer::start() {
     // dup2 onto another number gives the child a copy without close-on-exec.
     const int childFd = writeEnd == 3 ? 4 : 3;
     const QByteArray childFdText = QByteArray::number(childFd);
-    const char *const argv[] = {
-        program.constData(), "-displayfd", childFdText.constData(), "-noreset", "-nolisten", "tcp",
-        "-screen",           "0",          "1280x1024x24",          nullptr};
+    // 96 dpi, as with-xvfb.sh: a desktop at 100 %.
+    const char *const argv[] = {program.constData(),
+                                "-displayfd",
+                                childFdText.constData(),
+                                "-noreset",
+                                "-nolisten",
+                                "tcp",
+                                "-screen",
+                                "0",
+                                "1280x1024x24",
+                                "-dpi",
+                                "96",
+                                nullptr};
     const pid_t parent = getpid();
 
     const pid_t pid = fork();

@@ -15,6 +15,11 @@ private slots:
         QTest::newRow("logo") << ":/new/icon/imges/vnlogo.png" << QSize(265, 161) << kRgb;
         QTest::newRow("icon") << ":/new/icon/imges/myicon.png" << QSize(80, 80) << kRgb;
         QTest::newRow("no headset") << ":/new/icon/imges/NoHMD.png" << QSize(357, 237) << kRgba;
+        // Drawn again at twice the size for screens above 100 %, where Qt looks for them.
+        QTest::newRow("logo 2x") << ":/new/icon/imges/vnlogo@2x.png" << QSize(530, 322) << kRgb;
+        QTest::newRow("icon 2x") << ":/new/icon/imges/myicon@2x.png" << QSize(160, 160) << kRgb;
+        QTest::newRow("no headset 2x")
+            << ":/new/icon/imges/NoHMD@2x.png" << QSize(714, 474) << kRgba;
     }
 
     void formats() {

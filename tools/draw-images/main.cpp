@@ -45,11 +45,18 @@ QRectF noseUnder(const QRectF &rect, qreal width, qreal height) {
     return QRectF(centre.x() - width / 2, centre.y() - height, width, 2 * height);
 }
 
-QImage drawIcon() {
-    QImage image(80, 80, QImage::Format_RGB32);
+// Each picture is drawn in the form's units and scaled as a whole, so the 2x image is the
+// same drawing with twice the pixels, not the 1x image stretched.
+QImage blankImage(int width, int height, QImage::Format format, int scale) {
+    return QImage(width * scale, height * scale, format);
+}
+
+QImage drawIcon(int scale) {
+    QImage image = blankImage(80, 80, QImage::Format_RGB32, scale);
     // Outside the rounded corners; white keeps the emblem's two-colour look.
     image.fill(Qt::white);
     QPainter p(&image);
+    p.scale(scale, scale);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);
 
@@ -74,10 +81,11 @@ QImage drawIcon() {
     return image;
 }
 
-QImage drawReadyLogo() {
-    QImage image(265, 161, QImage::Format_RGB32);
+QImage drawReadyLogo(int scale) {
+    QImage image = blankImage(265, 161, QImage::Format_RGB32, scale);
     image.fill(Qt::white);
     QPainter p(&image);
+    p.scale(scale, scale);
     p.setRenderHint(QPainter::Antialiasing);
     p.setBrush(Qt::NoBrush);
 
@@ -135,10 +143,11 @@ QPainterPath questionMark(qreal strokeWidth) {
     return glyph.simplified();
 }
 
-QImage drawNoHeadset() {
-    QImage image(357, 237, QImage::Format_ARGB32_Premultiplied);
+QImage drawNoHeadset(int scale) {
+    QImage image = blankImage(357, 237, QImage::Format_ARGB32_Premultiplied, scale);
     image.fill(Qt::transparent);
     QPainter p(&image);
+    p.scale(scale, scale);
     p.setRenderHint(QPainter::Antialiasing);
 
     // The strap loops behind the body; only its back half shows above it.
@@ -252,10 +261,14 @@ int main(int argc, char *argv[]) {
         return 1;
     }
 
+    // The @2x names are the ones Qt looks for beside an image on screens above 100 %.
     const Target targets[] = {
-        {"myicon.png", drawIcon(), pngColourRgb},
-        {"vnlogo.png", drawReadyLogo(), pngColourRgb},
-        {"NoHMD.png", drawNoHeadset(), pngColourRgba},
+        {"myicon.png", drawIcon(1), pngColourRgb},
+        {"vnlogo.png", drawReadyLogo(1), pngColourRgb},
+        {"NoHMD.png", drawNoHeadset(1), pngColourRgba},
+        {"myicon@2x.png", drawIcon(2), pngColourRgb},
+        {"vnlogo@2x.png", drawReadyLogo(2), pngColourRgb},
+        {"NoHMD@2x.png", drawNoHeadset(2), pngColourRgba},
     };
     bool ok = true;
     for (const Target &target : targets)

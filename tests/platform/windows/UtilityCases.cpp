@@ -1,6 +1,7 @@
 #include "ChildProcess.h"
 #include "CompanionStarts.h"
 #include "PlatformTestMain.h"
+#include "ScreenDpi.h"
 #include "StdStringComparison.h"
 #include "TemporaryDirectory.h"
 #include "TopLevelWindow.h"
@@ -8,9 +9,12 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -98,6 +102,63 @@ int frontWindow(const std::vector<std::string> &) {
     std::cout << reinterpret_cast<std::uintptr_t>(window.handle()) << std::endl;
     support::TopLevelWindow::pumpUntilInputEnds();
     return 0;
+}
+
+// The status sentences are pure red or green, strongly saturated even where smoothed.
+bool isColouredInk(DWORD pixel) {
+    const int red = int((pixel >> 16) & 0xFF);
+    const int green = int((pixel >> 8) & 0xFF);
+    const int blue = int(pixel & 0xFF);
+    return std::max({red, green, blue}) - std::min({red, green, blue}) > 96;
+}
+
+bool isDarkInk(DWORD pixel) {
+    return ((pixel >> 16) & 0xFF) + ((pixel >> 8) & 0xFF) + (pixel & 0xFF) < 420;
+}
+
+// The smallest rectangle within `area` that holds every pixel of ink; right < left if none.
+RECT inkBox(const support::ClientPixels &shot, RECT area, bool (*isInk)(DWORD)) {
+    area.left = std::max(area.left, 0L);
+    area.top = std::max(area.top, 0L);
+    area.right = std::min(area.right, long(shot.width));
+    area.bottom = std::min(area.bottom, long(shot.height));
+    RECT box{area.right, area.bottom, area.left - 1, area.top - 1};
+    for (int y = area.top; y < area.bottom; ++y) {
+        for (int x = area.left; x < area.right; ++x) {
+            if (isInk(shot.at(x, y))) {
+                box.left = std::min(box.left, long(x));
+                box.right = std::max(box.right, long(x));
+                box.top = std::min(box.top, long(y));
+                box.bottom = std::max(box.bottom, long(y));
+            }
+        }
+    }
+    return box;
+}
+
+// The row of the rule beside "Device", which the form draws from x 50 to 391 at the top of its
+// central area: the first row of one colour across that span and of another just right of it
+// (the bars above span the whole width).
+int headingRuleRow(const support::ClientPixels &shot, double scale) {
+    const int from = int(std::lround(60 * scale));
+    const int to = int(std::lround(385 * scale));
+    for (int y = 0; y < shot.height; ++y) {
+        const DWORD colour = shot.at(from, y);
+        if (colour == shot.at(int(std::lround(396 * scale)), y))
+            continue;
+        if (std::all_of(&shot.pixels[std::size_t(y) * shot.width + from],
+                        &shot.pixels[std::size_t(y) * shot.width + to],
+                        [&](DWORD pixel) { return pixel == colour; }))
+            return y;
+    }
+    return -1;
+}
+
+// A failure's message from its parts, as a stream writes them.
+template <typename... Parts> std::string said(const Parts &...parts) {
+    std::ostringstream text;
+    (text << ... << parts);
+    return text.str();
 }
 
 class UtilityCases : public QObject {
@@ -320,6 +381,92 @@ private slots:
         QVERIFY2(record.find("\"workingDirectory\":\"" + home.generic_u8string() + "\"") !=
                      std::string::npos,
                  record.c_str());
+    }
+
+    // What Windows at 100, 125 and 150 % gives a program: the window grows as a whole, every text
+    // fits its label, and the room below the menu and tool bars grows with the window, so the
+    // button row stays as far inside as at 100 %. Wine shows nothing of a Qt program's widgets to
+    // the system, so where the form puts things is measured, in its own units, from the rule
+    // beside "Device" as it is on the screen.
+    void at96120And144DpiTheFormGrowsWholeAndEveryTextFitsItsLabel() {
+        support::ScreenDpi screen;
+        std::map<std::wstring, double> at96;
+        for (const DWORD dpi : {96UL, 120UL, 144UL}) {
+            QVERIFY(screen.set(dpi));
+            const double scale = dpi / 96.0;
+            const std::string row = "at " + std::to_string(dpi) + " dpi: ";
+            const auto units = [&](double value) { return long(std::lround(value * scale)); };
+            // Measured at 96 dpi, then expected grown by the scale, with a pixel or two of
+            // rounding.
+            const auto scaled = [&](const std::wstring &what, double measured) {
+                if (dpi == 96)
+                    at96[what] = measured;
+                return measured >= scale * at96[what] - 2 - 0.05 * measured;
+            };
+            const support::TemporaryDirectory folder;
+            support::UtilityProcess utility(utilityProgram(), workingFolder(folder));
+            HWND window = utility.awaitWindow(kWindowClass, kTitle);
+            QVERIFY(window != nullptr);
+
+            RECT client{};
+            GetClientRect(window, &client);
+            QVERIFY2(std::abs(client.right - 400 * scale) <= 1 &&
+                         std::abs(client.bottom - 490 * scale) <= 1,
+                     said(row, client.right, "x", client.bottom).c_str());
+            // The whole client area on the desktop, whatever the frame's height.
+            POINT origin{0, 0};
+            ClientToScreen(window, &origin);
+            RECT frame{};
+            GetWindowRect(window, &frame);
+            SetWindowPos(window, nullptr, frame.left - origin.x, frame.top - origin.y, 0, 0,
+                         SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+
+            const std::pair<const wchar_t *, std::wstring> steps[] = {
+                {L"--wait monitor-added", L"HDMI is ready and USB is not ready"},
+                {L"--wait hid-added", L"both HDMI and USB are ready"},
+                {L"--wait monitor-removed", L"HDMI is not ready and USB is ready"},
+                {L"--wait hid-removed", L"both HDMI and USB are not ready"}};
+            RECT previous{};
+            for (const auto &[command, sentence] : steps) {
+                const std::string what(sentence.begin(), sentence.end());
+                QCOMPARE(runDevice(command), 0L);
+                support::ClientPixels shot;
+                int rule = -1;
+                RECT ink{};
+                // Each sentence differs from the one before in colour or in width.
+                const bool redrawn = support::waitFor(10000, [&] {
+                    shot = support::grabClient(window);
+                    rule = headingRuleRow(shot, scale);
+                    if (rule < 0)
+                        return false;
+                    ink = inkBox(shot, {0, rule + units(290), shot.width, rule + units(350)},
+                                 isColouredInk);
+                    return ink.right >= ink.left && std::memcmp(&ink, &previous, sizeof ink) != 0;
+                });
+                QVERIFY2(redrawn, said(row, "no \"", what, "\" below a rule").c_str());
+                previous = ink;
+                // The label spans x 10 to 391 and centres its text.
+                const long leftRoom = ink.left - units(10);
+                const long rightRoom = units(391) - 1 - ink.right;
+                QVERIFY2(leftRoom > 1 && rightRoom > 1 && std::abs(leftRoom - rightRoom) <= 3 &&
+                             scaled(sentence, double(ink.right - ink.left + 1)),
+                         said(row, what, ": ", ink.left, "..", ink.right, " in ", units(10), "..",
+                              units(391) - 1)
+                             .c_str());
+                QVERIFY2(scaled(sentence + L" below the rule", double(ink.top - rule)),
+                         said(row, what, " at ", ink.top, ", the rule at ", rule).c_str());
+                if (sentence != steps[0].second)
+                    continue;
+
+                const RECT heading =
+                    inkBox(shot, {0, rule - units(12), units(50), rule + units(12)}, isDarkInk);
+                QVERIFY2(heading.left >= units(10) - 1 && heading.right <= units(51) &&
+                             scaled(L"Device", double(heading.right - heading.left + 1)),
+                         said(row, "Device ", heading.left, "..", heading.right).c_str());
+                QVERIFY2(scaled(L"room below the rule", double(shot.height - rule)),
+                         said(row, "the rule at ", rule, " of ", shot.height).c_str());
+            }
+        }
     }
 
     void theTraysExitEndsItWith0() {

@@ -120,6 +120,42 @@ bool typeInto(HWND window, WORD key) {
     return SendInput(2, strokes, sizeof(INPUT)) == 2;
 }
 
+ClientPixels grabClient(HWND window) {
+    RECT client{};
+    GetClientRect(window, &client);
+    POINT origin{0, 0};
+    ClientToScreen(window, &origin);
+    ClientPixels grabbed;
+    grabbed.width = client.right;
+    grabbed.height = client.bottom;
+    if (grabbed.width <= 0 || grabbed.height <= 0)
+        return {};
+
+    BITMAPINFO format{};
+    format.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    format.bmiHeader.biWidth = grabbed.width;
+    format.bmiHeader.biHeight = -grabbed.height;
+    format.bmiHeader.biPlanes = 1;
+    format.bmiHeader.biBitCount = 32;
+    format.bmiHeader.biCompression = BI_RGB;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    void *bits = nullptr;
+    HBITMAP picture = CreateDIBSection(screen, &format, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ previous = SelectObject(memory, picture);
+    BitBlt(memory, 0, 0, grabbed.width, grabbed.height, screen, origin.x, origin.y, SRCCOPY);
+    GdiFlush();
+    const auto *pixel = static_cast<const DWORD *>(bits);
+    grabbed.pixels.assign(pixel, pixel + std::size_t(grabbed.width) * std::size_t(grabbed.height));
+    for (DWORD &value : grabbed.pixels)
+        value &= 0xFFFFFF;
+    SelectObject(memory, previous);
+    DeleteObject(picture);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return grabbed;
+}
+
 int countPixels(HWND window, COLORREF colour) {
     RECT frame{};
     GetWindowRect(window, &frame);

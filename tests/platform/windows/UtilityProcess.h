@@ -58,4 +58,13 @@ bool typeInto(HWND window, WORD key);
 // How many pixels of the window, as it is on the screen, have exactly this colour.
 int countPixels(HWND window, COLORREF colour);
 
+// The window's client area as it is on the screen, row by row, each pixel 0x00RRGGBB.
+struct ClientPixels {
+    int width = 0;
+    int height = 0;
+    std::vector<DWORD> pixels;
+    DWORD at(int x, int y) const { return pixels[std::size_t(y) * std::size_t(width) + x]; }
+};
+ClientPixels grabClient(HWND window);
+
 } // namespace support
