@@ -16,5 +16,11 @@ rm -rf "$WINEPREFIX"
 "$here/with-wine.sh" wineboot --init
 mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
 cp /usr/share/fonts/truetype/dejavu/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+# Windows maps the dialog font that Qt asks for to a sans face of its own; without that,
+# wine leaves Qt to its first fallback, which can be a math font twice as tall.
+for dialog_font in "MS Shell Dlg" "MS Shell Dlg 2"; do
+    "$here/with-wine.sh" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$dialog_font" \
+        /d "DejaVu Sans" /f
+done
 "$here/with-wine.sh" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f
 "$here/with-wine.sh" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "$size" /f

@@ -465,6 +465,17 @@ private slots:
                          said(row, "Device ", heading.left, "..", heading.right).c_str());
                 QVERIFY2(scaled(L"room below the rule", double(shot.height - rule)),
                          said(row, "the rule at ", rule, " of ", shot.height).c_str());
+                // The text of "Close" whole above the status bar: the form puts it about 400
+                // below the rule, each of its letters some 9 high at 100 %.
+                const RECT close =
+                    inkBox(shot, {units(300), rule + units(385), units(385), rule + units(420)},
+                           isDarkInk);
+                const long closeHeight = close.bottom - close.top + 1;
+                QVERIFY2(close.top >= rule + units(390) && closeHeight >= units(8) &&
+                             scaled(L"Close", double(closeHeight)),
+                         said(row, "Close from ", close.top, " to ", close.bottom, ", the rule at ",
+                              rule)
+                             .c_str());
             }
         }
     }
