@@ -1,6 +1,7 @@
 #include "UtilityProcess.h"
 #include "ChildProcess.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <utility>
 
@@ -120,14 +121,13 @@ bool typeInto(HWND window, WORD key) {
     return SendInput(2, strokes, sizeof(INPUT)) == 2;
 }
 
-ClientPixels grabClient(HWND window) {
-    RECT client{};
-    GetClientRect(window, &client);
-    POINT origin{0, 0};
-    ClientToScreen(window, &origin);
+namespace {
+
+// What the screen shows in `area` (screen coordinates), row by row, each pixel 0x00RRGGBB.
+ClientPixels grabScreen(const RECT &area) {
     ClientPixels grabbed;
-    grabbed.width = client.right;
-    grabbed.height = client.bottom;
+    grabbed.width = area.right - area.left;
+    grabbed.height = area.bottom - area.top;
     if (grabbed.width <= 0 || grabbed.height <= 0)
         return {};
 
@@ -143,8 +143,9 @@ ClientPixels grabClient(HWND window) {
     void *bits = nullptr;
     HBITMAP picture = CreateDIBSection(screen, &format, DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ previous = SelectObject(memory, picture);
-    BitBlt(memory, 0, 0, grabbed.width, grabbed.height, screen, origin.x, origin.y, SRCCOPY);
+    BitBlt(memory, 0, 0, grabbed.width, grabbed.height, screen, area.left, area.top, SRCCOPY);
     GdiFlush();
+    // A 32-bit DIB holds blue, green, red and an unused byte.
     const auto *pixel = static_cast<const DWORD *>(bits);
     grabbed.pixels.assign(pixel, pixel + std::size_t(grabbed.width) * std::size_t(grabbed.height));
     for (DWORD &value : grabbed.pixels)
@@ -156,42 +157,23 @@ ClientPixels grabClient(HWND window) {
     return grabbed;
 }
 
+} // namespace
+
+ClientPixels grabClient(HWND window) {
+    RECT client{};
+    GetClientRect(window, &client);
+    POINT origin{0, 0};
+    ClientToScreen(window, &origin);
+    return grabScreen({origin.x, origin.y, origin.x + client.right, origin.y + client.bottom});
+}
+
 int countPixels(HWND window, COLORREF colour) {
     RECT frame{};
     GetWindowRect(window, &frame);
-    const int width = frame.right - frame.left;
-    const int height = frame.bottom - frame.top;
-    if (width <= 0 || height <= 0)
-        return 0;
-
-    BITMAPINFO format{};
-    format.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    format.bmiHeader.biWidth = width;
-    format.bmiHeader.biHeight = -height;
-    format.bmiHeader.biPlanes = 1;
-    format.bmiHeader.biBitCount = 32;
-    format.bmiHeader.biCompression = BI_RGB;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    void *bits = nullptr;
-    HBITMAP picture = CreateDIBSection(screen, &format, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ previous = SelectObject(memory, picture);
-    BitBlt(memory, 0, 0, width, height, screen, frame.left, frame.top, SRCCOPY);
-    GdiFlush();
-
-    // A 32-bit DIB holds blue, green, red and an unused byte.
     const DWORD wanted = (DWORD(GetRValue(colour)) << 16) | (DWORD(GetGValue(colour)) << 8) |
                          DWORD(GetBValue(colour));
-    const auto *pixel = static_cast<const DWORD *>(bits);
-    int count = 0;
-    for (int index = 0; index < width * height; ++index)
-        count += (pixel[index] & 0xFFFFFF) == wanted ? 1 : 0;
-
-    SelectObject(memory, previous);
-    DeleteObject(picture);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return count;
+    const std::vector<DWORD> pixels = grabScreen(frame).pixels;
+    return int(std::count(pixels.begin(), pixels.end(), wanted));
 }
 
 } // namespace support
