@@ -50,8 +50,10 @@ trap cleanup EXIT
 mkfifo "$workdir/displayfd"
 # 96 dpi, as an X server reports by default and a desktop at 100 % sets: Xvfb's own default of
 # 100 dpi would make every Qt program here run at 104 %.
+# Its output goes to a file: killed with the test, the script could leave the server holding
+# the caller's pipe.
 Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 1280x1024x24 -dpi 96 \
-    3>"$workdir/displayfd" 2>"$workdir/xvfb.log" </dev/null &
+    3>"$workdir/displayfd" >"$workdir/xvfb.log" 2>&1 </dev/null &
 xvfb_pid=$!
 display_number=
 read -r -t 10 display_number <"$workdir/displayfd" || true
