@@ -49,18 +49,12 @@ void DisplayLink::scan(struct ::udev *context) {
     if (!enumerate)
         return;
     udev_enumerate_add_match_subsystem(enumerate.get(), "drm");
-    udev_enumerate_scan_devices(enumerate.get());
     std::set<std::string> cards;
-    udev_list_entry *entry = nullptr;
-    udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(enumerate.get())) {
-        const UdevDevice device(
-            udev_device_new_from_syspath(context, udev_list_entry_get_name(entry)));
-        if (device) {
-            const std::string card = cardPathOf(device.get());
-            if (!card.empty())
-                cards.insert(card);
-        }
-    }
+    forEachDevice(context, enumerate.get(), [&cards](udev_device *device) {
+        const std::string card = cardPathOf(device);
+        if (!card.empty())
+            cards.insert(card);
+    });
     for (const std::string &card : cards)
         rescanCard(context, card);
 }
@@ -101,14 +95,10 @@ void DisplayLink::rescanCard(struct ::udev *context, const std::string &cardSysp
         return;
     udev_enumerate_add_match_subsystem(enumerate.get(), "drm");
     udev_enumerate_add_match_parent(enumerate.get(), card.get());
-    udev_enumerate_scan_devices(enumerate.get());
-    udev_list_entry *entry = nullptr;
-    udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(enumerate.get())) {
-        const UdevDevice connector(
-            udev_device_new_from_syspath(context, udev_list_entry_get_name(entry)));
-        if (connector && isConnector(udev_device_get_sysname(connector.get())))
-            m_connectors[udev_device_get_syspath(connector.get())] = judge(connector.get()).headset;
-    }
+    forEachDevice(context, enumerate.get(), [this](udev_device *connector) {
+        if (isConnector(udev_device_get_sysname(connector)))
+            m_connectors[udev_device_get_syspath(connector)] = judge(connector).headset;
+    });
 }
 
 Verdict DisplayLink::judge(udev_device *connector) const {

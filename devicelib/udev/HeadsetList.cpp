@@ -8,27 +8,20 @@
 
 #include <cstdio>
 #include <cstring>
-#include <functional>
 
 using namespace hlx::udev;
 
 namespace {
 
-void forEachDevice(struct ::udev *context, const char *subsystem, const char *type,
-                   const std::function<void(udev_device *)> &found) {
+// The devices of `subsystem` whose DEVTYPE is `type`.
+template <typename Found>
+void forEachOfType(struct ::udev *context, const char *subsystem, const char *type, Found &&found) {
     const UdevEnumerate enumerate(udev_enumerate_new(context));
     if (!enumerate)
         return;
     udev_enumerate_add_match_subsystem(enumerate.get(), subsystem);
     udev_enumerate_add_match_property(enumerate.get(), "DEVTYPE", type);
-    udev_enumerate_scan_devices(enumerate.get());
-    udev_list_entry *entry = nullptr;
-    udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(enumerate.get())) {
-        const UdevDevice device(
-            udev_device_new_from_syspath(context, udev_list_entry_get_name(entry)));
-        if (device)
-            found(device.get());
-    }
+    forEachDevice(context, enumerate.get(), found);
 }
 
 void print(const char *kind, udev_device *device, const Verdict &verdict) {
@@ -50,9 +43,9 @@ int main(int argc, char **argv) {
     const HeadsetIds ids = HeadsetIdFiles::load(HeadsetIdFiles::Problems::Report);
     UsbLink usb(ids);
     DisplayLink display(ids);
-    forEachDevice(context.get(), "usb", "usb_device",
+    forEachOfType(context.get(), "usb", "usb_device",
                   [&](udev_device *device) { print("USB", device, usb.judge(device)); });
-    forEachDevice(context.get(), "drm", "drm_connector",
+    forEachOfType(context.get(), "drm", "drm_connector",
                   [&](udev_device *device) { print("display", device, display.judge(device)); });
     usb.scan(context.get());
     display.scan(context.get());

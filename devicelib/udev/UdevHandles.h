@@ -19,4 +19,18 @@ using UdevDevice = std::unique_ptr<udev_device, UdevUnref>;
 using UdevMonitor = std::unique_ptr<udev_monitor, UdevUnref>;
 using UdevEnumerate = std::unique_ptr<udev_enumerate, UdevUnref>;
 
+// Scans with the matches already added to `enumerate` and hands each device found to `found`,
+// which may not keep it.
+template <typename Found>
+void forEachDevice(struct ::udev *context, udev_enumerate *enumerate, Found &&found) {
+    udev_enumerate_scan_devices(enumerate);
+    udev_list_entry *entry = nullptr;
+    udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(enumerate)) {
+        const UdevDevice device(
+            udev_device_new_from_syspath(context, udev_list_entry_get_name(entry)));
+        if (device)
+            found(device.get());
+    }
+}
+
 } // namespace hlx::udev

@@ -55,14 +55,10 @@ void UsbLink::scan(struct ::udev *context) {
     if (!enumerate)
         return;
     udev_enumerate_add_match_subsystem(enumerate.get(), "usb");
-    udev_enumerate_scan_devices(enumerate.get());
-    udev_list_entry *entry = nullptr;
-    udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(enumerate.get())) {
-        const UdevDevice device(
-            udev_device_new_from_syspath(context, udev_list_entry_get_name(entry)));
-        if (device && judge(device.get()).headset)
-            m_present.insert(udev_device_get_syspath(device.get()));
-    }
+    forEachDevice(context, enumerate.get(), [this](udev_device *device) {
+        if (judge(device).headset)
+            m_present.insert(udev_device_get_syspath(device));
+    });
 }
 
 void UsbLink::handle(udev_device *device) {
