@@ -72,7 +72,7 @@ int DeviceSide::switchEyeshield() {
     const UdevContext context(udev_new());
     if (!context)
         return failed;
-    const HeadsetIds ids = HeadsetIdFiles::load(HeadsetIdFiles::Problems::Ignore);
+    const headsets::HeadsetIds ids = HeadsetIdFiles::load(HeadsetIdFiles::Problems::Ignore);
     UsbLink usb(ids);
     usb.scan(context.get());
     return usb.up() ? notSupported : unavailable;

@@ -1,7 +1,6 @@
 #include "DisplayLink.h"
 
-#include "Edid.h"
-#include "KnownHeadsetDisplays.h"
+#include "HeadsetJudge.h"
 #include "UdevHandles.h"
 #include "WholeFile.h"
 
@@ -35,7 +34,7 @@ std::string cardPathOf(udev_device *device) {
 
 } // namespace
 
-DisplayLink::DisplayLink(const HeadsetIds &ids)
+DisplayLink::DisplayLink(const headsets::HeadsetIds &ids)
     : m_ids(ids) {}
 
 bool DisplayLink::up() const {
@@ -101,26 +100,16 @@ void DisplayLink::rescanCard(struct ::udev *context, const std::string &cardSysp
     });
 }
 
-Verdict DisplayLink::judge(udev_device *connector) const {
+headsets::Verdict DisplayLink::judge(udev_device *connector) const {
     const char *status = udev_device_get_sysattr_value(connector, "status");
     if (!status || std::strncmp(status, "connected", 9) != 0)
         return {false, "nothing connected"};
-    // Binary, so read as a file: libudev's attribute values end at the first zero byte.
+    // Binary, so read as a file: libudev's attribute values end at the first zero byte. A
+    // connector that cannot say is judged as one that says nothing.
     std::string data;
-    if (!readWholeFile(std::string(udev_device_get_syspath(connector)) + "/edid", data) ||
-        data.empty())
-        return {false, "no EDID"};
-    const std::optional<Edid> edid = Edid::parse(data);
-    if (!edid)
-        return {false, "EDID cut short or corrupted"};
-    const std::string name = edid->name() + ' ';
-    if (edid->marksHeadMountedDisplay())
-        return {true, name + "headset, by " + std::string(edid->headMountedMark())};
-    if (KnownHeadsetDisplays::contains(edid->id()))
-        return {true, name + "headset, by the table of headset displays"};
-    if (m_ids.hasDisplay(edid->id()))
-        return {true, name + "headset, by your list"};
-    return {false, name + "no headset"};
+    if (!readWholeFile(std::string(udev_device_get_syspath(connector)) + "/edid", data))
+        data.clear();
+    return headsets::HeadsetJudge(m_ids).display(data);
 }
 
 } // namespace hlx::udev

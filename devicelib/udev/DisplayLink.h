@@ -15,20 +15,20 @@ namespace hlx::udev {
 // plug once for the whole card, so every event re-reads all connectors of its card.
 class DisplayLink {
 public:
-    explicit DisplayLink(const HeadsetIds &ids);
+    explicit DisplayLink(const headsets::HeadsetIds &ids);
 
     void scan(struct ::udev *context);
     // One event of the drm subsystem, for a card or one of its connectors.
     void handle(struct ::udev *context, udev_device *device);
     bool up() const;
     // Whether a headset's display is on a connector, and why.
-    Verdict judge(udev_device *connector) const;
+    headsets::Verdict judge(udev_device *connector) const;
 
 private:
     void rescanCard(struct ::udev *context, const std::string &cardSyspath);
     void forgetCard(const std::string &cardSyspath);
 
-    const HeadsetIds &m_ids;
+    const headsets::HeadsetIds &m_ids;
     // Connector path to whether a headset's display is on it.
     std::map<std::string, bool> m_connectors;
 };

@@ -46,8 +46,8 @@ bool HeadsetIdFiles::read(const std::string &path, std::string &content, Problem
     return false;
 }
 
-HeadsetIds HeadsetIdFiles::load(Problems problems) {
-    HeadsetIds ids;
+headsets::HeadsetIds HeadsetIdFiles::load(Problems problems) {
+    headsets::HeadsetIds ids;
     std::string content;
     for (const std::string &folder : rulesFolders()) {
         if (read(folder + '/' + rulesFileName, content, problems)) {
@@ -59,10 +59,8 @@ HeadsetIds HeadsetIdFiles::load(Problems problems) {
     if (read(userList, content, problems)) {
         for (const auto &[line, text] : ids.addUserList(content)) {
             if (problems == Problems::Report)
-                std::fprintf(stderr,
-                             "libHLX: %s:%d: \"%s\" is no id; write vvvv:pppp (USB, hex) or "
-                             "ABC:pppp (display maker and product, hex)\n",
-                             userList.c_str(), line, text.c_str());
+                std::fprintf(stderr, "libHLX: %s\n",
+                             headsets::HeadsetIds::unreadLineProblem(userList, line, text).c_str());
         }
     }
     return ids;

@@ -19,7 +19,7 @@ public:
     enum class Problems { Report, Ignore };
 
     // Problems are reported when the links start to be followed, not again at every use.
-    static HeadsetIds load(Problems problems);
+    static headsets::HeadsetIds load(Problems problems);
 
 private:
     // False if the file cannot be read; why on standard error, unless it is simply not there.

@@ -10,6 +10,7 @@
 #include <cstring>
 
 using namespace hlx::udev;
+namespace headsets = hlx::headsets;
 
 namespace {
 
@@ -24,7 +25,7 @@ void forEachOfType(struct ::udev *context, const char *subsystem, const char *ty
     forEachDevice(context, enumerate.get(), found);
 }
 
-void print(const char *kind, udev_device *device, const Verdict &verdict) {
+void print(const char *kind, udev_device *device, const headsets::Verdict &verdict) {
     std::printf("%s %s: %s\n", kind, udev_device_get_sysname(device), verdict.why.c_str());
 }
 
@@ -40,7 +41,7 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "hlx-headsets: udev cannot be read\n");
         return 1;
     }
-    const HeadsetIds ids = HeadsetIdFiles::load(HeadsetIdFiles::Problems::Report);
+    const headsets::HeadsetIds ids = HeadsetIdFiles::load(HeadsetIdFiles::Problems::Report);
     UsbLink usb(ids);
     DisplayLink display(ids);
     forEachOfType(context.get(), "usb", "usb_device",

@@ -16,7 +16,7 @@
 
 namespace hlx::udev {
 
-LinkMonitor::LinkMonitor(HeadsetIds ids)
+LinkMonitor::LinkMonitor(headsets::HeadsetIds ids)
     : m_ids(std::move(ids))
     , m_usb(m_ids)
     , m_display(m_ids) {}

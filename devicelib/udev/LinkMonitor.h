@@ -16,7 +16,7 @@ class LinkMonitor {
 public:
     static constexpr const char *threadName = "hlx-udev";
 
-    explicit LinkMonitor(HeadsetIds ids);
+    explicit LinkMonitor(headsets::HeadsetIds ids);
     ~LinkMonitor();
     LinkMonitor(const LinkMonitor &) = delete;
     LinkMonitor &operator=(const LinkMonitor &) = delete;
@@ -32,7 +32,7 @@ private:
     void receiveEvents();
     void announceChanges();
 
-    HeadsetIds m_ids;
+    headsets::HeadsetIds m_ids;
     UsbLink m_usb;
     DisplayLink m_display;
     UdevContext m_context;

@@ -1,9 +1,8 @@
 #include "UsbLink.h"
 
-#include "KnownHeadsetUsb.h"
+#include "HeadsetJudge.h"
 #include "UdevHandles.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
@@ -20,7 +19,7 @@ bool isUsbDevice(udev_device *device) {
 }
 
 // PRODUCT is "vendor/product/bcdDevice" in hex without leading zeros.
-bool idFromProductProperty(const char *product, HeadsetIds::Id &id) {
+bool idFromProductProperty(const char *product, headsets::HeadsetIds::Id &id) {
     if (!product)
         return false;
     char *end = nullptr;
@@ -35,18 +34,18 @@ bool idFromProductProperty(const char *product, HeadsetIds::Id &id) {
     return true;
 }
 
-bool idOf(udev_device *device, HeadsetIds::Id &id) {
+bool idOf(udev_device *device, headsets::HeadsetIds::Id &id) {
     const char *vendor = udev_device_get_sysattr_value(device, "idVendor");
     const char *product = udev_device_get_sysattr_value(device, "idProduct");
-    if (vendor && product && HeadsetIds::parseHex16(vendor, id.first) &&
-        HeadsetIds::parseHex16(product, id.second))
+    if (vendor && product && headsets::HeadsetIds::parseHex16(vendor, id.first) &&
+        headsets::HeadsetIds::parseHex16(product, id.second))
         return true;
     return idFromProductProperty(udev_device_get_property_value(device, "PRODUCT"), id);
 }
 
 } // namespace
 
-UsbLink::UsbLink(const HeadsetIds &ids)
+UsbLink::UsbLink(const headsets::HeadsetIds &ids)
     : m_ids(ids) {}
 
 void UsbLink::scan(struct ::udev *context) {
@@ -73,12 +72,10 @@ void UsbLink::handle(udev_device *device) {
         m_present.insert(syspath);
 }
 
-Verdict UsbLink::judge(udev_device *device) const {
-    HeadsetIds::Id id;
+headsets::Verdict UsbLink::judge(udev_device *device) const {
+    headsets::HeadsetIds::Id id;
     if (!isUsbDevice(device) || !idOf(device, id))
         return {false, "no USB device id"};
-    char idText[16];
-    std::snprintf(idText, sizeof idText, "%04x:%04x ", unsigned(id.first), unsigned(id.second));
     // As ATTRS{} in a rule: the device's own attribute, else the nearest parent's.
     const auto attribute = [device](const std::string &name) -> std::optional<std::string> {
         for (udev_device *at = device; at; at = udev_device_get_parent(at)) {
@@ -87,12 +84,7 @@ Verdict UsbLink::judge(udev_device *device) const {
         }
         return std::nullopt;
     };
-    const std::string_view listing = m_ids.usbListing(id, attribute);
-    if (!listing.empty())
-        return {true, idText + std::string("headset, by the ") + std::string(listing)};
-    if (KnownHeadsetUsb::kindOf(id) == KnownHeadsetUsb::Kind::Accessory)
-        return {false, idText + std::string("accessory: no link without its headset")};
-    return {false, idText + std::string("no headset")};
+    return headsets::HeadsetJudge(m_ids).usb(id, attribute);
 }
 
 } // namespace hlx::udev

@@ -16,7 +16,7 @@ namespace hlx::udev {
 // events. Accessories alone, however many, are no link.
 class UsbLink {
 public:
-    explicit UsbLink(const HeadsetIds &ids);
+    explicit UsbLink(const headsets::HeadsetIds &ids);
 
     // The devices plugged now, replacing whatever was known.
     void scan(struct ::udev *context);
@@ -24,10 +24,10 @@ public:
     void handle(udev_device *device);
     bool up() const { return !m_present.empty(); }
     // Whether a USB device is one of a headset's own, and why.
-    Verdict judge(udev_device *device) const;
+    headsets::Verdict judge(udev_device *device) const;
 
 private:
-    const HeadsetIds &m_ids;
+    const headsets::HeadsetIds &m_ids;
     std::set<std::string> m_present;
 };
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <numeric>
 
-namespace hlx::udev {
+namespace hlx::headsets {
 
 namespace {
 
@@ -139,4 +139,4 @@ bool Edid::isHeadMountedBlock(std::string_view payload) {
            (useCase == virtualRealityHeadset || useCase == augmentedRealityHeadset);
 }
 
-} // namespace hlx::udev
+} // namespace hlx::headsets

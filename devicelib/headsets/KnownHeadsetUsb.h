@@ -2,7 +2,7 @@
 
 #include "HeadsetIds.h"
 
-namespace hlx::udev {
+namespace hlx::headsets {
 
 // What a USB id is known to be: a headset's own device (its hub, display controller, HID or
 // sensor device), or an accessory that may be plugged without any headset (a controller, a
@@ -14,4 +14,4 @@ public:
     static Kind kindOf(HeadsetIds::Id id);
 };
 
-} // namespace hlx::udev
+} // namespace hlx::headsets

@@ -2,7 +2,7 @@
 
 #include <string>
 
-namespace hlx::udev {
+namespace hlx::headsets {
 
 // Whether a device is one of the headset's links, and why, in words a user can check.
 struct Verdict {
@@ -10,4 +10,4 @@ struct Verdict {
     std::string why;
 };
 
-} // namespace hlx::udev
+} // namespace hlx::headsets

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace hlx::udev {
+namespace hlx::headsets {
 
 // What this library needs of a display's EDID: who made it, and whether it says it is worn on
 // the head. Only blocks whose checksums hold count, and nothing is read past the data or past a
@@ -43,4 +43,4 @@ private:
     std::string_view m_headMountedMark;
 };
 
-} // namespace hlx::udev
+} // namespace hlx::headsets

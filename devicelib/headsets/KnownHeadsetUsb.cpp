@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <iterator>
 
-namespace hlx::udev {
+namespace hlx::headsets {
 
 namespace {
 
@@ -16,12 +16,14 @@ constexpr auto headset = KnownHeadsetUsb::Kind::Headset;
 constexpr auto accessory = KnownHeadsetUsb::Kind::Accessory;
 
 // From the device names in xr-hardware's rules (Debian's xr-hardware 1.1.0), the Linux kernel's
-// hid-ids.h and the device lists of the open drivers for these headsets (Monado, OpenHMD).
+// hid-ids.h and the device lists of the open drivers for these headsets (Monado, OpenHMD); the
+// Vive Cosmos Elite from a public USB log of one.
 constexpr KnownDevice knownDevices[] = {
     {{0x0bb4, 0x2c87}, headset},                                // HTC Vive
     {{0x28de, 0x2000}, headset},                                // HTC Vive: its Lighthouse receiver
     {{0x0bb4, 0x0309}, headset},                                // HTC Vive Pro
     {{0x0bb4, 0x0342}, headset},                                // HTC Vive Pro 2
+    {{0x0bb4, 0x0313}, headset},                                // HTC Vive Cosmos Elite
     {{0x28de, 0x2613}, headset},                                // Valve Index
     {{0x28de, 0x2101}, accessory},                              // Valve Watchman dongle
     {{0x28de, 0x2102}, accessory},                              // Valve VR radio
@@ -71,4 +73,4 @@ KnownHeadsetUsb::Kind KnownHeadsetUsb::kindOf(HeadsetIds::Id id) {
     return found == std::end(knownDevices) ? Kind::Unknown : found->kind;
 }
 
-} // namespace hlx::udev
+} // namespace hlx::headsets

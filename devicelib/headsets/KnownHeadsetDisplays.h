@@ -2,7 +2,7 @@
 
 #include "HeadsetIds.h"
 
-namespace hlx::udev {
+namespace hlx::headsets {
 
 // Headset displays that say nothing about being worn in their EDID, known by maker and product
 // code: what the kernel marks non-desktop by its own table, and a few the kernel does not list yet.
@@ -11,4 +11,4 @@ public:
     static bool contains(HeadsetIds::Id id);
 };
 
-} // namespace hlx::udev
+} // namespace hlx::headsets

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-namespace hlx::udev {
+namespace hlx::headsets {
 
 // The headsets this library recognises beyond its built-in tables: USB vendor:product pairs with
 // the conditions of the rule that lists them, and display manufacturer:product pairs as the EDID
@@ -28,6 +28,9 @@ public:
     // One id a line, "vvvv:pppp" in hex for USB, or "ABC:pppp" (three letters) for a display;
     // "#" starts a comment. Returns the lines that are neither, numbered from 1.
     std::vector<std::pair<int, std::string>> addUserList(std::string_view list);
+    // What the user is told of a line of their list that is neither.
+    static std::string unreadLineProblem(const std::string &path, int line,
+                                         const std::string &text);
 
     // Where a headset's own USB device is listed: the built-in table, the user's list, or a rule
     // whose conditions hold; empty if it is listed nowhere.
@@ -53,4 +56,4 @@ private:
     std::set<Id> m_display;
 };
 
-} // namespace hlx::udev
+} // namespace hlx::headsets

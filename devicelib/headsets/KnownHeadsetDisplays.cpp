@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <iterator>
 
-namespace hlx::udev {
+namespace hlx::headsets {
 
 namespace {
 
@@ -51,4 +51,4 @@ bool KnownHeadsetDisplays::contains(HeadsetIds::Id id) {
         });
 }
 
-} // namespace hlx::udev
+} // namespace hlx::headsets

@@ -5,9 +5,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include <fnmatch.h>
-
-namespace hlx::udev {
+namespace hlx::headsets {
 
 namespace {
 
@@ -74,6 +72,84 @@ std::string_view attributeName(std::string_view key) {
             return key.substr(prefix.size(), key.size() - prefix.size() - 1);
     }
     return {};
+}
+
+// Whether c lies in the bracket expression whose body starts at `at`, just after "["; `end` is set
+// past its "]", or to npos when nothing closes it and the "[" stands for itself.
+bool bracketMatches(std::string_view pattern, size_t at, char c, size_t &end) {
+    const auto byte = [](char b) { return static_cast<unsigned char>(b); };
+    size_t i = at;
+    const bool negated = i < pattern.size() && (pattern[i] == '!' || pattern[i] == '^');
+    if (negated)
+        ++i;
+    bool matched = false;
+    // A "]" right after the opening one is a member, not the end.
+    for (bool first = true; i < pattern.size() && (first || pattern[i] != ']'); first = false) {
+        const char low = pattern[i];
+        char high = low;
+        if (i + 2 < pattern.size() && pattern[i + 1] == '-' && pattern[i + 2] != ']') {
+            high = pattern[i + 2];
+            i += 2;
+        }
+        matched = matched || (byte(low) <= byte(c) && byte(c) <= byte(high));
+        ++i;
+    }
+    if (i >= pattern.size()) {
+        end = std::string_view::npos;
+        return false;
+    }
+    end = i + 1;
+    return matched != negated;
+}
+
+// One shell glob as fnmatch() without flags reads it: "*", "?", bracket expressions with ranges
+// and "!" or "^", and "\" quoting the next character. Rules files are outside data, so the
+// matcher back-tracks to the last "*" only: never more than value times pattern steps.
+bool globMatches(std::string_view value, std::string_view pattern) {
+    constexpr size_t none = std::string_view::npos;
+    size_t v = 0;
+    size_t p = 0;
+    size_t afterStar = none;
+    size_t starValue = 0;
+    while (v < value.size()) {
+        if (p < pattern.size()) {
+            const char c = pattern[p];
+            if (c == '*') {
+                afterStar = ++p;
+                starValue = v;
+                continue;
+            }
+            size_t next = p + 1;
+            bool matched = false;
+            if (c == '?') {
+                matched = true;
+            } else if (c == '[') {
+                size_t end = none;
+                matched = bracketMatches(pattern, p + 1, value[v], end);
+                if (end == none)
+                    matched = value[v] == '[';
+                else
+                    next = end;
+            } else if (c == '\\' && p + 1 < pattern.size()) {
+                matched = pattern[p + 1] == value[v];
+                next = p + 2;
+            } else {
+                matched = c == value[v];
+            }
+            if (matched) {
+                p = next;
+                ++v;
+                continue;
+            }
+        }
+        if (afterStar == none)
+            return false;
+        p = afterStar;
+        v = ++starValue;
+    }
+    while (p < pattern.size() && pattern[p] == '*')
+        ++p;
+    return p == pattern.size();
 }
 
 } // namespace
@@ -160,7 +236,7 @@ bool HeadsetIds::matchesPattern(const std::string &value, const std::string &pat
     size_t start = 0;
     for (;;) {
         const size_t bar = pattern.find('|', start);
-        if (::fnmatch(pattern.substr(start, bar - start).c_str(), value.c_str(), 0) == 0)
+        if (globMatches(value, std::string_view(pattern).substr(start, bar - start)))
             return true;
         if (bar == std::string::npos)
             return false;
@@ -210,4 +286,10 @@ std::vector<std::pair<int, std::string>> HeadsetIds::addUserList(std::string_vie
     return unread;
 }
 
-} // namespace hlx::udev
+std::string HeadsetIds::unreadLineProblem(const std::string &path, int line,
+                                          const std::string &text) {
+    return path + ':' + std::to_string(line) + ": \"" + text +
+           "\" is no id; write vvvv:pppp (USB, hex) or ABC:pppp (display maker and product, hex)";
+}
+
+} // namespace hlx::headsets
