@@ -24,6 +24,8 @@ foreach(component ${components})
   endforeach()
   file(WRITE ${OUTPUT}/${component}-files.nsh "${install}")
 endforeach()
+# A file that two components bring, as bin/libHLX.dll (the real device library, or the
+# simulator's over it), is removed once.
 list(REMOVE_DUPLICATES all_files)
 list(SORT all_files)
 

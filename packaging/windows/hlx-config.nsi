@@ -151,8 +151,9 @@ Section "Start at login" SectionStartAtLogin
   CreateShortcut "${STARTUP_SHORTCUT}" "$INSTDIR\bin\hlx-config.exe" "--autostart"
 SectionEnd
 
-; Its device library goes into bin, where the utility looks first: while it is installed it
-; takes the place of a headset's own.
+; Its device library goes into bin, where the utility looks first: after the utility's section,
+; it replaces the library for real headsets. An install without it starts from the previous
+; version's removal, so the real library is back in bin.
 Section /o "Simulator (try it without a headset)" SectionSimulator
   !include "${SIMULATOR_FILES}"
 SectionEnd

@@ -85,6 +85,20 @@ fs::path startupShortcut() {
     return knownFolder(FOLDERID_Startup) / "HLX configuration utility.lnk";
 }
 
+// The component whose device library an install's bin holds, byte for byte as the installer
+// carries it: "utility" (the one for real headsets) or "simulator" (the stand-in); empty if
+// neither.
+std::string deviceLibraryIn(const fs::path &installed) {
+    const std::string library = support::readText(installed / "bin" / "libHLX.dll");
+    for (const char *component : {"utility", "simulator"}) {
+        const fs::path staged =
+            support::buildRoot() / HLX_INSTALLER_STAGE / component / "bin" / "libHLX.dll";
+        if (!library.empty() && library == support::readText(staged))
+            return component;
+    }
+    return {};
+}
+
 long install(const fs::path &scratch, const std::wstring &options) {
     support::UtilityProcess setup(support::buildRoot() / HLX_INSTALLER_NAME, scratch, options);
     return setup.waitForExit(120000);
@@ -151,6 +165,21 @@ void runFromShortcut(const Shortcut &shortcut, const fs::path &records, bool sho
     QCOMPARE(utility.waitForExit(30000), 0L);
 }
 
+// Starts the utility as its shortcut does from an install without the simulator and ends it with
+// Close. The library for real headsets loads and starts following the links: its hidden window
+// is there, in the utility's process, once HLX_Init has run, the last step of loading, which an
+// error box would have held up.
+void runWithoutSimulator(const Shortcut &shortcut) {
+    support::UtilityProcess utility(shortcut.target, shortcut.workingFolder);
+    HWND window = utility.awaitWindow(kWindowClass, kTitle);
+    QVERIFY(window != nullptr);
+    QVERIFY(support::waitFor(30000, [&] { return !utility.windows(L"HLX_DeviceWatch").empty(); }));
+    QVERIFY(utility.windows(L"#32770").empty());
+    QVERIFY(support::typeInto(window, VK_TAB));
+    QVERIFY(support::typeInto(window, VK_SPACE));
+    QCOMPARE(utility.waitForExit(30000), 0L);
+}
+
 class InstallerCases : public QObject {
     Q_OBJECT
 
@@ -163,10 +192,13 @@ private slots:
         const support::TemporaryDirectory scratch;
 
         QCOMPARE(install(scratch.path(), L"/S /SIMULATOR"), 0L);
-        for (const char *file : {"bin/hlx-config.exe", "bin/libHLX.dll", "bin/hlx-device.exe",
-                                 "bin/Qt5Widgets.dll", "bin/platforms/qwindows.dll",
-                                 "demo/Lumeshow.exe", "Pictor/Pictor.exe", "Uninstall.exe"})
+        for (const char *file :
+             {"bin/hlx-config.exe", "bin/libHLX.dll", "bin/hlx-device.exe", "bin/hlx-headsets.exe",
+              "bin/Qt5Widgets.dll", "bin/platforms/qwindows.dll", "demo/Lumeshow.exe",
+              "Pictor/Pictor.exe", "Uninstall.exe"})
             QVERIFY2(fs::exists(installed / file), file);
+        // The simulator's library takes the place of the one for real headsets.
+        QCOMPARE(deviceLibraryIn(installed), std::string("simulator"));
         for (const char *folder : {"demo", "Pictor"}) {
             for (const fs::path &file : filesUnder(installed / folder))
                 QVERIFY2(file.extension() != ".dll", ("Qt once, in bin: " + file.string()).c_str());
@@ -196,12 +228,18 @@ private slots:
             QCOMPARE(install(scratch.path(), L"/S"), 0L);
             QCOMPARE(utility.process.waitForExit(30000), 0L);
         }
-        for (const char *file : {"bin/libHLX.dll", "bin/hlx-device.exe", "demo", "Pictor"})
+        for (const char *file : {"bin/hlx-device.exe", "demo", "Pictor"})
             QVERIFY2(!fs::exists(installed / file), file);
-        QVERIFY(fs::exists(installed / "bin" / "hlx-config.exe"));
+        for (const char *file : {"bin/hlx-config.exe", "bin/hlx-headsets.exe"})
+            QVERIFY2(fs::exists(installed / file), file);
+        // Without the simulator, the library for real headsets is back.
+        QCOMPARE(deviceLibraryIn(installed), std::string("utility"));
         QCOMPARE(support::readText(settingsFile), settings);
+        runWithoutSimulator(shortcut);
 
+        // The simulator installed over the default install replaces that library again.
         QCOMPARE(install(scratch.path(), L"/S /SIMULATOR"), 0L);
+        QCOMPARE(deviceLibraryIn(installed), std::string("simulator"));
         const std::vector<fs::path> installedFiles = filesUnder(installed);
 
         {

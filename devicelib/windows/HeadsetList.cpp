@@ -1,0 +1,38 @@
+// hlx-headsets: what the Windows device library sees, for a user who wonders why the window says a
+// link is not ready. Every present monitor and USB device, whether it is one of the headset's
+// links and why, then the two links as the library would announce them.
+#include "DisplayLink.h"
+#include "HeadsetIdFiles.h"
+#include "UsbLink.h"
+
+#include <cstdio>
+#include <cstring>
+
+using namespace hlx::windows;
+namespace headsets = hlx::headsets;
+
+namespace {
+
+VerdictSeen printer(const char *kind) {
+    return [kind](const std::string &instanceId, const headsets::Verdict &verdict) {
+        std::printf("%s %s: %s\n", kind, instanceId.c_str(), verdict.why.c_str());
+    };
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    if (argc > 1) {
+        std::fprintf(stderr, "usage: %s\n", argv[0]);
+        return std::strcmp(argv[1], "--help") == 0 ? 0 : 2;
+    }
+    const headsets::HeadsetIds ids =
+        HeadsetIdFiles::load(HeadsetIdFiles::Problems::ToStandardError);
+    DisplayLink display(ids);
+    UsbLink usb(ids);
+    display.scan(printer("display"));
+    usb.scan(printer("USB"));
+    std::printf("HDMI link: %s\nUSB link: %s\n", display.up() ? "ready" : "not ready",
+                usb.up() ? "ready" : "not ready");
+    return 0;
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "DisplayLink.h"
+#include "HeadsetIds.h"
+#include "LinkAnnouncer.h"
+#include "Links.h"
+#include "UsbLink.h"
+
+#include <windows.h>
+
+#include <thread>
+
+namespace hlx::windows {
+
+// Follows the headset's links on a thread of its own. The thread owns a hidden top-level window
+// that hears of monitors and USB devices arriving and leaving and of display changes, and it
+// sleeps in GetMessage while nothing changes. Each of those messages re-judges every device and
+// announces each real change of a link once.
+class LinkWatcher {
+public:
+    // The hidden window's class; a test that cannot make the system report a device sends
+    // WM_DEVICECHANGE or WM_DISPLAYCHANGE to the window of this class itself.
+    static constexpr const wchar_t *windowClass = L"HLX_DeviceWatch";
+
+    explicit LinkWatcher(headsets::HeadsetIds ids);
+    ~LinkWatcher();
+    LinkWatcher(const LinkWatcher &) = delete;
+    LinkWatcher &operator=(const LinkWatcher &) = delete;
+
+    // Listens before it looks, so that nothing plugged meanwhile is missed, then announces the
+    // links already up to this process's windows, all before it returns. False if the window
+    // or its notifications could not be set up.
+    bool start();
+    // Returns once the thread has ended.
+    void stop();
+
+private:
+    static LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam,
+                                            LPARAM lParam);
+
+    // Runs on the thread: creates the window and registers it, then reports to start().
+    bool setUp();
+    void tearDown();
+    void run();
+    // Re-judges every device and tells `audience` of the links that changed.
+    void rejudge(LinkAnnouncer::Audience audience);
+
+    headsets::HeadsetIds m_ids;
+    DisplayLink m_display;
+    UsbLink m_usb;
+    // What the windows were last told; both down before the first announcement.
+    Links m_announced;
+    HWND m_window = nullptr;
+    HDEVNOTIFY m_monitorNotification = nullptr;
+    HDEVNOTIFY m_usbNotification = nullptr;
+    DWORD m_threadId = 0;
+    std::thread m_thread;
+};
+
+} // namespace hlx::windows

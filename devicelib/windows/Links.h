@@ -1,0 +1,11 @@
+#pragma once
+
+namespace hlx::windows {
+
+// What the window shows: whether each of the headset's two links is up.
+struct Links {
+    bool display = false;
+    bool usb = false;
+};
+
+} // namespace hlx::windows
