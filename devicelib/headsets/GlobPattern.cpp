@@ -66,10 +66,10 @@ GlobPattern::GlobPattern(std::string_view pattern) {
 }
 
 void GlobPattern::addGlob(std::string_view glob) {
-    // Whether a "[" is closed is known from where the last "]" is, without reading the rest of
-    // the glob once for each of many "[".
-    const size_t lastClose = glob.rfind(']');
     const size_t first = m_elements.size();
+    // Where a bracket expression's members were read up to the end of the glob: one that reaches
+    // such a place runs to the end too, so that many "[" are not each read to the end.
+    std::vector<bool> runsToEnd(glob.size() + 1, false);
     for (size_t p = 0; p < glob.size();) {
         const char c = glob[p];
         if (c == '*') {
@@ -80,22 +80,25 @@ void GlobPattern::addGlob(std::string_view glob) {
             m_elements.push_back({Element::Kind::Any, 0, {}});
             ++p;
         } else if (c == '[') {
-            // The first member may be a "]"; any later one closes, and no range ends in one.
-            size_t member = p + 1;
-            if (member < glob.size() && (glob[member] == '!' || glob[member] == '^'))
-                ++member;
-            const size_t close = lastClose == std::string_view::npos || lastClose <= member
-                                     ? std::string_view::npos
-                                     : glob.find(']', member + 1);
-            if (close == std::string_view::npos) {
+            Element bracket{Element::Kind::Bracket, 0, {}};
+            const BracketEnd end = readBracket(glob, p, bracket.bracket, runsToEnd);
+            if (end.unpairedEscape) {
+                // Nothing passes a bracket that admits no byte.
+                m_elements.push_back({Element::Kind::Bracket, 0, {}});
+                return;
+            }
+            if (end.next == std::string_view::npos) {
                 m_elements.push_back({Element::Kind::Byte, '[', {}});
                 ++p;
             } else {
-                m_elements.push_back(
-                    {Element::Kind::Bracket, 0, glob.substr(p + 1, close - p - 1)});
-                p = close + 1;
+                m_elements.push_back(bracket);
+                p = end.next;
             }
-        } else if (c == '\\' && p + 1 < glob.size()) {
+        } else if (c == '\\') {
+            if (p + 1 == glob.size()) {
+                m_elements.push_back({Element::Kind::Bracket, 0, {}});
+                return;
+            }
             m_elements.push_back(
                 {Element::Kind::Byte, static_cast<unsigned char>(glob[p + 1]), {}});
             p += 2;
@@ -106,22 +109,46 @@ void GlobPattern::addGlob(std::string_view glob) {
     }
 }
 
-bool GlobPattern::bracketAdmits(std::string_view bracket, unsigned char byte) {
-    size_t i = 0;
-    const bool negated = bracket[0] == '!' || bracket[0] == '^';
+GlobPattern::BracketEnd GlobPattern::readBracket(std::string_view glob, size_t open,
+                                                 std::bitset<256> &bytes,
+                                                 std::vector<bool> &runsToEnd) {
+    size_t i = open + 1;
+    const bool negated = i < glob.size() && (glob[i] == '!' || glob[i] == '^');
     if (negated)
         ++i;
-    bool matched = false;
-    for (; i < bracket.size(); ++i) {
-        const auto low = static_cast<unsigned char>(bracket[i]);
-        auto high = low;
-        if (i + 2 < bracket.size() && bracket[i + 1] == '-') {
-            high = static_cast<unsigned char>(bracket[i + 2]);
-            i += 2;
+    std::vector<size_t> read;
+    // The first member may be a "]"; any later one closes.
+    for (bool firstMember = true;; firstMember = false) {
+        if (i >= glob.size() || runsToEnd[i]) {
+            for (const size_t at : read)
+                runsToEnd[at] = true;
+            return {std::string_view::npos, false};
         }
-        matched = matched || (low <= byte && byte <= high);
+        read.push_back(i);
+        if (glob[i] == ']' && !firstMember) {
+            if (negated)
+                bytes.flip();
+            return {i + 1, false};
+        }
+        // A member, or the start of a range: either may be quoted.
+        size_t low = static_cast<unsigned char>(glob[i]);
+        if (glob[i] == '\\') {
+            if (++i == glob.size())
+                return {std::string_view::npos, true};
+            low = static_cast<unsigned char>(glob[i]);
+        }
+        ++i;
+        size_t high = low;
+        if (i + 1 < glob.size() && glob[i] == '-' && glob[i + 1] != ']') {
+            if (glob[i + 1] == '\\' && i + 2 == glob.size())
+                return {std::string_view::npos, true};
+            i += glob[i + 1] == '\\' ? 2 : 1;
+            high = static_cast<unsigned char>(glob[i]);
+            ++i;
+        }
+        for (size_t byte = low; byte <= high; ++byte)
+            bytes.set(byte);
     }
-    return matched != negated;
 }
 
 GlobPattern::Bits GlobPattern::admittedBy(unsigned char byte) const {
@@ -129,7 +156,7 @@ GlobPattern::Bits GlobPattern::admittedBy(unsigned char byte) const {
     for (const size_t i : m_bytes[byte])
         setBit(admitted, i);
     for (const size_t i : m_brackets) {
-        if (bracketAdmits(m_elements[i].bracket, byte))
+        if (m_elements[i].bracket.test(byte))
             setBit(admitted, i);
     }
     return admitted;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <bitset>
 #include <cstdint>
 #include <string_view>
 #include <vector>
@@ -9,10 +10,11 @@ namespace hlx::headsets {
 
 // A udev pattern: shell globs with "|" between alternatives, each glob as fnmatch() without flags
 // reads it: "*", "?", bracket expressions with ranges and "!" or "^" (a "[" that nothing closes
-// stands for itself), and "\" quoting the next character. Rules files are outside data, and so
-// are the attributes a device reports: the match follows every alternative and every reading of
-// it at once, a bit for each, so that its time grows with the value's length times the pattern's
-// in 64-bit words, whatever either holds.
+// stands for itself), and "\" quoting the next character, in brackets too (a glob that ends in
+// an unpaired "\" matches nothing). Character classes such as "[:digit:]" are not read. Rules files
+// are outside data, and so are the attributes a device reports: the match follows every alternative
+// and every reading of it at once, a bit for each, so that its time grows with the value's length
+// times the pattern's in 64-bit words, whatever either holds.
 class GlobPattern {
 public:
     explicit GlobPattern(std::string_view pattern);
@@ -20,17 +22,26 @@ public:
     bool matches(std::string_view value) const;
 
 private:
-    // A "*", or what one byte of the value may be: "?" (any), one byte, or a bracket expression's
-    // text between "[" and "]"; or the "|" that ends an alternative, which nothing passes.
+    // A "*", or what one byte of the value may be: "?" (any), one byte, or the bytes a bracket
+    // expression names; or the "|" that ends an alternative, which nothing passes.
     struct Element {
         enum class Kind { Star, Any, Byte, Bracket, Bar } kind;
         unsigned char byte = 0;
-        std::string_view bracket;
+        std::bitset<256> bracket;
     };
     using Bits = std::vector<uint64_t>;
 
+    // Where a bracket expression ends: past its "]", or npos when nothing closes it and its "["
+    // stands for itself; or a "\\" or a range that the glob's end cuts short, as fnmatch() reads
+    // it, after which the glob matches nothing.
+    struct BracketEnd {
+        size_t next;
+        bool unpairedEscape;
+    };
+
     void addGlob(std::string_view glob);
-    static bool bracketAdmits(std::string_view bracket, unsigned char byte);
+    static BracketEnd readBracket(std::string_view glob, size_t open, std::bitset<256> &bytes,
+                                  std::vector<bool> &runsToEnd);
     // The states whose next element lets this byte through.
     Bits admittedBy(unsigned char byte) const;
 

@@ -108,11 +108,13 @@ bool HeadsetIds::parseManufacturer(std::string_view text, uint16_t &value) {
 }
 
 void HeadsetIds::addUdevRules(std::string_view rules) {
-    std::string_view comment;
-    forEachLine(rules, [this, &comment](std::string_view line) {
+    // Read once for each comment, not for each rule under it: a long comment above many rules
+    // would otherwise be read again for every one.
+    bool accessoryComment = false;
+    forEachLine(rules, [this, &accessoryComment](std::string_view line) {
         line = trimmed(line);
         if (!line.empty() && line.front() == '#')
-            comment = line;
+            accessoryComment = namesAccessory(line);
         if (line.empty() || line.front() == '#')
             return;
         UsbRule rule;
@@ -137,7 +139,7 @@ void HeadsetIds::addUdevRules(std::string_view rules) {
             return;
         const KnownHeadsetUsb::Kind kind = KnownHeadsetUsb::kindOf(rule.id);
         if (kind == KnownHeadsetUsb::Kind::Headset ||
-            (kind == KnownHeadsetUsb::Kind::Unknown && !namesAccessory(comment)))
+            (kind == KnownHeadsetUsb::Kind::Unknown && !accessoryComment))
             m_rules.push_back(std::move(rule));
     });
 }
