@@ -35,13 +35,15 @@ cp "$rules" "$out/seeds/udev-rules/"
 cp tests/fuzz/seeds/user-list/* "$out/seeds/user-list/"
 
 # Long enough for every EDID extension a base block can count (255), and for rules files and
-# lists long enough to show a reader that is slower than linear.
+# lists long enough to show a reader that is slower than linear; tried at full length from the
+# start, not only after the short inputs are worn out.
 declare -A max_len=([edid]=32768 [udev-rules]=65536 [user-list]=65536)
 pids=()
 for target in "${targets[@]}"; do
   mkdir -p "$out/corpus/$target" "$out/artifacts/$target" "$out/logs"
   "$out/sanitize/bin/fuzz-$target" -max_total_time="$seconds" -timeout=2 -rss_limit_mb=2048 \
-    -max_len="${max_len[$target]}" -dict="tests/fuzz/$target.dict" -print_final_stats=1 \
+    -max_len="${max_len[$target]}" -len_control=0 -dict="tests/fuzz/$target.dict" \
+    -print_final_stats=1 \
     -artifact_prefix="$out/artifacts/$target/" "$out/corpus/$target" "$out/seeds/$target" \
     >"$out/logs/$target.log" 2>&1 &
   pids+=($!)
@@ -71,7 +73,6 @@ done
 # instrumented build.
 rm -rf "$out/coverage/profiles"
 mkdir -p "$out/coverage/profiles"
-objects=()
 for target in "${targets[@]}"; do
   LLVM_PROFILE_FILE="$out/coverage/profiles/$target.profraw" \
     "$out/coverage/bin/fuzz-$target" -runs=0 "$out/corpus/$target" "$out/seeds/$target" \
@@ -82,6 +83,12 @@ for target in "${targets[@]}"; do
   llvm-cov-14 report "$out/coverage/bin/fuzz-$target" \
     -instr-profile="$out/coverage/profiles/$target.profdata" "$PWD/devicelib/headsets"
 done
+
+llvm-profdata-14 merge -o "$out/coverage/profiles/all.profdata" "$out/coverage/profiles/"*.profraw
+echo "== line coverage of devicelib/headsets by the three"
+llvm-cov-14 report "$out/coverage/bin/fuzz-${targets[0]}" \
+  "${targets[@]/#/-object=$out/coverage/bin/fuzz-}" \
+  -instr-profile="$out/coverage/profiles/all.profdata" "$PWD/devicelib/headsets" | tail -1
 
 if [ "$found" -gt 0 ]; then
   echo "$found finding(s) kept in tests/fuzz/regressions/; the log of each run is in $out/logs/"

@@ -157,8 +157,13 @@ std::string readUdevRules(std::string_view rules) {
             return std::nullopt;
         return found->second;
     };
+    const HeadsetJudge judge(ids);
     for (const HeadsetIds::Id &id : quotedIds(rules)) {
         const std::string_view listing = ids.usbListing(id, attribute);
+        const Verdict verdict = judge.usb(id, attribute);
+        if (verdict.headset == listing.empty())
+            return "a verdict that does not follow the listing \"" + std::string(listing) +
+                   "\": " + verdict.why;
         const KnownHeadsetUsb::Kind kind = KnownHeadsetUsb::kindOf(id);
         if (kind == KnownHeadsetUsb::Kind::Headset && listing != "built-in table of headsets")
             return "a headset of the table listed as \"" + std::string(listing) + '"';

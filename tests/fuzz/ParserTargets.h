@@ -12,8 +12,9 @@ namespace hlx::fuzz {
 
 // The EDID judge, with a user's list that names one display of the real samples.
 std::string judgeDisplay(std::string_view edid);
-// The udev rules reader, then the USB listing of every vendor:product pair the input quotes, with
-// attributes whose values the input names, so that the rules' patterns meet values of its choice.
+// The udev rules reader, then the USB listing and the judge's verdict for every vendor:product pair
+// the input quotes, with attributes whose values the input names, so that the rules' patterns meet
+// values of its choice.
 std::string readUdevRules(std::string_view rules);
 // The user's list of ids, and the message for each line it cannot read.
 std::string readUserList(std::string_view list);
