@@ -78,16 +78,16 @@ private slots:
         };
         int compared = 0;
         int matched = 0;
-        while (compared < 50000) {
+        while (compared < 20000) {
             const std::string pattern = draw(patternCharacters, longestPattern);
             if (hasBracketCutShort(pattern))
                 continue;
             const std::string value = draw(valueCharacters, longestValue);
             const bool expected = udevMatches(pattern, value);
-            QVERIFY2(hlx::headsets::GlobPattern(pattern).matches(value) == expected,
-                     qPrintable(QString("pattern \"%1\", value \"%2\": udev says %3")
-                                    .arg(pattern.c_str(), value.c_str())
-                                    .arg(expected ? "match" : "no match")));
+            if (hlx::headsets::GlobPattern(pattern).matches(value) != expected)
+                QFAIL(qPrintable(QString("pattern \"%1\", value \"%2\": udev says %3")
+                                     .arg(pattern.c_str(), value.c_str())
+                                     .arg(expected ? "match" : "no match")));
             ++compared;
             matched += expected;
         }
