@@ -16,6 +16,7 @@ out=$PWD/build-fuzz
 rules=/lib/udev/rules.d/70-xrhardware.rules
 
 scripts/install-deps.sh --fuzz
+echo "Fuzz build in $out/sanitize, coverage build in $out/coverage"
 
 cmake -S . -B "$out/sanitize" -G Ninja -DHLX_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++-14 >/dev/null
 cmake --build "$out/sanitize" -j2
