@@ -36,6 +36,9 @@ export ASAN_OPTIONS=fast_unwind_on_malloc=0
 export LSAN_OPTIONS=suppressions=$PWD/tests/sanitizer-suppressions.txt:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export HLX_ENDURANCE_PLUGS=$plugs
+# Qt Test ends a case after 5 minutes; a plug takes about 60 ms here, under ASan about three times
+# that: a second a plug leaves room for a slow machine.
+export QTEST_FUNCTION_TIMEOUT=$((plugs * 1000 + 300000))
 
 log_dir=$(mktemp -d "${TMPDIR:-/tmp}/hlx-endurance.XXXXXX")
 log=$log_dir/endurance.log
