@@ -23,15 +23,40 @@ WindowPinger::~WindowPinger() {
     stop();
 }
 
-bool WindowPinger::start() {
+bool WindowPinger::isValid() {
     if (!m_connection.isValid())
         return false;
+    if (m_ping != XCB_ATOM_NONE)
+        return true;
     m_protocols = m_connection.atom("WM_PROTOCOLS");
     m_ping = m_connection.atom("_NET_WM_PING");
     // Qt sends the answer to the root window, for whoever watches its structure.
     const uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
     xcb_change_window_attributes(m_connection.get(), m_connection.root(), XCB_CW_EVENT_MASK, &mask);
-    if (!m_connection.sync())
+    return m_connection.sync();
+}
+
+bool WindowPinger::ping() {
+    if (!isValid())
+        return false;
+    const uint32_t serial = ++m_serial;
+    xcb_client_message_event_t ping{};
+    ping.response_type = XCB_CLIENT_MESSAGE;
+    ping.format = 32;
+    ping.window = m_window;
+    ping.type = m_protocols;
+    // Echoed as it is; the serial stands where a window manager puts its timestamp.
+    ping.data.data32[0] = m_ping;
+    ping.data.data32[1] = serial;
+    ping.data.data32[2] = m_window;
+    xcb_send_event(m_connection.get(), 0, m_window, XCB_EVENT_MASK_NO_EVENT,
+                   reinterpret_cast<const char *>(&ping));
+    xcb_flush(m_connection.get());
+    return waitForAnswer(serial);
+}
+
+bool WindowPinger::start() {
+    if (!isValid())
         return false;
     m_thread = std::thread(&WindowPinger::run, this);
     return true;
@@ -45,21 +70,9 @@ WindowPinger::Answers WindowPinger::stop() {
 }
 
 void WindowPinger::run() {
-    for (uint32_t serial = 1; !m_stop; ++serial) {
-        xcb_client_message_event_t ping{};
-        ping.response_type = XCB_CLIENT_MESSAGE;
-        ping.format = 32;
-        ping.window = m_window;
-        ping.type = m_protocols;
-        // Echoed as it is; the serial stands where a window manager puts its timestamp.
-        ping.data.data32[0] = m_ping;
-        ping.data.data32[1] = serial;
-        ping.data.data32[2] = m_window;
+    while (!m_stop) {
         const Clock::time_point sent = Clock::now();
-        xcb_send_event(m_connection.get(), 0, m_window, XCB_EVENT_MASK_NO_EVENT,
-                       reinterpret_cast<const char *>(&ping));
-        xcb_flush(m_connection.get());
-        if (!waitForAnswer(serial)) {
+        if (!ping()) {
             m_answers.all = false;
             return;
         }

@@ -9,9 +9,9 @@
 
 namespace testsupport {
 
-// How long a window keeps its user waiting, sampled about every 10 ms on a thread of its own: the
-// _NET_WM_PING with which window managers tell a hung program from a busy one, which Qt answers
-// from the GUI thread of the window's program.
+// How long a window keeps its user waiting: the _NET_WM_PING with which window managers tell a hung
+// program from a busy one, which Qt answers from the GUI thread of the window's program once it has
+// handled every event queued before.
 class WindowPinger {
 public:
     struct Answers {
@@ -27,6 +27,10 @@ public:
     WindowPinger(const WindowPinger &) = delete;
     WindowPinger &operator=(const WindowPinger &) = delete;
 
+    bool isValid();
+    // One ping; true once answered, false after 30 s.
+    bool ping();
+    // Pings about every 10 ms on a thread of its own until stop().
     bool start();
     Answers stop();
 
@@ -38,6 +42,7 @@ private:
     const xcb_window_t m_window;
     xcb_atom_t m_protocols = XCB_ATOM_NONE;
     xcb_atom_t m_ping = XCB_ATOM_NONE;
+    uint32_t m_serial = 0;
     std::atomic<bool> m_stop{false};
     Answers m_answers;
     std::thread m_thread;
