@@ -3,7 +3,7 @@
 # testbed, while a Valve Index's display (its real EDID) and USB hub (28de:2613) are plugged and
 # unplugged PLUGS times. It fails when the window shows a wrong state at a check (every 1,000
 # plugs, or a quarter of the run if shorter), or when the utility's descriptors or threads differ
-# from the first check, or its resident memory has grown by more than 2 MiB since then.
+# from the first check, or its resident memory has grown by more than 4 MiB since then.
 #   scripts/endurance.sh [PLUGS]              the normal build, in build/ (10000 plugs by default)
 #   scripts/endurance.sh --sanitize [PLUGS]   the AddressSanitizer build, in build-sanitize/, with
 #                                             LeakSanitizer's report at the utility's exit (its
