@@ -61,7 +61,7 @@ bool UtilityWindow::choose(xcb_window_t window, const QStringList &path) {
     return false;
 }
 
-xcb_window_t UtilityWindow::openMenu(xcb_window_t window, const QString &title) {
+xcb_window_t UtilityWindow::openMenu(xcb_window_t window, const QString &title, int timeoutMs) {
     const QList<QAction *> entries = reference->menuBar()->actions();
     const auto found = std::find_if(entries.begin(), entries.end(),
                                     [&](QAction *entry) { return entry->text() == title; });
@@ -70,7 +70,7 @@ xcb_window_t UtilityWindow::openMenu(xcb_window_t window, const QString &title) 
     const std::vector<xcb_window_t> before = shownPopups(window);
     if (!x.click(onMenuBar(window, *found)))
         return XCB_WINDOW_NONE;
-    return waitForNewPopup(window, before);
+    return waitForNewPopup(window, before, timeoutMs);
 }
 
 QPoint UtilityWindow::onMenuBar(xcb_window_t window, QAction *entry) {
@@ -102,7 +102,8 @@ std::vector<xcb_window_t> UtilityWindow::shownPopups(xcb_window_t window) {
 }
 
 xcb_window_t UtilityWindow::waitForNewPopup(xcb_window_t window,
-                                            const std::vector<xcb_window_t> &before) {
+                                            const std::vector<xcb_window_t> &before,
+                                            int timeoutMs) {
     xcb_window_t popup = XCB_WINDOW_NONE;
     const bool opened = QTest::qWaitFor(
         [&] {
@@ -112,6 +113,6 @@ xcb_window_t UtilityWindow::waitForNewPopup(xcb_window_t window,
             }
             return popup != XCB_WINDOW_NONE;
         },
-        5000);
+        timeoutMs);
     return opened ? popup : xcb_window_t(XCB_WINDOW_NONE);
 }

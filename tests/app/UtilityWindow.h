@@ -31,8 +31,8 @@ public:
     // Opens the menu bar's menus along the entry texts of `path` and clicks the last entry.
     bool choose(xcb_window_t window, const QStringList &path);
     // Clicks the menu bar's entry with this text and returns the popup once it is shown, or none
-    // if it is not within 5 s.
-    xcb_window_t openMenu(xcb_window_t window, const QString &title);
+    // if it is not within the time given.
+    xcb_window_t openMenu(xcb_window_t window, const QString &title, int timeoutMs = 5000);
 
     // The utility's viewable top-level windows with this title: Qt may keep the X window of a
     // box that was answered, so only shown ones count.
@@ -42,7 +42,8 @@ public:
 
 private:
     std::vector<xcb_window_t> shownPopups(xcb_window_t window);
-    xcb_window_t waitForNewPopup(xcb_window_t window, const std::vector<xcb_window_t> &before);
+    xcb_window_t waitForNewPopup(xcb_window_t window, const std::vector<xcb_window_t> &before,
+                                 int timeoutMs = 5000);
     QPoint onMenuBar(xcb_window_t window, QAction *entry);
 
     testsupport::X11Client &x;

@@ -200,10 +200,10 @@ private slots:
         const int madeBeforeMenu = made;
         QElapsedTimer menu;
         menu.start();
-        const xcb_window_t popup = hands.openMenu(window, "Tools");
+        const xcb_window_t popup = hands.openMenu(window, "Tools", kAnswerWithinMs);
         const qint64 menuMs = menu.elapsed();
         const int madeWhenOpen = made;
-        QVERIFY2(popup != XCB_WINDOW_NONE, "the Tools menu did not open within 5 s");
+        QVERIFY2(popup != XCB_WINDOW_NONE, "the Tools menu did not open in time");
         QVERIFY(x.pressKey(kEscape));
         device.join();
         const qint64 burstMs = burst.elapsed();
@@ -219,7 +219,8 @@ private slots:
               answers.longestMs);
         QVERIFY2(madeWhenOpen < kChanges, "the menu opened only after the burst");
         QVERIFY2(answers.all && answers.answered > 0, "a ping went unanswered for 30 s");
-        QVERIFY2(answers.longestMs < 2000, qPrintable(QString::number(answers.longestMs)));
+        QVERIFY2(answers.longestMs < kAnswerWithinMs,
+                 qPrintable(QString::number(answers.longestMs)));
         QVERIFY(QTest::qWaitFor([&] { return statusColours(window) == qMakePair(1, 0); }));
         QVERIFY(utility.isRunning());
     }
@@ -301,7 +302,10 @@ private:
     // plugs after the first check of a full run.
     static constexpr qint64 kRssGrowthKiB = 4096;
     // AddressSanitizer keeps freed memory in quarantine: there RSS says nothing about leaks.
-    static constexpr bool kRssIsMeaningful = HLX_RSS_IS_MEANINGFUL;
+    static constexpr bool kRssIsMeaningful = !HLX_SANITIZED;
+    // How long the window may keep a user waiting during a burst. AddressSanitizer makes its every
+    // step several times slower: there it fell 3.5 s behind a burst it follows within 0.4 s here.
+    static constexpr int kAnswerWithinMs = HLX_SANITIZED ? 15000 : 3000;
 
     xcb_window_t start(UtilityProcess &utility) {
         utility.setWorkingDirectory(scratch->path());
