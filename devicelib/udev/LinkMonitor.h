@@ -11,7 +11,9 @@
 namespace hlx::udev {
 
 // Follows the headset's links on a thread of its own that sleeps in poll() until udev has an event
-// or stop() is called, and announces each real change of a link once.
+// or stop() is called, and announces each real change of a link once. Events lost to an overrun of
+// the socket (a dock or a hub announcing many devices at once) cost a fresh look at every device,
+// never the following itself.
 class LinkMonitor {
 public:
     static constexpr const char *threadName = "hlx-udev";
@@ -28,9 +30,15 @@ public:
     void stop();
 
 private:
+    enum class Received { Everything, AfterLoss, Nothing };
+
     void run();
-    void receiveEvents();
+    // Everything queued; `error` says why when the answer is not Everything.
+    Received receiveEvents(int &error);
+    void rescan();
     void announceChanges();
+    // Says on standard error why the links are no longer followed; `error` is an errno value, or 0.
+    static void giveUp(const char *what, int error);
 
     headsets::HeadsetIds m_ids;
     UsbLink m_usb;
