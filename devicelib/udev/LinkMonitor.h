@@ -6,6 +6,7 @@
 #include "UdevHandles.h"
 #include "UsbLink.h"
 
+#include <optional>
 #include <thread>
 
 namespace hlx::udev {
@@ -45,8 +46,8 @@ private:
     DisplayLink m_display;
     UdevContext m_context;
     UdevMonitor m_monitor;
-    // What the windows were last told; both down before the first announcement.
-    Links m_announced;
+    // What the windows were last told; nothing before the first announcement.
+    std::optional<Links> m_announced;
     int m_stopEvent = -1;
     std::thread m_thread;
 };
