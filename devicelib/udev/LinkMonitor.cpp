@@ -154,10 +154,7 @@ void LinkMonitor::rescan() {
 void LinkMonitor::announceChanges() {
     // Nothing for the many events that change no link: further interfaces, binds, other devices.
     const Links current{m_display.up(), m_usb.up()};
-    // The first time every link is news, the ones that are down too: no headset is an answer,
-    // and a window told nothing goes on showing that it knows nothing.
-    const Links before = m_announced.value_or(Links{!current.display, !current.usb});
-    LinkAnnouncer::announceChanges(before, current);
+    LinkAnnouncer::announce(messagesForChange(m_announced, current));
     m_announced = current;
 }
 

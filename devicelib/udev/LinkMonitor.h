@@ -1,8 +1,8 @@
 #pragma once
 
+#include "DeviceMessages.h"
 #include "DisplayLink.h"
 #include "HeadsetIds.h"
-#include "Links.h"
 #include "UdevHandles.h"
 #include "UsbLink.h"
 

@@ -122,10 +122,7 @@ void LinkWatcher::rejudge(LinkAnnouncer::Audience audience) {
     m_display.scan();
     m_usb.scan();
     const Links current{m_display.up(), m_usb.up()};
-    // The first time every link is news, the ones that are down too: no headset is an answer,
-    // and a window told nothing goes on showing that it knows nothing.
-    const Links before = m_announced.value_or(Links{!current.display, !current.usb});
-    LinkAnnouncer::announceChanges(before, current, audience);
+    LinkAnnouncer::announce(messagesForChange(m_announced, current), audience);
     m_announced = current;
 }
 

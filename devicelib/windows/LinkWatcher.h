@@ -1,9 +1,9 @@
 #pragma once
 
+#include "DeviceMessages.h"
 #include "DisplayLink.h"
 #include "HeadsetIds.h"
 #include "LinkAnnouncer.h"
-#include "Links.h"
 #include "UsbLink.h"
 
 #include <windows.h>
