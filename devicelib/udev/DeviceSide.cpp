@@ -1,6 +1,5 @@
 #include "DeviceSide.h"
 
-#include "DetachedLauncher.h"
 #include "HeadsetIdFiles.h"
 #include "UdevHandles.h"
 #include "UsbLink.h"
@@ -16,16 +15,16 @@ DeviceSide &DeviceSide::instance() {
 int DeviceSide::init() {
     const std::lock_guard<std::mutex> lock(m_mutex);
     if (m_monitor)
-        return ok;
+        return entryResult::ok;
     // Without the display the links could be followed but never told.
     if (!XConnection(nullptr).isValid())
-        return failed;
+        return entryResult::failed;
     auto monitor =
         std::make_unique<LinkMonitor>(HeadsetIdFiles::load(HeadsetIdFiles::Problems::Report));
     if (!monitor->start())
-        return failed;
+        return entryResult::failed;
     m_monitor = std::move(monitor);
-    return ok;
+    return entryResult::ok;
 }
 
 int DeviceSide::deinit() {
@@ -36,46 +35,27 @@ int DeviceSide::deinit() {
     }
     // Joined outside the lock, so that no other entry point waits on the thread's last message.
     monitor.reset();
-    return ok;
+    return entryResult::ok;
 }
 
 int DeviceSide::setCapturerPath(const char *utf8Path) {
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    if (utf8Path)
-        m_capturerPath = utf8Path;
-    else
-        m_capturerPath.reset();
-    return ok;
+    m_capturer.setPath(utf8Path);
+    return entryResult::ok;
 }
 
 int DeviceSide::startCapturer() {
-    std::optional<std::string> path;
-    {
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        path = m_capturerPath;
-    }
-    if (!path)
-        return unavailable;
-    switch (DetachedLauncher::start(*path)) {
-    case DetachedLauncher::Result::Started:
-        return ok;
-    case DetachedLauncher::Result::Missing:
-        return unavailable;
-    case DetachedLauncher::Result::Failed:
-        break;
-    }
-    return failed;
+    return m_capturer.start();
 }
 
 int DeviceSide::switchEyeshield() {
     // Asked afresh each time, so the answer holds whether or not the links are being followed.
     const UdevContext context(udev_new());
     if (!context)
-        return failed;
+        return entryResult::failed;
     const headsets::HeadsetIds ids = HeadsetIdFiles::load(HeadsetIdFiles::Problems::Ignore);
     UsbLink usb(ids);
     usb.scan(context.get());
-    return usb.up() ? notSupported : unavailable;
+    return usb.up() ? entryResult::notSupported : entryResult::unavailable;
 }
 
 } // namespace hlx::udev

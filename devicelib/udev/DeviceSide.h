@@ -1,24 +1,17 @@
 #pragma once
 
+#include "DisplayCapturer.h"
+#include "EntryResults.h"
 #include "LinkMonitor.h"
 
 #include <memory>
 #include <mutex>
-#include <optional>
-#include <string>
 
 namespace hlx::udev {
 
 // Everything behind the library's C entry points, shared by whichever threads call them.
 class DeviceSide {
 public:
-    static constexpr int ok = 0;
-    static constexpr int failed = -1;
-    // No listed headset on USB, or no capturer at the stored path.
-    static constexpr int unavailable = -2;
-    // A headset is there, but no way to switch its eye shield is known: nothing was switched.
-    static constexpr int notSupported = -3;
-
     static DeviceSide &instance();
 
     // Starts following the links; a second call while they are followed changes nothing.
@@ -32,7 +25,7 @@ public:
 private:
     std::mutex m_mutex;
     std::unique_ptr<LinkMonitor> m_monitor;
-    std::optional<std::string> m_capturerPath;
+    DisplayCapturer m_capturer;
 };
 
 } // namespace hlx::udev

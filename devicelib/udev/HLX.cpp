@@ -1,6 +1,7 @@
 #include "HLX.h"
 
 #include "DeviceSide.h"
+#include "EntryResults.h"
 #include "XConnection.h"
 
 using hlx::udev::DeviceSide;
@@ -24,7 +25,7 @@ int HLX_StartDisplayCapturer(void) {
 }
 
 int HLX_StopDisplayCapturer(void) {
-    return DeviceSide::ok;
+    return hlx::entryResult::ok;
 }
 
 int HLX_EnableEyeshield([[maybe_unused]] int level) {

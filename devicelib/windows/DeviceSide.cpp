@@ -1,6 +1,5 @@
 #include "DeviceSide.h"
 
-#include "CapturerLauncher.h"
 #include "HeadsetIdFiles.h"
 #include "UsbLink.h"
 
@@ -14,13 +13,13 @@ DeviceSide &DeviceSide::instance() {
 int DeviceSide::init() {
     const std::lock_guard<std::mutex> lock(m_mutex);
     if (m_watcher)
-        return ok;
+        return entryResult::ok;
     auto watcher =
         std::make_unique<LinkWatcher>(HeadsetIdFiles::load(HeadsetIdFiles::Problems::ToDebugger));
     if (!watcher->start())
-        return failed;
+        return entryResult::failed;
     m_watcher = std::move(watcher);
-    return ok;
+    return entryResult::ok;
 }
 
 int DeviceSide::deinit() {
@@ -31,35 +30,16 @@ int DeviceSide::deinit() {
     }
     // Joined outside the lock, so that no other entry point waits on the thread's last message.
     watcher.reset();
-    return ok;
+    return entryResult::ok;
 }
 
 int DeviceSide::setCapturerPath(const char *utf8Path) {
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    if (utf8Path)
-        m_capturerPath = utf8Path;
-    else
-        m_capturerPath.reset();
-    return ok;
+    m_capturer.setPath(utf8Path);
+    return entryResult::ok;
 }
 
 int DeviceSide::startCapturer() {
-    std::optional<std::string> path;
-    {
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        path = m_capturerPath;
-    }
-    if (!path)
-        return unavailable;
-    switch (CapturerLauncher::start(*path)) {
-    case CapturerLauncher::Result::Started:
-        return ok;
-    case CapturerLauncher::Result::Missing:
-        return unavailable;
-    case CapturerLauncher::Result::Failed:
-        break;
-    }
-    return failed;
+    return m_capturer.start();
 }
 
 int DeviceSide::switchEyeshield() {
@@ -67,7 +47,7 @@ int DeviceSide::switchEyeshield() {
     const headsets::HeadsetIds ids = HeadsetIdFiles::load(HeadsetIdFiles::Problems::Ignore);
     UsbLink usb(ids);
     usb.scan();
-    return usb.up() ? notSupported : unavailable;
+    return usb.up() ? entryResult::notSupported : entryResult::unavailable;
 }
 
 } // namespace hlx::windows

@@ -1,6 +1,7 @@
 #include "HLX.h"
 
 #include "DeviceSide.h"
+#include "EntryResults.h"
 
 using hlx::windows::DeviceSide;
 
@@ -23,7 +24,7 @@ int WINAPI HLX_StartDisplayCapturer(void) {
 }
 
 int WINAPI HLX_StopDisplayCapturer(void) {
-    return DeviceSide::ok;
+    return hlx::entryResult::ok;
 }
 
 int WINAPI HLX_EnableEyeshield([[maybe_unused]] int level) {

@@ -1,7 +1,8 @@
 #include "HLX.h"
 
-#include "DetachedLauncher.h"
 #include "DeviceMessages.h"
+#include "DisplayCapturer.h"
+#include "EntryResults.h"
 #include "MessageSender.h"
 #include "SimulatedHeadset.h"
 #include "XConnection.h"
@@ -9,18 +10,15 @@
 #include <unistd.h>
 
 #include <mutex>
-#include <optional>
-#include <string>
 
 namespace {
 
-std::mutex stateMutex;
-std::optional<std::string> capturerPath;
-bool announced = false;
+using hlx::entryResult::ok;
+using hlx::entryResult::unavailable;
 
-constexpr int ok = 0;
-constexpr int failed = -1;
-constexpr int unavailable = -2;
+std::mutex stateMutex;
+bool announced = false;
+hlx::DisplayCapturer capturer;
 
 // Opens a connection per call, so that every call sees the headset as hlx-device left it just
 // before, and a display that went away costs nothing but the failed call.
@@ -71,31 +69,12 @@ int HLX_Deinit(void) {
 }
 
 int HLX_SetDisplayCapturerPath(const char *utf8Path) {
-    const std::lock_guard<std::mutex> lock(stateMutex);
-    if (utf8Path)
-        capturerPath = utf8Path;
-    else
-        capturerPath.reset();
+    capturer.setPath(utf8Path);
     return ok;
 }
 
 int HLX_StartDisplayCapturer(void) {
-    std::optional<std::string> path;
-    {
-        const std::lock_guard<std::mutex> lock(stateMutex);
-        path = capturerPath;
-    }
-    if (!path)
-        return unavailable;
-    switch (hlx::DetachedLauncher::start(*path)) {
-    case hlx::DetachedLauncher::Result::Started:
-        return ok;
-    case hlx::DetachedLauncher::Result::Missing:
-        return unavailable;
-    case hlx::DetachedLauncher::Result::Failed:
-        break;
-    }
-    return failed;
+    return capturer.start();
 }
 
 int HLX_StopDisplayCapturer(void) {

@@ -1,13 +1,13 @@
-#include "CapturerLauncher.h"
+#include "DetachedLauncher.h"
 
 #include "Utf16.h"
 
 #include <windows.h>
 
-namespace hlx::windows {
+namespace hlx {
 
-CapturerLauncher::Result CapturerLauncher::start(const std::string &utf8Path) {
-    const std::wstring path = toUtf16(utf8Path);
+DetachedLauncher::Result DetachedLauncher::start(const std::string &utf8Path) {
+    const std::wstring path = windows::toUtf16(utf8Path);
     if (path.empty() || GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES)
         return Result::Missing;
     // CreateProcessW may write into the command line, so it is a copy of its own.
@@ -23,4 +23,4 @@ CapturerLauncher::Result CapturerLauncher::start(const std::string &utf8Path) {
     return Result::Started;
 }
 
-} // namespace hlx::windows
+} // namespace hlx
