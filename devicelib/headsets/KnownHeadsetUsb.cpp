@@ -27,7 +27,9 @@ constexpr KnownDevice knownDevices[] = {
     {{0x28de, 0x2613}, headset},                                // Valve Index
     {{0x28de, 0x2101}, accessory},                              // Valve Watchman dongle
     {{0x28de, 0x2102}, accessory},                              // Valve VR radio
-    {{0x28de, 0x2300}, accessory},                              // Valve Index controller
+    // Valve's lighthouse receiver, in the Vive Pro and Index headsets (their hub and mainboard
+    // count) as in wired controllers and trackers: alone it says no headset.
+    {{0x28de, 0x2300}, accessory},
     {{0x28de, 0x2012}, accessory},                              // HTC Vive controller, wired
     {{0x2833, 0x0001}, headset},                                // Oculus Rift DK1
     {{0x2833, 0x0021}, headset},                                // Oculus Rift DK2
