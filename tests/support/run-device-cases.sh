@@ -76,7 +76,9 @@ serve_requests() {
 }
 
 fresh_prefix
-tags=$(WINEPREFIX=$session_prefix "$here/with-wine.sh" "$program" -datatags | tr -d '\r')
+# Qt Test lists "CLASS FUNCTION TAG" for each row; anything else it printed is no row.
+tags=$(WINEPREFIX=$session_prefix "$here/with-wine.sh" "$program" -datatags | tr -d '\r' |
+    grep -E '^[A-Za-z_][A-Za-z0-9_]* [A-Za-z_][A-Za-z0-9_]*( |$)' || true)
 failed=()
 rows=0
 started=$SECONDS

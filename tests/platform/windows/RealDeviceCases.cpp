@@ -10,6 +10,7 @@
 
 #include <dbt.h>
 #include <setupapi.h>
+#include <tlhelp32.h>
 
 #include <QProcess>
 
@@ -38,7 +39,7 @@ constexpr wchar_t kWatchClass[] = L"HLX_DeviceWatch";
 constexpr wchar_t kUtilityClass[] = L"" HLX_QT_WINDOW_CLASS;
 constexpr wchar_t kUtilityTitle[] = L"HLX_Configuration_Utility";
 // Long enough for a broadcast to reach every window after the library has judged.
-constexpr DWORD kQuietMilliseconds = 700;
+constexpr DWORD kQuietMilliseconds = 500;
 
 // A folder the harness names as Linux spells it; wine's drive Z: is Linux's root.
 fs::path harnessFolder(const char *variable) {
@@ -117,6 +118,22 @@ int removeUsbDevices(const std::wstring &prefix) {
     }
     SetupDiDestroyDeviceInfoList(set);
     return removed;
+}
+
+bool loadsModule(DWORD process, const fs::path &module) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, process);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return false;
+    MODULEENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    bool found = false;
+    for (bool more = Module32FirstW(snapshot, &entry); more && !found;
+         more = Module32NextW(snapshot, &entry)) {
+        std::error_code unreadable;
+        found = fs::equivalent(entry.szExePath, module, unreadable);
+    }
+    CloseHandle(snapshot);
+    return found;
 }
 
 std::string headsetList() {
@@ -254,7 +271,8 @@ private slots:
         QVERIFY(library.loaded());
         const UINT up = linkMessage(hlx::Link::Display, true);
         QCOMPARE(library.init(), 0);
-        const double waited = library.awaitCount(up, 1, 5000);
+        // A message that does not come is waited for no longer than the quiet time after.
+        const double waited = library.awaitCount(up, 1, headset ? 5000 : 0);
         library.pump(kQuietMilliseconds);
         QCOMPARE(library.count(up), headset ? 1 : 0);
         QCOMPARE(library.count(linkMessage(hlx::Link::Usb, true)), 0);
@@ -289,7 +307,8 @@ private slots:
         QVERIFY(library.loaded());
         const UINT up = linkMessage(hlx::Link::Usb, true);
         QCOMPARE(library.init(), 0);
-        const double waited = library.awaitCount(up, 1, 5000);
+        // A message that does not come is waited for no longer than the quiet time after.
+        const double waited = library.awaitCount(up, 1, headset ? 5000 : 0);
         library.pump(kQuietMilliseconds);
         QCOMPARE(library.count(up), headset ? 1 : 0);
         QCOMPARE(library.count(linkMessage(hlx::Link::Display, true)), 0);
@@ -421,6 +440,7 @@ private slots:
         support::UtilityProcess utility(bin / "hlx-config.exe", bin);
         HWND window = utility.awaitWindow(kUtilityClass, kUtilityTitle);
         QVERIFY(window != nullptr);
+        QVERIFY(loadsModule(utility.id(), bin / "libHLX.dll"));
         const COLORREF green = RGB(0, 255, 0);
         const COLORREF red = RGB(255, 0, 0);
         const COLORREF shown = ready ? green : red;
