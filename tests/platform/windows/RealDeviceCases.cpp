@@ -138,7 +138,8 @@ bool loadsModule(DWORD process, const fs::path &module) {
 
 std::string headsetList() {
     QProcess list;
-    list.start(QString::fromStdWString((deviceLibraryFolder() / "hlx-headsets.exe").wstring()), {});
+    list.start(QString::fromStdWString((deviceLibraryFolder() / "hlx-headsets.exe").wstring()),
+               QStringList());
     if (!list.waitForFinished(30000) || list.exitCode() != 0)
         return {};
     return list.readAllStandardOutput().replace('\r', "").toStdString();
@@ -175,7 +176,8 @@ public:
 
     int init() {
         using Entry = int (*)();
-        const auto entry = reinterpret_cast<Entry>(GetProcAddress(m_module, "HLX_Init"));
+        const auto entry =
+            reinterpret_cast<Entry>(reinterpret_cast<void *>(GetProcAddress(m_module, "HLX_Init")));
         return entry ? entry() : -100;
     }
 
