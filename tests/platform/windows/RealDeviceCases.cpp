@@ -216,6 +216,10 @@ private:
     HMODULE m_module;
 };
 
+std::string said(const std::string &what, double milliseconds) {
+    return what + " " + std::to_string(int(milliseconds + 0.5)) + " ms";
+}
+
 // Asks the harness for another EDID on the X output (none for an empty word) and waits until
 // wine has copied it to the monitor; false if either did not happen within 10 s.
 bool changeEdid(const std::string &word) {
@@ -225,11 +229,12 @@ bool changeEdid(const std::string &word) {
     if (!support::waitFor(10000, [&] { return fs::exists(requests / "edid.done"); }))
         return false;
     fs::remove(requests / "edid.done");
-    return support::waitFor(10000, [&] { return word.empty() || monitorCarries(word); });
-}
-
-std::string said(const std::string &what, double milliseconds) {
-    return what + " " + std::to_string(int(milliseconds + 0.5)) + " ms";
+    const auto start = Clock::now();
+    if (!support::waitFor(10000, [&] { return word.empty() || monitorCarries(word); }))
+        return false;
+    qInfo("%s",
+          said("hot display link: wine copied the new EDID in", millisecondsSince(start)).c_str());
+    return true;
 }
 
 } // namespace
