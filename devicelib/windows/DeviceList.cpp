@@ -2,6 +2,7 @@
 
 #include "Utf16.h"
 
+#include <cfgmgr32.h>
 #include <devguid.h>
 
 namespace hlx::windows {
@@ -35,9 +36,8 @@ void DeviceList::forEach(const Visit &visit) const {
     SP_DEVINFO_DATA device{};
     device.cbSize = sizeof device;
     for (DWORD index = 0; SetupDiEnumDeviceInfo(m_set, index, &device); ++index) {
-        // Instance ids are at most MAX_DEVICE_ID_LEN characters.
-        wchar_t instanceId[200] = {};
-        if (!SetupDiGetDeviceInstanceIdW(m_set, &device, instanceId, 200, nullptr))
+        wchar_t instanceId[MAX_DEVICE_ID_LEN] = {};
+        if (!SetupDiGetDeviceInstanceIdW(m_set, &device, instanceId, MAX_DEVICE_ID_LEN, nullptr))
             instanceId[0] = L'\0';
         visit(toUtf8(instanceId), device);
     }
