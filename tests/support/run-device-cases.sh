@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Usage: run-device-cases.sh PROGRAM
+# Usage: run-device-cases.sh PROGRAM [FUNCTION...]
 #
-# Runs every row of the Qt Test program PROGRAM (a Windows program) in a wine session of its
+# Runs every row of the Qt Test program PROGRAM (a Windows program), or of the test functions
+# named, in a wine session of its
 # own, with the devices that the row's data tag names present from the session's start:
 # "edid/DIR/NAME.hex" puts that EDID on the dummy X server's DUMMY0, which wine copies into the
 # monitor's Device Parameters when its session starts; "usb/NAME.umockdev" plugs that USB
@@ -20,8 +21,8 @@
 # is what makes wine read the outputs again.
 set -euo pipefail
 
-if (($# != 1)); then
-    echo "usage: ${0##*/} PROGRAM" >&2
+if (($# == 0)); then
+    echo "usage: ${0##*/} PROGRAM [FUNCTION...]" >&2
     exit 2
 fi
 : "${WINEPREFIX:?${0##*/}: WINEPREFIX must name the prepared wine prefix}"
@@ -35,6 +36,8 @@ if [[ -z ${HLX_DEVICE_CASES_ON_XORG:-} ]]; then
 fi
 
 program=$1
+shift
+functions=" $* "
 pristine=$WINEPREFIX
 session_prefix=$(mktemp -d "${TMPDIR:-/tmp}/hlx-device-session.XXXXXX")
 requests=$(mktemp -d "${TMPDIR:-/tmp}/hlx-device-requests.XXXXXX")
@@ -84,6 +87,7 @@ rows=0
 started=$SECONDS
 while read -r _ function tag; do
     [[ -n $function ]] || continue
+    [[ $# == 0 || $functions == *" $function "* ]] || continue
     edid=
     usb=()
     if [[ -n $tag ]]; then

@@ -8,6 +8,7 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/Xrandr.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -33,6 +34,14 @@ RROutput findOutput(Display *display, XRRScreenResources *resources, const char 
             return resources->outputs[i];
     }
     return None;
+}
+
+bool hasProperty(Display *display, RROutput output, Atom property) {
+    int count = 0;
+    Atom *properties = XRRListOutputProperties(display, output, &count);
+    const bool found = std::find(properties, properties + count, property) != properties + count;
+    XFree(properties);
+    return found;
 }
 
 } // namespace
@@ -64,11 +73,14 @@ int main(int argc, char **argv) {
         return 1;
     }
     const Atom property = XInternAtom(display, "EDID", False);
-    if (edid.empty())
-        XRRDeleteOutputProperty(display, output, property);
-    else
+    if (edid.empty()) {
+        // Deleting a property the output does not have is an error of the server's.
+        if (hasProperty(display, output, property))
+            XRRDeleteOutputProperty(display, output, property);
+    } else {
         XRRChangeOutputProperty(display, output, property, XA_INTEGER, 8, PropModeReplace,
                                 edid.data(), static_cast<int>(edid.size()));
+    }
     // The round trip makes sure the server has the change before the next client asks.
     XSync(display, False);
     XCloseDisplay(display);
