@@ -97,7 +97,7 @@ while read -r _ function tag; do
             usb/*) usb+=(-d "$HLX_DEVICE_DATA/$word") ;;
             *) echo "${0##*/}: no device for '$word' in '$tag'" >&2; exit 1 ;;
             esac
-        done < <(sed 's/ + /\n/g' <<<"$tag")
+        done <<<"${tag// + /$'\n'}"
     fi
     put_edid "$edid"
     xrandr --output DUMMY0 --mode 1024x768

@@ -20,17 +20,28 @@ workdir=$(mktemp -d "${TMPDIR:-/tmp}/with-dummy-xorg.XXXXXX")
 server_pid=
 command_pid=
 
+# Asks bash's own job table: unlike kill -0, it cannot mistake an unrelated process that reused
+# the pid for our child.
+is_running() {
+    local pid
+    for pid in $(jobs -rp); do
+        [[ $pid == "$1" ]] && return 0
+    done
+    return 1
+}
+
 stop() {
     local pid=$1 i
     kill -TERM "$pid" 2>/dev/null || true
     for ((i = 0; i < 50; i++)); do
-        [[ -n $(jobs -rp | grep -x "$pid") ]] || break
+        is_running "$pid" || break
         sleep 0.1
     done
     kill -KILL "$pid" 2>/dev/null || true
     wait "$pid" 2>/dev/null || true
 }
 
+# Bash runs this also when INT, TERM or HUP ends the script.
 cleanup() {
     if [[ -n $command_pid ]]; then stop "$command_pid"; fi
     if [[ -n $server_pid ]]; then stop "$server_pid"; fi
