@@ -31,6 +31,9 @@ elif [ "${1:-}" = "--windows" ]; then
   # The 64-bit wine alone runs the 64-bit test programs; no i386 architecture needed. Wine's
   # own fonts stand in for the Windows ones its dialogs and Qt ask for.
   packages+=(g++-mingw-w64-x86-64-posix wine wine64 fonts-wine nsis make perl xz-utils)
+  # The device library's cases: an X server with outputs that wine takes for monitors, a
+  # client of ours that puts a real EDID on one, and xrandr to change its mode.
+  packages+=(xserver-xorg-core xserver-xorg-video-dummy libxrandr-dev x11-xserver-utils)
 fi
 
 as_root=()

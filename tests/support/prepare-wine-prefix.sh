@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Usage: prepare-wine-prefix.sh [DESKTOP_SIZE]
+# Usage: prepare-wine-prefix.sh [DESKTOP_SIZE | none]
 #
 # Makes the wine prefix that WINEPREFIX names for the Windows tests afresh, so that nothing an
 # earlier run left in it counts: wine's first start, the fonts that wine does not pick up from
 # the system by itself, and every program of the prefix in one virtual desktop of DESKTOP_SIZE
 # (default 1024x768), where raising a window changes the stacking as on Windows: without a
-# window manager it would change only wine's idea of the foreground.
+# window manager it would change only wine's idea of the foreground. With "none", programs
+# share the X server's screen instead: a virtual desktop shows wine one monitor of its own,
+# without the X outputs' EDIDs.
 set -euo pipefail
 : "${WINEPREFIX:?${0##*/}: WINEPREFIX must name the wine prefix to use}"
 here=$(dirname "$0")
@@ -22,5 +24,6 @@ for dialog_font in "MS Shell Dlg" "MS Shell Dlg 2"; do
     "$here/with-wine.sh" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$dialog_font" \
         /d "DejaVu Sans" /f
 done
+[[ $size != none ]] || exit 0
 "$here/with-wine.sh" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f
 "$here/with-wine.sh" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "$size" /f

@@ -1,0 +1,485 @@
+#include "DeviceMessages.h"
+#include "EdidSample.h"
+#include "PlatformTestMain.h"
+#include "StdStringComparison.h"
+#include "TemporaryDirectory.h"
+#include "TopLevelWindow.h"
+#include "UtilityProcess.h"
+
+#include <windows.h>
+
+#include <dbt.h>
+#include <setupapi.h>
+#include <tlhelp32.h>
+
+#include <QProcess>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+// The device library for real headsets, libHLX.dll, and hlx-headsets.exe under wine with real
+// devices. run-device-cases.sh gives every row a wine session of its own in which the devices
+// its tag names are there from the start: a real EDID of tests/devicelib/edid on the X
+// server's output, which wine copies to where Windows keeps a monitor's EDID, and USB devices
+// of tests/devicelib/usb through umockdev, which wine's USB bus reads.
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+// GUID_DEVCLASS_MONITOR of devguid.h, spelled out so that no object file has to define it.
+constexpr GUID monitorClass = {
+    0x4d36e96e, 0xe325, 0x11ce, {0xbf, 0xc1, 0x08, 0x00, 0x2b, 0xe1, 0x03, 0x18}};
+constexpr wchar_t kWatchClass[] = L"HLX_DeviceWatch";
+constexpr wchar_t kUtilityClass[] = L"" HLX_QT_WINDOW_CLASS;
+constexpr wchar_t kUtilityTitle[] = L"HLX_Configuration_Utility";
+// Long enough for a broadcast to reach every window after the library has judged.
+constexpr DWORD kQuietMilliseconds = 500;
+
+// A folder the harness names as Linux spells it; wine's drive Z: is Linux's root.
+fs::path harnessFolder(const char *variable) {
+    const char *value = std::getenv(variable);
+    return value ? fs::path("Z:" + std::string(value)) : fs::path();
+}
+
+fs::path deviceData() {
+    return harnessFolder("HLX_DEVICE_DATA");
+}
+
+fs::path deviceLibraryFolder() {
+    return support::buildRoot() / "device-windows";
+}
+
+std::vector<std::string> edidWords(const std::string &kind) {
+    std::vector<std::string> words;
+    for (const auto &entry : fs::directory_iterator(deviceData() / "edid" / kind)) {
+        if (entry.path().extension() == ".hex")
+            words.push_back("edid/" + kind + "/" + entry.path().filename().string());
+    }
+    std::sort(words.begin(), words.end());
+    return words;
+}
+
+UINT linkMessage(hlx::Link link, bool up) {
+    for (const hlx::DeviceMessage &message : hlx::deviceMessages) {
+        if (message.link == link && message.linkUp == up)
+            return RegisterWindowMessageA(std::string(message.name).c_str());
+    }
+    return 0;
+}
+
+// The EDIDs of the present monitors, read where Windows keeps them.
+std::vector<std::vector<uint8_t>> monitorEdids() {
+    std::vector<std::vector<uint8_t>> edids;
+    HDEVINFO set = SetupDiGetClassDevsW(&monitorClass, nullptr, nullptr, DIGCF_PRESENT);
+    if (set == INVALID_HANDLE_VALUE)
+        return edids;
+    SP_DEVINFO_DATA device{};
+    device.cbSize = sizeof device;
+    for (DWORD index = 0; SetupDiEnumDeviceInfo(set, index, &device); ++index) {
+        HKEY key = SetupDiOpenDevRegKey(set, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ);
+        if (key == INVALID_HANDLE_VALUE)
+            continue;
+        std::vector<uint8_t> edid(4096);
+        DWORD size = DWORD(edid.size());
+        if (RegQueryValueExW(key, L"EDID", nullptr, nullptr, edid.data(), &size) == ERROR_SUCCESS) {
+            edid.resize(size);
+            edids.push_back(edid);
+        }
+        RegCloseKey(key);
+    }
+    SetupDiDestroyDeviceInfoList(set);
+    return edids;
+}
+
+bool monitorCarries(const std::string &edidWord) {
+    const std::vector<uint8_t> bytes = EdidSample::fromHexFile((deviceData() / edidWord).string());
+    const auto edids = monitorEdids();
+    return !bytes.empty() && std::find(edids.begin(), edids.end(), bytes) != edids.end();
+}
+
+// Removes the present USB devices whose instance id starts with `prefix`, as Device Manager's
+// "Uninstall device" does; how many it removed.
+int removeUsbDevices(const std::wstring &prefix) {
+    int removed = 0;
+    HDEVINFO set = SetupDiGetClassDevsW(nullptr, L"USB", nullptr, DIGCF_ALLCLASSES | DIGCF_PRESENT);
+    SP_DEVINFO_DATA device{};
+    device.cbSize = sizeof device;
+    for (DWORD index = 0; SetupDiEnumDeviceInfo(set, index, &device); ++index) {
+        wchar_t id[512] = {};
+        if (SetupDiGetDeviceInstanceIdW(set, &device, id, 512, nullptr) &&
+            std::wstring(id).rfind(prefix, 0) == 0 && SetupDiRemoveDevice(set, &device))
+            ++removed;
+    }
+    SetupDiDestroyDeviceInfoList(set);
+    return removed;
+}
+
+bool loadsModule(DWORD process, const fs::path &module) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, process);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return false;
+    MODULEENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    bool found = false;
+    for (bool more = Module32FirstW(snapshot, &entry); more && !found;
+         more = Module32NextW(snapshot, &entry)) {
+        std::error_code unreadable;
+        found = fs::equivalent(entry.szExePath, module, unreadable);
+    }
+    CloseHandle(snapshot);
+    return found;
+}
+
+std::string headsetList() {
+    QProcess list;
+    list.start(QString::fromStdWString((deviceLibraryFolder() / "hlx-headsets.exe").wstring()),
+               QStringList());
+    if (!list.waitForFinished(30000) || list.exitCode() != 0)
+        return {};
+    return list.readAllStandardOutput().replace('\r', "").toStdString();
+}
+
+int linesStartingWith(const std::string &text, const std::string &start) {
+    int count = 0;
+    for (size_t at = 0; at < text.size(); at = text.find('\n', at) + 1) {
+        if (text.compare(at, start.size(), start) == 0)
+            ++count;
+        if (text.find('\n', at) == std::string::npos)
+            break;
+    }
+    return count;
+}
+
+bool has(const std::string &text, const std::string &line) {
+    return text.find(line + "\n") != std::string::npos;
+}
+
+double millisecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// libHLX.dll loaded as the utility loads it, beside a top-level window of this process that
+// keeps the registered messages it receives, as the utility's window would.
+class LoadedLibrary {
+public:
+    LoadedLibrary()
+        : m_window(L"HlxTestDeviceListener", L"Device listener", false)
+        , m_module(LoadLibraryW((deviceLibraryFolder() / "libHLX.dll").wstring().c_str())) {}
+
+    bool loaded() const { return m_module != nullptr; }
+
+    int init() {
+        using Entry = int (*)();
+        const auto entry =
+            reinterpret_cast<Entry>(reinterpret_cast<void *>(GetProcAddress(m_module, "HLX_Init")));
+        return entry ? entry() : -100;
+    }
+
+    int count(UINT message) const {
+        const auto &got = m_window.registeredMessages();
+        return int(std::count(got.begin(), got.end(), message));
+    }
+
+    // Pumps until `message` has arrived `times` times in all, or `milliseconds` have passed;
+    // how long it waited.
+    double awaitCount(UINT message, int times, DWORD milliseconds) {
+        const auto start = Clock::now();
+        support::TopLevelWindow::pumpMessages(milliseconds,
+                                              [&] { return count(message) >= times; });
+        return millisecondsSince(start);
+    }
+
+    void pump(DWORD milliseconds) {
+        support::TopLevelWindow::pumpMessages(milliseconds, [] { return false; });
+    }
+
+    // The library's own hidden window, where a change notification goes.
+    static HWND watchWindow() {
+        HWND window = nullptr;
+        while ((window = FindWindowExW(nullptr, window, kWatchClass, nullptr)) != nullptr) {
+            DWORD process = 0;
+            GetWindowThreadProcessId(window, &process);
+            if (process == GetCurrentProcessId())
+                return window;
+        }
+        return nullptr;
+    }
+
+private:
+    support::TopLevelWindow m_window;
+    HMODULE m_module;
+};
+
+std::string said(const std::string &what, double milliseconds) {
+    return what + " " + std::to_string(int(milliseconds + 0.5)) + " ms";
+}
+
+// Asks the harness for another EDID on the X output (none for an empty word) and waits until
+// wine has copied it to the monitor; false if either did not happen within 10 s.
+bool changeEdid(const std::string &word) {
+    const fs::path requests = harnessFolder("HLX_DEVICE_REQUESTS");
+    std::ofstream(requests / "edid.new") << word;
+    fs::rename(requests / "edid.new", requests / "edid");
+    if (!support::waitFor(10000, [&] { return fs::exists(requests / "edid.done"); }))
+        return false;
+    fs::remove(requests / "edid.done");
+    const auto start = Clock::now();
+    if (!support::waitFor(10000, [&] { return word.empty() || monitorCarries(word); }))
+        return false;
+    qInfo("%s",
+          said("hot display link: wine copied the new EDID in", millisecondsSince(start)).c_str());
+    return true;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(std::string)
+Q_DECLARE_METATYPE(std::wstring)
+Q_DECLARE_METATYPE(COLORREF)
+
+class RealDeviceCases : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        QVERIFY2(fs::is_directory(deviceData()), "HLX_DEVICE_DATA names no folder");
+        // The session's desktop: starting it is what makes wine read the X outputs' EDIDs.
+        QVERIFY(GetDesktopWindow() != nullptr);
+    }
+
+    // Every real EDID present before the library starts: a headset's brings the display link
+    // up, with its message, a monitor's does not.
+    void coldDisplay_data() {
+        QTest::addColumn<std::string>("edid");
+        QTest::addColumn<bool>("headset");
+        for (const auto &[kind, headset] : {std::pair{"headsets", true}, {"monitors", false}}) {
+            for (const std::string &word : edidWords(kind))
+                QTest::newRow(word.c_str()) << word << headset;
+        }
+    }
+
+    void coldDisplay() {
+        QFETCH(std::string, edid);
+        QFETCH(bool, headset);
+        QVERIFY2(monitorCarries(edid), "wine did not copy the EDID to the monitor");
+
+        const std::string listing = headsetList();
+        QCOMPARE(linesStartingWith(listing, "display "), 1);
+        QVERIFY2(has(listing, headset ? "HDMI link: ready" : "HDMI link: not ready"),
+                 listing.c_str());
+        QVERIFY2(has(listing, "USB link: not ready"), listing.c_str());
+
+        LoadedLibrary library;
+        QVERIFY(library.loaded());
+        const UINT up = linkMessage(hlx::Link::Display, true);
+        const auto start = Clock::now();
+        QCOMPARE(library.init(), 0);
+        // A message that does not come is waited for no longer than the quiet time after.
+        library.awaitCount(up, 1, headset ? 5000 : 0);
+        const double waited = millisecondsSince(start);
+        library.pump(kQuietMilliseconds);
+        QCOMPARE(library.count(up), headset ? 1 : 0);
+        QCOMPARE(library.count(linkMessage(hlx::Link::Usb, true)), 0);
+        if (headset)
+            qInfo("%s", said("cold display link: message after HLX_Init in", waited).c_str());
+    }
+
+    // USB devices present before the library starts: a headset brings the USB link up, with
+    // one message however many accessories come with it; accessories alone bring nothing.
+    void coldUsb_data() {
+        QTest::addColumn<int>("devices");
+        QTest::addColumn<bool>("headset");
+        QTest::newRow("usb/valve-index-hub.umockdev") << 1 << true;
+        QTest::newRow("usb/valve-watchman-dongle.umockdev") << 1 << false;
+        QTest::newRow("usb/valve-vr-radio.umockdev + usb/valve-watchman-dongle.umockdev")
+            << 2 << false;
+        QTest::newRow("usb/valve-index-hub.umockdev + usb/valve-vr-radio.umockdev + "
+                      "usb/valve-watchman-dongle.umockdev")
+            << 3 << true;
+    }
+
+    void coldUsb() {
+        QFETCH(int, devices);
+        QFETCH(bool, headset);
+        const std::string listing = headsetList();
+        QCOMPARE(linesStartingWith(listing, "USB USB\\VID_28DE&PID_"), devices);
+        QVERIFY2(has(listing, headset ? "USB link: ready" : "USB link: not ready"),
+                 listing.c_str());
+        QVERIFY2(has(listing, "HDMI link: not ready"), listing.c_str());
+
+        LoadedLibrary library;
+        QVERIFY(library.loaded());
+        const UINT up = linkMessage(hlx::Link::Usb, true);
+        const auto start = Clock::now();
+        QCOMPARE(library.init(), 0);
+        // A message that does not come is waited for no longer than the quiet time after.
+        library.awaitCount(up, 1, headset ? 5000 : 0);
+        const double waited = millisecondsSince(start);
+        library.pump(kQuietMilliseconds);
+        QCOMPARE(library.count(up), headset ? 1 : 0);
+        QCOMPARE(library.count(linkMessage(hlx::Link::Display, true)), 0);
+        if (headset)
+            qInfo("%s", said("cold USB link: message after HLX_Init in", waited).c_str());
+    }
+
+    // A headset's display coming and going while the library runs, for every real headset
+    // EDID in turn, starting from a monitor's: wine carries the new EDID from the X output to
+    // the monitor's Device Parameters, but sends no notification of it, so the case sends the
+    // library's window what Windows would, once wine has the new bytes.
+    void hotDisplay_data() {
+        QTest::addColumn<std::string>("monitor");
+        const std::string monitor = "edid/monitors/dell-e2219hn.hex";
+        QTest::newRow(monitor.c_str()) << monitor;
+    }
+
+    void hotDisplay() {
+        QFETCH(std::string, monitor);
+        LoadedLibrary library;
+        QVERIFY(library.loaded());
+        QCOMPARE(library.init(), 0);
+        const UINT up = linkMessage(hlx::Link::Display, true);
+        const UINT down = linkMessage(hlx::Link::Display, false);
+        library.pump(kQuietMilliseconds);
+        QCOMPARE(library.count(up), 0);
+        HWND watch = LoadedLibrary::watchWindow();
+        QVERIFY(watch != nullptr);
+
+        int fromWine = 0;
+        // One change of the EDID: `expected` arrives once more, and nothing else.
+        const auto change = [&](const std::string &edid, UINT expected, UINT notification) {
+            const int before = library.count(expected);
+            const int others = library.count(up) + library.count(down) - before;
+            if (!changeEdid(edid))
+                return "wine did not take " + edid;
+            // Whatever wine itself sends the library's window arrives meanwhile.
+            library.pump(kQuietMilliseconds);
+            if (library.count(expected) > before)
+                ++fromWine;
+            else
+                PostMessageW(watch, notification,
+                             notification == WM_DEVICECHANGE ? DBT_DEVNODES_CHANGED : 32, 0);
+            const double waited = library.awaitCount(expected, before + 1, 5000);
+            library.pump(kQuietMilliseconds);
+            const int got = library.count(expected) - before;
+            if (got != 1 || library.count(up) + library.count(down) - got - before != others)
+                return edid + ": " + std::to_string(got) + " messages of the link's change";
+            qInfo("%s",
+                  said("hot display link: message after the notification in", waited).c_str());
+            return std::string();
+        };
+        for (const std::string &headset : edidWords("headsets")) {
+            std::string problem = change(headset, up, WM_DISPLAYCHANGE);
+            QVERIFY2(problem.empty(), problem.c_str());
+            problem = change(monitor, down, WM_DEVICECHANGE);
+            QVERIFY2(problem.empty(), problem.c_str());
+        }
+        QCOMPARE(library.count(up), int(edidWords("headsets").size()));
+        QCOMPARE(library.count(down), library.count(up));
+        // With nothing changed, a notification announces nothing.
+        for (const UINT notification : {UINT(WM_DISPLAYCHANGE), UINT(WM_DEVICECHANGE)}) {
+            const int total = library.count(up) + library.count(down);
+            PostMessageW(watch, notification, 0, 0);
+            library.pump(kQuietMilliseconds);
+            QCOMPARE(library.count(up) + library.count(down), total);
+        }
+        qInfo("hot display link: %d of %d changes notified by wine itself", fromWine,
+              2 * int(edidWords("headsets").size()));
+        QCOMPARE(library.count(linkMessage(hlx::Link::Usb, true)), 0);
+    }
+
+    // The headset's USB devices leaving while the library runs: wine 8's USB bus cannot be fed
+    // a new device during a session here, so the devices present from the start are removed
+    // through SetupAPI, which is where the library reads them.
+    void hotUsb_data() {
+        QTest::addColumn<std::wstring>("headset");
+        QTest::addColumn<std::wstring>("accessory");
+        QTest::newRow("usb/valve-index-hub.umockdev + usb/valve-vr-radio.umockdev")
+            << std::wstring(L"USB\\VID_28DE&PID_2613") << std::wstring(L"USB\\VID_28DE&PID_2102");
+    }
+
+    void hotUsb() {
+        QFETCH(std::wstring, headset);
+        QFETCH(std::wstring, accessory);
+        LoadedLibrary library;
+        QVERIFY(library.loaded());
+        const UINT up = linkMessage(hlx::Link::Usb, true);
+        const UINT down = linkMessage(hlx::Link::Usb, false);
+        QCOMPARE(library.init(), 0);
+        library.awaitCount(up, 1, 5000);
+        HWND watch = LoadedLibrary::watchWindow();
+        QVERIFY(watch != nullptr);
+
+        // The accessory going changes no link.
+        QCOMPARE(removeUsbDevices(accessory), 1);
+        PostMessageW(watch, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0);
+        library.pump(kQuietMilliseconds);
+        QCOMPARE(library.count(down), 0);
+
+        QCOMPARE(removeUsbDevices(headset), 1);
+        PostMessageW(watch, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0);
+        const double waited = library.awaitCount(down, 1, 5000);
+        library.pump(kQuietMilliseconds);
+        QCOMPARE(library.count(down), 1);
+        QCOMPARE(library.count(up), 1);
+        qInfo("%s", said("hot USB link: message after the notification in", waited).c_str());
+        QVERIFY2(has(headsetList(), "USB link: not ready"), "the headset is still listed");
+    }
+
+    // The real utility with this library in its folder, as the default install lays it out:
+    // green "both HDMI and USB are ready" with a headset's EDID and USB id, a red sentence with
+    // one of the two, and neither colour ("No VR HMD") with a monitor and an accessory, since
+    // no link ever comes up.
+    void utility_data() {
+        QTest::addColumn<COLORREF>("shown");
+        QTest::addColumn<COLORREF>("absent");
+        const COLORREF green = RGB(0, 255, 0);
+        const COLORREF red = RGB(255, 0, 0);
+        QTest::newRow("edid/headsets/valve-index.hex + usb/valve-index-hub.umockdev")
+            << green << red;
+        QTest::newRow("edid/headsets/valve-index.hex + usb/valve-watchman-dongle.umockdev")
+            << red << green;
+        QTest::newRow("edid/monitors/dell-e2219hn.hex + usb/valve-index-hub.umockdev")
+            << red << green;
+        QTest::newRow("edid/monitors/dell-e2219hn.hex + usb/valve-watchman-dongle.umockdev")
+            << COLORREF(0) << green; // 0: neither colour
+    }
+
+    void utility() {
+        QFETCH(COLORREF, shown);
+        QFETCH(COLORREF, absent);
+        const support::TemporaryDirectory folder;
+        const fs::path bin = folder.path() / "bin";
+        fs::copy(support::buildRoot() / "bin", bin, fs::copy_options::recursive);
+        fs::copy_file(deviceLibraryFolder() / "libHLX.dll", bin / "libHLX.dll",
+                      fs::copy_options::overwrite_existing);
+
+        support::UtilityProcess utility(bin / "hlx-config.exe", bin);
+        HWND window = utility.awaitWindow(kUtilityClass, kUtilityTitle);
+        QVERIFY(window != nullptr);
+        QVERIFY(loadsModule(utility.id(), bin / "libHLX.dll"));
+        const COLORREF red = RGB(255, 0, 0);
+        if (shown != 0) {
+            QVERIFY(support::waitFor(10000, [&] {
+                return support::countPixels(window, shown) > 0 &&
+                       support::countPixels(window, absent) == 0;
+            }));
+        }
+        // No late message turns it.
+        Sleep(3 * kQuietMilliseconds);
+        QCOMPARE(support::countPixels(window, absent), 0);
+        if (shown != 0)
+            QVERIFY(support::countPixels(window, shown) > 0);
+        else
+            QCOMPARE(support::countPixels(window, red), 0);
+    }
+};
+
+HLX_PLATFORM_TEST_MAIN(RealDeviceCases, {})
+
+#include "RealDeviceCases.moc"
