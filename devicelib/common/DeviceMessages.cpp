@@ -20,8 +20,6 @@ const DeviceMessage *findDeviceMessage(std::string_view nameOrShortName) {
     return nullptr;
 }
 
-namespace {
-
 const DeviceMessage *linkMessage(Link link, bool up) {
     for (const DeviceMessage &entry : deviceMessages) {
         if (entry.link == link && entry.linkUp == up)
@@ -29,8 +27,6 @@ const DeviceMessage *linkMessage(Link link, bool up) {
     }
     return nullptr;
 }
-
-} // namespace
 
 std::vector<const DeviceMessage *> messagesForCommand(std::string_view command) {
     if (command == "plug")

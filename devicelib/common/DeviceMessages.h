@@ -27,6 +27,9 @@ extern const std::array<DeviceMessage, 7> deviceMessages;
 // Accepts the full name or the short form; null if neither matches.
 const DeviceMessage *findDeviceMessage(std::string_view nameOrShortName);
 
+// The message that a link came up or went down.
+const DeviceMessage *linkMessage(Link link, bool up);
+
 // What a device-side command sends, in order: "plug" (display link, then USB), "unplug" (the
 // reverse) or one message by either name. Empty for any other word.
 std::vector<const DeviceMessage *> messagesForCommand(std::string_view command);

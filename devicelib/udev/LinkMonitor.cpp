@@ -3,6 +3,7 @@
 #include "LinkAnnouncer.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -77,8 +78,18 @@ void LinkMonitor::run() {
     pollfd watched[] = {{udev_monitor_get_fd(m_monitor.get()), POLLIN, 0},
                         {m_stopEvent, POLLIN, 0}};
     for (;;) {
-        // No timeout: the thread costs nothing while nothing is plugged or unplugged.
-        if (::poll(watched, 2, -1) < 0) {
+        // No timeout while nothing is held back: the thread costs nothing while nothing is
+        // plugged or unplugged.
+        const std::optional<AnnouncementPacer::Clock::duration> held =
+            m_pacer.wait(AnnouncementPacer::Clock::now());
+        const int timeoutMs =
+            held ? int(std::chrono::ceil<std::chrono::milliseconds>(*held).count()) : -1;
+        const int ready = ::poll(watched, 2, timeoutMs);
+        if (ready == 0) {
+            announceDue();
+            continue;
+        }
+        if (ready < 0) {
             if (errno == EINTR || errno == EAGAIN || errno == ENOMEM)
                 continue;
             return giveUp("cannot wait for udev events", errno);
@@ -99,6 +110,7 @@ void LinkMonitor::run() {
         case Received::Nothing:
             return giveUp("cannot read udev events", error);
         }
+        announceDue();
         // Only a socket shut down for good hangs up; it would report itself readable forever.
         if (events & POLLHUP)
             return giveUp("the udev socket was shut down", 0);
@@ -141,21 +153,26 @@ LinkMonitor::Received LinkMonitor::receiveEvents(int &error) {
             m_usb.handle(device.get());
         else if (std::strcmp(subsystem, "drm") == 0)
             m_display.handle(m_context.get(), device.get());
-        announceChanges();
+        see();
     }
 }
 
 void LinkMonitor::rescan() {
     m_usb.scan(m_context.get());
     m_display.scan(m_context.get());
-    announceChanges();
+    see();
+    announceDue();
 }
 
-void LinkMonitor::announceChanges() {
+void LinkMonitor::see() {
+    m_pacer.see({m_display.up(), m_usb.up()});
+}
+
+void LinkMonitor::announceDue() {
     // Nothing for the many events that change no link: further interfaces, binds, other devices.
-    const Links current{m_display.up(), m_usb.up()};
-    LinkAnnouncer::announce(messagesForChange(m_announced, current));
-    m_announced = current;
+    const std::vector<const DeviceMessage *> due = m_pacer.due(AnnouncementPacer::Clock::now());
+    if (!due.empty())
+        LinkAnnouncer::announce(due);
 }
 
 void LinkMonitor::giveUp(const char *what, int error) {

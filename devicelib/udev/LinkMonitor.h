@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DeviceMessages.h"
+#include "AnnouncementPacer.h"
 #include "DisplayLink.h"
 #include "HeadsetIds.h"
 #include "UdevHandles.h"
@@ -12,12 +12,14 @@
 namespace hlx::udev {
 
 // Follows the headset's links on a thread of its own that sleeps in poll() until udev has an event
-// or stop() is called, and announces each real change of a link once. Events lost to an overrun of
-// the socket (a dock or a hub announcing many devices at once) cost a fresh look at every device,
-// never the following itself.
+// or stop() is called, and announces each real change of a link once, paced in a storm. Events lost
+// to an overrun of the socket (a dock or a hub announcing many devices at once) cost a fresh look
+// at every device, never the following itself.
 class LinkMonitor {
 public:
     static constexpr const char *threadName = "hlx-udev";
+    // Faster than the eye follows a sentence, slow enough for the window's thread to keep up.
+    static constexpr std::chrono::milliseconds pacingInterval{25};
 
     explicit LinkMonitor(headsets::HeadsetIds ids);
     ~LinkMonitor();
@@ -37,7 +39,9 @@ private:
     // Everything queued; `error` says why when the answer is not Everything.
     Received receiveEvents(int &error);
     void rescan();
-    void announceChanges();
+    // Notes the links after a change of the devices.
+    void see();
+    void announceDue();
     // Says on standard error why the links are no longer followed; `error` is an errno value, or 0.
     static void giveUp(const char *what, int error);
 
@@ -46,8 +50,7 @@ private:
     DisplayLink m_display;
     UdevContext m_context;
     UdevMonitor m_monitor;
-    // What the windows were last told; nothing before the first announcement.
-    std::optional<Links> m_announced;
+    AnnouncementPacer m_pacer{pacingInterval};
     int m_stopEvent = -1;
     std::thread m_thread;
 };
