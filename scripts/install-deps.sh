@@ -5,6 +5,7 @@
 #   scripts/install-deps.sh --windows   also the mingw-w64 cross compiler (posix thread model),
 #                                       wine, NSIS, and what building Qt for Windows from
 #                                       Debian's source needs, deb-src entries included
+#   scripts/install-deps.sh --fuzz      only what scripts/fuzz.sh needs
 set -euo pipefail
 
 packages=(
@@ -22,7 +23,10 @@ packages=(
   umockdev libumockdev-dev edid-decode binutils
 )
 windows=false
-if [ "${1:-}" = "--windows" ]; then
+if [ "${1:-}" = "--fuzz" ]; then
+  # clang with libFuzzer, llvm-cov for the coverage of the corpus, and the real rules as a seed.
+  packages=(cmake ninja-build clang-14 libfuzzer-14-dev llvm-14 xr-hardware)
+elif [ "${1:-}" = "--windows" ]; then
   windows=true
   # The 64-bit wine alone runs the 64-bit test programs; no i386 architecture needed. Wine's
   # own fonts stand in for the Windows ones its dialogs and Qt ask for.

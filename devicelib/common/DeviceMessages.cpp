@@ -43,4 +43,19 @@ std::vector<const DeviceMessage *> messagesForCommand(std::string_view command) 
     return {};
 }
 
+std::vector<const DeviceMessage *> messagesForChange(const std::optional<Links> &before,
+                                                     const Links &after) {
+    const Links told = before.value_or(Links{!after.display, !after.usb});
+    std::vector<const DeviceMessage *> messages;
+    if (after.display && !told.display)
+        messages.push_back(linkMessage(Link::Display, true));
+    if (after.usb && !told.usb)
+        messages.push_back(linkMessage(Link::Usb, true));
+    if (!after.usb && told.usb)
+        messages.push_back(linkMessage(Link::Usb, false));
+    if (!after.display && told.display)
+        messages.push_back(linkMessage(Link::Display, false));
+    return messages;
+}
+
 } // namespace hlx

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "Links.h"
+
 #include <array>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -27,5 +30,12 @@ const DeviceMessage *findDeviceMessage(std::string_view nameOrShortName);
 // What a device-side command sends, in order: "plug" (display link, then USB), "unplug" (the
 // reverse) or one message by either name. Empty for any other word.
 std::vector<const DeviceMessage *> messagesForCommand(std::string_view command);
+
+// What tells windows that the links went from `before` to `after`: links coming up display first
+// (as a headset is plugged), links going down USB first. Without `before` every link is news, the
+// ones that are down too: no headset is an answer, and a window told nothing goes on showing that
+// it knows nothing.
+std::vector<const DeviceMessage *> messagesForChange(const std::optional<Links> &before,
+                                                     const Links &after);
 
 } // namespace hlx

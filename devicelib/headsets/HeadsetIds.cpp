@@ -1,5 +1,6 @@
 #include "HeadsetIds.h"
 
+#include "GlobPattern.h"
 #include "KnownHeadsetUsb.h"
 
 #include <algorithm>
@@ -74,84 +75,6 @@ std::string_view attributeName(std::string_view key) {
     return {};
 }
 
-// Whether c lies in the bracket expression whose body starts at `at`, just after "["; `end` is set
-// past its "]", or to npos when nothing closes it and the "[" stands for itself.
-bool bracketMatches(std::string_view pattern, size_t at, char c, size_t &end) {
-    const auto byte = [](char b) { return static_cast<unsigned char>(b); };
-    size_t i = at;
-    const bool negated = i < pattern.size() && (pattern[i] == '!' || pattern[i] == '^');
-    if (negated)
-        ++i;
-    bool matched = false;
-    // A "]" right after the opening one is a member, not the end.
-    for (bool first = true; i < pattern.size() && (first || pattern[i] != ']'); first = false) {
-        const char low = pattern[i];
-        char high = low;
-        if (i + 2 < pattern.size() && pattern[i + 1] == '-' && pattern[i + 2] != ']') {
-            high = pattern[i + 2];
-            i += 2;
-        }
-        matched = matched || (byte(low) <= byte(c) && byte(c) <= byte(high));
-        ++i;
-    }
-    if (i >= pattern.size()) {
-        end = std::string_view::npos;
-        return false;
-    }
-    end = i + 1;
-    return matched != negated;
-}
-
-// One shell glob as fnmatch() without flags reads it: "*", "?", bracket expressions with ranges
-// and "!" or "^", and "\" quoting the next character. Rules files are outside data, so the
-// matcher back-tracks to the last "*" only: never more than value times pattern steps.
-bool globMatches(std::string_view value, std::string_view pattern) {
-    constexpr size_t none = std::string_view::npos;
-    size_t v = 0;
-    size_t p = 0;
-    size_t afterStar = none;
-    size_t starValue = 0;
-    while (v < value.size()) {
-        if (p < pattern.size()) {
-            const char c = pattern[p];
-            if (c == '*') {
-                afterStar = ++p;
-                starValue = v;
-                continue;
-            }
-            size_t next = p + 1;
-            bool matched = false;
-            if (c == '?') {
-                matched = true;
-            } else if (c == '[') {
-                size_t end = none;
-                matched = bracketMatches(pattern, p + 1, value[v], end);
-                if (end == none)
-                    matched = value[v] == '[';
-                else
-                    next = end;
-            } else if (c == '\\' && p + 1 < pattern.size()) {
-                matched = pattern[p + 1] == value[v];
-                next = p + 2;
-            } else {
-                matched = c == value[v];
-            }
-            if (matched) {
-                p = next;
-                ++v;
-                continue;
-            }
-        }
-        if (afterStar == none)
-            return false;
-        p = afterStar;
-        v = ++starValue;
-    }
-    while (p < pattern.size() && pattern[p] == '*')
-        ++p;
-    return p == pattern.size();
-}
-
 } // namespace
 
 bool HeadsetIds::parseHex16(std::string_view text, uint16_t &value) {
@@ -185,11 +108,13 @@ bool HeadsetIds::parseManufacturer(std::string_view text, uint16_t &value) {
 }
 
 void HeadsetIds::addUdevRules(std::string_view rules) {
-    std::string_view comment;
-    forEachLine(rules, [this, &comment](std::string_view line) {
+    // Read once for each comment, not for each rule under it: a long comment above many rules
+    // would otherwise be read again for every one.
+    bool accessoryComment = false;
+    forEachLine(rules, [this, &accessoryComment](std::string_view line) {
         line = trimmed(line);
         if (!line.empty() && line.front() == '#')
-            comment = line;
+            accessoryComment = namesAccessory(line);
         if (line.empty() || line.front() == '#')
             return;
         UsbRule rule;
@@ -214,7 +139,7 @@ void HeadsetIds::addUdevRules(std::string_view rules) {
             return;
         const KnownHeadsetUsb::Kind kind = KnownHeadsetUsb::kindOf(rule.id);
         if (kind == KnownHeadsetUsb::Kind::Headset ||
-            (kind == KnownHeadsetUsb::Kind::Unknown && !namesAccessory(comment)))
+            (kind == KnownHeadsetUsb::Kind::Unknown && !accessoryComment))
             m_rules.push_back(std::move(rule));
     });
 }
@@ -232,16 +157,7 @@ bool HeadsetIds::namesAccessory(std::string_view comment) {
 }
 
 bool HeadsetIds::matchesPattern(const std::string &value, const std::string &pattern) {
-    // udev's patterns: shell globs, with "|" between alternatives.
-    size_t start = 0;
-    for (;;) {
-        const size_t bar = pattern.find('|', start);
-        if (globMatches(value, std::string_view(pattern).substr(start, bar - start)))
-            return true;
-        if (bar == std::string::npos)
-            return false;
-        start = bar + 1;
-    }
+    return GlobPattern(pattern).matches(value);
 }
 
 std::string_view HeadsetIds::usbListing(Id id, const AttributeLookup &attribute) const {

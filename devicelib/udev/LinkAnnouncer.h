@@ -1,6 +1,8 @@
 #pragma once
 
-#include "Links.h"
+#include "DeviceMessages.h"
+
+#include <vector>
 
 namespace hlx::udev {
 
@@ -8,9 +10,8 @@ namespace hlx::udev {
 // connection of its own for each batch, so that an idle library holds no X connection open.
 class LinkAnnouncer {
 public:
-    // The messages for the links that differ, links coming up display first (as a headset is
-    // plugged), links going down USB first. False if the display could not be reached.
-    static bool announceChanges(const Links &before, const Links &after);
+    // False if the display could not be reached.
+    static bool announce(const std::vector<const DeviceMessage *> &messages);
 };
 
 } // namespace hlx::udev

@@ -4,8 +4,10 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 
+#include <string>
 #include <system_error>
 
 #include <poll.h>
@@ -70,29 +72,68 @@ void LinkMonitor::stop() {
 
 void LinkMonitor::run() {
     ::pthread_setname_np(::pthread_self(), threadName);
-    m_usb.scan(m_context.get());
-    m_display.scan(m_context.get());
-    announceChanges();
+    rescan();
 
     pollfd watched[] = {{udev_monitor_get_fd(m_monitor.get()), POLLIN, 0},
                         {m_stopEvent, POLLIN, 0}};
     for (;;) {
         // No timeout: the thread costs nothing while nothing is plugged or unplugged.
         if (::poll(watched, 2, -1) < 0) {
-            if (errno == EINTR)
+            if (errno == EINTR || errno == EAGAIN || errno == ENOMEM)
                 continue;
-            return;
+            return giveUp("cannot wait for udev events", errno);
         }
         if (watched[1].revents != 0)
             return;
-        if (watched[0].revents & (POLLERR | POLLHUP | POLLNVAL))
-            return;
-        receiveEvents();
+        const short events = watched[0].revents;
+        if (events & POLLNVAL)
+            return giveUp("the udev socket is gone", EBADF);
+        // An overrun shows as POLLERR; reading is what takes the error off the socket.
+        int error = 0;
+        switch (receiveEvents(error)) {
+        case Received::Everything:
+            break;
+        case Received::AfterLoss:
+            rescan();
+            break;
+        case Received::Nothing:
+            return giveUp("cannot read udev events", error);
+        }
+        // Only a socket shut down for good hangs up; it would report itself readable forever.
+        if (events & POLLHUP)
+            return giveUp("the udev socket was shut down", 0);
     }
 }
 
-void LinkMonitor::receiveEvents() {
-    while (const UdevDevice device{udev_monitor_receive_device(m_monitor.get())}) {
+LinkMonitor::Received LinkMonitor::receiveEvents(int &error) {
+    bool lost = false;
+    for (;;) {
+        errno = 0;
+        const UdevDevice device{udev_monitor_receive_device(m_monitor.get())};
+        if (!device) {
+            error = errno;
+            switch (error) {
+            case EAGAIN:
+                return lost ? Received::AfterLoss : Received::Everything;
+            case ENOBUFS:
+                // The kernel dropped events: what is still queued is only part of the story, so
+                // it is read away unheard and every device is read again instead.
+                lost = true;
+                continue;
+            case EINTR:
+                continue;
+            case EBADF:
+            case ENOTSOCK:
+            case ENOTCONN:
+                return Received::Nothing;
+            default:
+                // A message libudev could not take (malformed, or no memory for it) is lost as
+                // an overrun's are; the next poll finds whatever follows it.
+                return Received::AfterLoss;
+            }
+        }
+        if (lost)
+            continue;
         const char *subsystem = udev_device_get_subsystem(device.get());
         if (!subsystem)
             continue;
@@ -104,11 +145,23 @@ void LinkMonitor::receiveEvents() {
     }
 }
 
+void LinkMonitor::rescan() {
+    m_usb.scan(m_context.get());
+    m_display.scan(m_context.get());
+    announceChanges();
+}
+
 void LinkMonitor::announceChanges() {
     // Nothing for the many events that change no link: further interfaces, binds, other devices.
     const Links current{m_display.up(), m_usb.up()};
-    LinkAnnouncer::announceChanges(m_announced, current);
+    LinkAnnouncer::announce(messagesForChange(m_announced, current));
     m_announced = current;
+}
+
+void LinkMonitor::giveUp(const char *what, int error) {
+    const std::string why = error != 0 ? std::string(" (") + std::strerror(error) + ')' : "";
+    std::fprintf(stderr, "libHLX: %s%s; the headset's links are no longer followed\n", what,
+                 why.c_str());
 }
 
 } // namespace hlx::udev

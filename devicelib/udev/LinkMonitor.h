@@ -1,17 +1,20 @@
 #pragma once
 
+#include "DeviceMessages.h"
 #include "DisplayLink.h"
 #include "HeadsetIds.h"
-#include "Links.h"
 #include "UdevHandles.h"
 #include "UsbLink.h"
 
+#include <optional>
 #include <thread>
 
 namespace hlx::udev {
 
 // Follows the headset's links on a thread of its own that sleeps in poll() until udev has an event
-// or stop() is called, and announces each real change of a link once.
+// or stop() is called, and announces each real change of a link once. Events lost to an overrun of
+// the socket (a dock or a hub announcing many devices at once) cost a fresh look at every device,
+// never the following itself.
 class LinkMonitor {
 public:
     static constexpr const char *threadName = "hlx-udev";
@@ -28,17 +31,23 @@ public:
     void stop();
 
 private:
+    enum class Received { Everything, AfterLoss, Nothing };
+
     void run();
-    void receiveEvents();
+    // Everything queued; `error` says why when the answer is not Everything.
+    Received receiveEvents(int &error);
+    void rescan();
     void announceChanges();
+    // Says on standard error why the links are no longer followed; `error` is an errno value, or 0.
+    static void giveUp(const char *what, int error);
 
     headsets::HeadsetIds m_ids;
     UsbLink m_usb;
     DisplayLink m_display;
     UdevContext m_context;
     UdevMonitor m_monitor;
-    // What the windows were last told; both down before the first announcement.
-    Links m_announced;
+    // What the windows were last told; nothing before the first announcement.
+    std::optional<Links> m_announced;
     int m_stopEvent = -1;
     std::thread m_thread;
 };

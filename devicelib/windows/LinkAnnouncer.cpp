@@ -11,14 +11,6 @@ namespace hlx::windows {
 
 namespace {
 
-const DeviceMessage *messageFor(Link link, bool up) {
-    for (const DeviceMessage &message : deviceMessages) {
-        if (message.link == link && message.linkUp == up)
-            return &message;
-    }
-    return nullptr;
-}
-
 BOOL CALLBACK postToOwnWindow(HWND window, LPARAM messages) {
     DWORD process = 0;
     GetWindowThreadProcessId(window, &process);
@@ -31,17 +23,7 @@ BOOL CALLBACK postToOwnWindow(HWND window, LPARAM messages) {
 
 } // namespace
 
-void LinkAnnouncer::announceChanges(const Links &before, const Links &after, Audience audience) {
-    std::vector<const DeviceMessage *> changes;
-    if (after.display && !before.display)
-        changes.push_back(messageFor(Link::Display, true));
-    if (after.usb && !before.usb)
-        changes.push_back(messageFor(Link::Usb, true));
-    if (!after.usb && before.usb)
-        changes.push_back(messageFor(Link::Usb, false));
-    if (!after.display && before.display)
-        changes.push_back(messageFor(Link::Display, false));
-
+void LinkAnnouncer::announce(const std::vector<const DeviceMessage *> &changes, Audience audience) {
     std::vector<UINT> messages;
     for (const DeviceMessage *change : changes) {
         if (const UINT message = RegisterWindowMessageA(std::string(change->name).c_str()))

@@ -1,6 +1,8 @@
 #pragma once
 
-#include "Links.h"
+#include "DeviceMessages.h"
+
+#include <vector>
 
 namespace hlx::windows {
 
@@ -15,9 +17,7 @@ public:
         ThisProcess,
     };
 
-    // The messages for the links that differ, links coming up display first (as a headset is
-    // plugged), links going down USB first.
-    static void announceChanges(const Links &before, const Links &after, Audience audience);
+    static void announce(const std::vector<const DeviceMessage *> &messages, Audience audience);
 };
 
 } // namespace hlx::windows

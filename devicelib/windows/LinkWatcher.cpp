@@ -122,7 +122,7 @@ void LinkWatcher::rejudge(LinkAnnouncer::Audience audience) {
     m_display.scan();
     m_usb.scan();
     const Links current{m_display.up(), m_usb.up()};
-    LinkAnnouncer::announceChanges(m_announced, current, audience);
+    LinkAnnouncer::announce(messagesForChange(m_announced, current), audience);
     m_announced = current;
 }
 

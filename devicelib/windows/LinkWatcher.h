@@ -1,13 +1,14 @@
 #pragma once
 
+#include "DeviceMessages.h"
 #include "DisplayLink.h"
 #include "HeadsetIds.h"
 #include "LinkAnnouncer.h"
-#include "Links.h"
 #include "UsbLink.h"
 
 #include <windows.h>
 
+#include <optional>
 #include <thread>
 
 namespace hlx::windows {
@@ -48,8 +49,8 @@ private:
     headsets::HeadsetIds m_ids;
     DisplayLink m_display;
     UsbLink m_usb;
-    // What the windows were last told; both down before the first announcement.
-    Links m_announced;
+    // What the windows were last told; nothing before the first announcement.
+    std::optional<Links> m_announced;
     HWND m_window = nullptr;
     HDEVNOTIFY m_monitorNotification = nullptr;
     HDEVNOTIFY m_usbNotification = nullptr;

@@ -41,14 +41,9 @@ bool UtilityWindow::choose(xcb_window_t window, const QStringList &path) {
                                         [&](QAction *entry) { return entry->text() == text; });
         if (found == entries.end())
             return false;
-        QPoint where;
-        if (menu == nullptr) {
-            const QRect inBar = reference->menuBar()->actionGeometry(*found);
-            where = x.rootGeometry(window).topLeft() +
-                    reference->menuBar()->mapTo(reference.data(), inBar.center());
-        } else {
-            where = x.rootGeometry(popup).topLeft() + menu->actionGeometry(*found).center();
-        }
+        const QPoint where = menu == nullptr ? onMenuBar(window, *found)
+                                             : x.rootGeometry(popup).topLeft() +
+                                                   menu->actionGeometry(*found).center();
         const std::vector<xcb_window_t> before = shownPopups(window);
         if (!x.click(where))
             return false;
@@ -60,8 +55,28 @@ bool UtilityWindow::choose(xcb_window_t window, const QStringList &path) {
         popup = waitForNewPopup(window, before);
         if (popup == XCB_WINDOW_NONE)
             return false;
+        // Qt maps a popup before it has painted its entries; a click too early may miss them.
+        QTest::qWait(100);
     }
     return false;
+}
+
+xcb_window_t UtilityWindow::openMenu(xcb_window_t window, const QString &title, int timeoutMs) {
+    const QList<QAction *> entries = reference->menuBar()->actions();
+    const auto found = std::find_if(entries.begin(), entries.end(),
+                                    [&](QAction *entry) { return entry->text() == title; });
+    if (found == entries.end())
+        return XCB_WINDOW_NONE;
+    const std::vector<xcb_window_t> before = shownPopups(window);
+    if (!x.click(onMenuBar(window, *found)))
+        return XCB_WINDOW_NONE;
+    return waitForNewPopup(window, before, timeoutMs);
+}
+
+QPoint UtilityWindow::onMenuBar(xcb_window_t window, QAction *entry) {
+    const QRect inBar = reference->menuBar()->actionGeometry(entry);
+    return x.rootGeometry(window).topLeft() +
+           reference->menuBar()->mapTo(reference.data(), inBar.center());
 }
 
 std::vector<xcb_window_t> UtilityWindow::shown(const QString &title) {
@@ -87,7 +102,8 @@ std::vector<xcb_window_t> UtilityWindow::shownPopups(xcb_window_t window) {
 }
 
 xcb_window_t UtilityWindow::waitForNewPopup(xcb_window_t window,
-                                            const std::vector<xcb_window_t> &before) {
+                                            const std::vector<xcb_window_t> &before,
+                                            int timeoutMs) {
     xcb_window_t popup = XCB_WINDOW_NONE;
     const bool opened = QTest::qWaitFor(
         [&] {
@@ -97,10 +113,6 @@ xcb_window_t UtilityWindow::waitForNewPopup(xcb_window_t window,
             }
             return popup != XCB_WINDOW_NONE;
         },
-        5000);
-    if (!opened)
-        return XCB_WINDOW_NONE;
-    // Qt maps a popup before it has painted its entries; a click too early may miss them.
-    QTest::qWait(100);
-    return popup;
+        timeoutMs);
+    return opened ? popup : xcb_window_t(XCB_WINDOW_NONE);
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 class MainWindow;
+class QAction;
 
 // A person's hands on the utility's window, from outside through the X server. Where a
 // control sits is measured on a window of the same build in the test process, which lays out
@@ -29,6 +30,9 @@ public:
 
     // Opens the menu bar's menus along the entry texts of `path` and clicks the last entry.
     bool choose(xcb_window_t window, const QStringList &path);
+    // Clicks the menu bar's entry with this text and returns the popup once it is shown, or none
+    // if it is not within the time given.
+    xcb_window_t openMenu(xcb_window_t window, const QString &title, int timeoutMs = 5000);
 
     // The utility's viewable top-level windows with this title: Qt may keep the X window of a
     // box that was answered, so only shown ones count.
@@ -38,7 +42,9 @@ public:
 
 private:
     std::vector<xcb_window_t> shownPopups(xcb_window_t window);
-    xcb_window_t waitForNewPopup(xcb_window_t window, const std::vector<xcb_window_t> &before);
+    xcb_window_t waitForNewPopup(xcb_window_t window, const std::vector<xcb_window_t> &before,
+                                 int timeoutMs = 5000);
+    QPoint onMenuBar(xcb_window_t window, QAction *entry);
 
     testsupport::X11Client &x;
     QScopedPointer<MainWindow> reference;

@@ -7,6 +7,12 @@
 #include <algorithm>
 #include <cstdio>
 
+#include <glob.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 namespace {
 
 std::string taken(gchar *text) {
@@ -24,14 +30,15 @@ std::string hex4(unsigned value) {
 } // namespace
 
 HeadsetTestbed::HeadsetTestbed()
-    : m_testbed(umockdev_testbed_new()) {}
+    : m_testbed(umockdev_testbed_new())
+    , m_root(taken(umockdev_testbed_get_root_dir(m_testbed))) {}
 
 HeadsetTestbed::~HeadsetTestbed() {
     g_object_unref(m_testbed);
 }
 
 std::string HeadsetTestbed::rootDir() const {
-    return taken(umockdev_testbed_get_root_dir(m_testbed));
+    return m_root;
 }
 
 std::string HeadsetTestbed::addDevice(const char *subsystem, const std::string &name,
@@ -42,13 +49,41 @@ std::string HeadsetTestbed::addDevice(const char *subsystem, const std::string &
     attributeList.push_back(nullptr);
     std::vector<const char *> propertyList = properties;
     propertyList.push_back(nullptr);
+    // umockdev announces a device it adds with an "add" of its own.
+    waitForRoomAtListeners();
     return taken(umockdev_testbed_add_devicev(
         m_testbed, subsystem, name.c_str(), parent.empty() ? nullptr : parent.c_str(),
         const_cast<gchar **>(attributeList.data()), const_cast<gchar **>(propertyList.data())));
 }
 
 void HeadsetTestbed::uevent(const std::string &device, const char *action) {
+    waitForRoomAtListeners();
     umockdev_testbed_uevent(m_testbed, device.c_str(), action);
+}
+
+// umockdev binds each listener's socket at <root>/event<fd> and hands it every uevent without
+// waiting; a full one (net.unix.max_dgram_qlen datagrams, 10 by default) ends this whole process.
+// A datagram socket connected to the listener's polls writable once its queue has room again, as
+// long as a listener takes to read one.
+void HeadsetTestbed::waitForRoomAtListeners() {
+    glob_t found{};
+    if (::glob((m_root + "/event[0-9]*").c_str(), GLOB_NOSORT, nullptr, &found) == 0) {
+        for (size_t i = 0; i < found.gl_pathc; ++i) {
+            sockaddr_un address{};
+            address.sun_family = AF_UNIX;
+            std::snprintf(address.sun_path, sizeof address.sun_path, "%s", found.gl_pathv[i]);
+            const int probe = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+            // A listener that has gone refuses the connection; umockdev then forgets it.
+            if (probe >= 0 &&
+                ::connect(probe, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0) {
+                pollfd room{probe, POLLOUT, 0};
+                ::poll(&room, 1, 10000);
+            }
+            if (probe >= 0)
+                ::close(probe);
+        }
+    }
+    ::globfree(&found);
 }
 
 std::string HeadsetTestbed::plugUsb(uint16_t vendor, uint16_t product, int interfaces,
@@ -97,6 +132,7 @@ void HeadsetTestbed::unplugUsb(const std::string &device) {
     uevent(device, "unbind");
     uevent(device, "remove");
     // The kernel's removal event is sent while the device is still described.
+    waitForRoomAtListeners();
     umockdev_testbed_remove_device(m_testbed, device.c_str());
     m_usbDevices.erase(found);
     m_interfaces.erase(m_interfaces.begin() + std::ptrdiff_t(index));
@@ -129,6 +165,7 @@ void HeadsetTestbed::setConnector(const std::string &connector, bool connected,
 
 void HeadsetTestbed::removeCard(const std::string &card) {
     uevent(card, "remove");
+    waitForRoomAtListeners();
     umockdev_testbed_remove_device(m_testbed, card.c_str());
 }
 

@@ -8,8 +8,9 @@ typedef struct _UMockdevTestbed UMockdevTestbed;
 
 // A umockdev testbed with the kernel's view of a headset: USB devices with their interfaces, and
 // DRM cards with connectors whose status and EDID change. Every change sends the uevents the kernel
-// sends for it. Programs see the testbed through umockdev's preload library and $UMOCKDEV_DIR,
-// which the testbed sets in this process's environment for the processes it starts.
+// sends for it, each once every listener has room for it, so that a burst goes as fast as the
+// slowest listener reads. Programs see the testbed through umockdev's preload library and
+// $UMOCKDEV_DIR, which the testbed sets in this process's environment for the processes it starts.
 class HeadsetTestbed {
 public:
     HeadsetTestbed();
@@ -42,8 +43,10 @@ private:
                           const std::vector<const char *> &attributes,
                           const std::vector<const char *> &properties);
     void uevent(const std::string &device, const char *action);
+    void waitForRoomAtListeners();
 
     UMockdevTestbed *m_testbed = nullptr;
+    std::string m_root;
     std::vector<std::vector<std::string>> m_interfaces;
     std::vector<std::string> m_usbDevices;
     int m_nextUsbPort = 1;

@@ -1,3 +1,4 @@
+#include "DebugOutputCapture.h"
 #include "DeviceMessageWindow.h"
 #include "EdidSample.h"
 #include "HLX.h"
@@ -16,6 +17,11 @@
 #include <algorithm>
 
 #include <dlfcn.h>
+#include <linux/netlink.h>
+#include <linux/rtnetlink.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 Q_DECLARE_METATYPE(std::vector<uint8_t>)
@@ -93,6 +99,54 @@ qint64 contextSwitches(pid_t thread) {
 bool sleepsInPoll(pid_t thread) {
     const QByteArray number = taskFile(thread, "syscall").split(' ').value(0);
     return number == "7" || number == "271";
+}
+
+// The socket on which the library hears udev: umockdev binds each at $UMOCKDEV_DIR/event<fd>.
+int monitorSocket(const std::string &root) {
+    const QDir dir(QString::fromStdString(root));
+    for (const QString &name : dir.entryList({"event*"}, QDir::System)) {
+        bool isNumber = false;
+        const int fd = name.mid(5).toInt(&isNumber);
+        sockaddr_un address{};
+        socklen_t length = sizeof address;
+        if (isNumber && ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) == 0 &&
+            address.sun_family == AF_UNIX &&
+            QFile::encodeName(dir.filePath(name)) == QByteArray(address.sun_path))
+            return fd;
+    }
+    return -1;
+}
+
+short pollEvents(int fd) {
+    pollfd watched{fd, POLLIN, 0};
+    return ::poll(&watched, 1, 0) > 0 ? watched.revents : 0;
+}
+
+// A request the kernel answers at once, on the socket that sent it, without waiting for room.
+void askForLoopbackLink(int fd) {
+    struct {
+        nlmsghdr header;
+        ifinfomsg link;
+    } request{};
+    request.header.nlmsg_len = sizeof request;
+    request.header.nlmsg_type = RTM_GETLINK;
+    request.header.nlmsg_flags = NLM_F_REQUEST;
+    request.link.ifi_index = 1;
+    sockaddr_nl kernel{};
+    kernel.nl_family = AF_NETLINK;
+    ::sendto(fd, &request, sizeof request, 0, reinterpret_cast<sockaddr *>(&kernel), sizeof kernel);
+}
+
+// A netlink socket the kernel has overrun, as it overruns a uevent listener: asked more than its
+// smallest buffer holds and never read, it holds ENOBUFS and the answers that fitted.
+int overrunNetlinkSocket() {
+    const int fd = ::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC | SOCK_NONBLOCK, NETLINK_ROUTE);
+    const int smallest = 1;
+    if (fd >= 0)
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &smallest, sizeof smallest);
+    for (int asked = 0; fd >= 0 && asked < 64 && !(pollEvents(fd) & POLLERR); ++asked)
+        askForLoopbackLink(fd);
+    return fd;
 }
 
 bool writeFile(const QString &path, const QByteArray &content, QFile::Permissions extra = {}) {
@@ -218,7 +272,7 @@ private slots:
 
     // Interfaces, binds and a second listed device of the same headset: one change each way.
     void usbLinkChangesOncePerHeadset() {
-        QCOMPARE(init(), 0);
+        start();
         const std::string card = testbed->addCard("card0");
         const std::string connector = testbed->addConnector(card, "card0-HDMI-A-1");
         const std::string first = testbed->plugUsb(userVendor, userProduct, 4);
@@ -238,7 +292,7 @@ private slots:
         QTemporaryDir noRules;
         QVERIFY(noRules.isValid());
         useRules(noRules.path());
-        QCOMPARE(init(), 0);
+        start();
         const std::string connector =
             testbed->addConnector(testbed->addCard("card0"), "card0-DP-1");
         // Listed only by xr-hardware's rules, which this process no longer finds, and a mouse.
@@ -344,11 +398,9 @@ private slots:
         testbed->setConnector(desk, true, edid);
         QElapsedTimer clock;
         clock.start();
-        QCOMPARE(init(), 0);
-        if (counts) {
-            expect({monitorAdded});
+        start(counts ? QByteArrayList{monitorAdded} : QByteArrayList{});
+        if (counts)
             coldMs.push_back(double(clock.nsecsElapsed()) / 1e6);
-        }
         const std::string usb = testbed->plugUsb(userVendor, userProduct);
         expect({hidAdded});
         // The same display moves to another connector; a hot plug that changes nothing. Each
@@ -369,7 +421,7 @@ private slots:
     }
 
     void removedCardTakesTheDisplayLink() {
-        QCOMPARE(init(), 0);
+        start();
         const std::string card = testbed->addCard("card1");
         testbed->setConnector(testbed->addConnector(card, "card1-DP-2"), true, headsetEdid());
         expect({monitorAdded});
@@ -382,8 +434,7 @@ private slots:
                               headsetEdid());
         const std::string usb = testbed->plugUsb(userVendor, userProduct, 3);
         QCOMPARE(window.take(), QByteArrayList());
-        QCOMPARE(init(), 0);
-        expect({monitorAdded, hidAdded});
+        start({monitorAdded, hidAdded});
         QCOMPARE(init(), 0);
         testbed->unplugUsb(usb);
         expect({hidRemoved});
@@ -391,7 +442,7 @@ private slots:
 
     void deinitStopsAndInitStartsAgain() {
         QCOMPARE(deinit(), 0);
-        QCOMPARE(init(), 0);
+        start();
         QVERIFY(QTest::qWaitFor([] { return threadNamed("hlx-udev") != 0; }, messageTimeoutMs));
         const std::string usb = testbed->plugUsb(userVendor, userProduct);
         expect({hidAdded});
@@ -403,8 +454,7 @@ private slots:
         testbed->unplugUsb(usb);
         testbed->setConnector(testbed->addConnector(testbed->addCard("card0"), "card0-DP-1"), true,
                               headsetEdid());
-        QCOMPARE(init(), 0);
-        expect({monitorAdded});
+        start({monitorAdded});
     }
 
     void eyeshieldNeedsAListedHeadsetOnUsb() {
@@ -417,7 +467,7 @@ private slots:
         const std::string usb = testbed->plugUsb(rulesId.first, rulesId.second);
         QCOMPARE(enableEyeshield(1), -3);
         QCOMPARE(disableEyeshield(), -3);
-        QCOMPARE(init(), 0);
+        start({hidAdded});
         QCOMPARE(enableEyeshield(1), -3);
         testbed->unplugUsb(usb);
         QCOMPARE(disableEyeshield(), -2);
@@ -488,33 +538,25 @@ private slots:
         QFETCH(bool, counts);
         if (!rules.isEmpty())
             useRules(rules);
-        QCOMPARE(init(), 0);
-        // umockdev hands uevents over a datagram socket that holds only a few (max_dgram_qlen),
-        // and aborts when it is full: each plug gets a moment to be read, as a person's would.
-        const auto settle = [] { QTest::qWait(25); };
+        start();
         std::vector<std::string> plugged;
         for (const QStringList &device : devices) {
             const QStringList id = device.value(0).split(':');
             plugged.push_back(testbed->plugUsb(uint16_t(id.value(0).toUInt(nullptr, 16)),
                                                uint16_t(id.value(1).toUInt(nullptr, 16)), 1,
                                                device.value(1).toStdString()));
-            settle();
         }
         // The Index's own accessories join it.
-        for (const uint16_t accessory : {uint16_t(0x2102), uint16_t(0x2300)}) {
+        for (const uint16_t accessory : {uint16_t(0x2102), uint16_t(0x2300)})
             plugged.push_back(testbed->plugUsb(0x28de, accessory));
-            settle();
-        }
         // A change of the other link after all of them: whatever they sent came before it.
         const std::string connector =
             testbed->addConnector(testbed->addCard("card0"), "card0-DP-1");
         testbed->setConnector(connector, true, headsetEdid());
         expect(counts ? QByteArrayList{hidAdded, monitorAdded} : QByteArrayList{monitorAdded});
         QCOMPARE(enableEyeshield(1), counts ? -3 : -2);
-        for (const std::string &device : plugged) {
+        for (const std::string &device : plugged)
             testbed->unplugUsb(device);
-            settle();
-        }
         testbed->setConnector(connector, false, {});
         expect(counts ? QByteArrayList{hidRemoved, monitorRemoved}
                       : QByteArrayList{monitorRemoved});
@@ -577,11 +619,59 @@ private slots:
                      unreadable.filePath("hlx-config/hmd-ids") + ": Is a directory\n");
     }
 
+    // An overrun of the uevent socket (the kernel's ENOBUFS, POLLERR to poll) loses events: the
+    // library reads every device again and goes on following them. umockdev's sender ends the
+    // test rather than overrun a listener, so the overrun is the kernel's own, on a netlink socket
+    // put in the place of the library's for one wake-up.
+    void overrunRereadsEveryDevice() {
+        start();
+        pid_t thread = 0;
+        QVERIFY(QTest::qWaitFor(
+            [&] { return (thread = threadNamed("hlx-udev")) != 0 && sleepsInPoll(thread); },
+            messageTimeoutMs));
+        const int monitor = monitorSocket(testbed->rootDir());
+        QVERIFY(monitor >= 0);
+        const int overrun = overrunNetlinkSocket();
+        QVERIFY(overrun >= 0 && (pollEvents(overrun) & POLLERR));
+        const int heard = ::dup(monitor);
+        QCOMPARE(::dup2(overrun, monitor), monitor);
+        // The plug wakes the thread where it sleeps; its read then meets the overrun.
+        const std::string usb = testbed->plugUsb(userVendor, userProduct, 3);
+        expect({hidAdded});
+        // The testbed's socket back, and an answer on the other to move the thread over to it.
+        QCOMPARE(::dup2(heard, monitor), monitor);
+        askForLoopbackLink(overrun);
+        ::close(heard);
+        ::close(overrun);
+        // Before more events: umockdev ends this process when nobody reads them.
+        QCOMPARE(threadNamed("hlx-udev"), thread);
+        testbed->unplugUsb(usb);
+        expect({hidRemoved});
+    }
+
+    // A socket shut down for good cannot be followed: the thread says so once and ends.
+    void lostSocketIsSaidOnce() {
+        start();
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                const pid_t thread = threadNamed("hlx-udev");
+                return thread != 0 && sleepsInPoll(thread);
+            },
+            messageTimeoutMs));
+        const int monitor = monitorSocket(testbed->rootDir());
+        QVERIFY(monitor >= 0);
+        support::DebugOutputCapture standardError;
+        QCOMPARE(::shutdown(monitor, SHUT_RDWR), 0);
+        QVERIFY(QTest::qWaitFor([] { return threadNamed("hlx-udev") == 0; }, messageTimeoutMs));
+        QCOMPARE(standardError.messages(),
+                 std::vector<std::string>{"libHLX: the udev socket was shut down; the headset's "
+                                          "links are no longer followed"});
+    }
+
     // The monitor thread sleeps until the kernel reports something: no timer, no polling.
     void idleThreadNeverWakes() {
         testbed->plugUsb(userVendor, userProduct);
-        QCOMPARE(init(), 0);
-        expect({hidAdded});
+        start({hidAdded});
         pid_t thread = 0;
         QVERIFY(QTest::qWaitFor([&] { return (thread = threadNamed("hlx-udev")) != 0; }));
         QVERIFY(QTest::qWaitFor([&] { return sleepsInPoll(thread); }, messageTimeoutMs));
@@ -612,6 +702,17 @@ private:
                        QByteArray(reinterpret_cast<const char *>(edid.data()), int(edid.size()))))
             return QString();
         return run(decoder, {"--check", path});
+    }
+
+    // HLX_Init and its first announcement: every link, the ones that are down too.
+    void start(const QByteArrayList &upAtStart = {}) {
+        QCOMPARE(init(), 0);
+        QByteArrayList first = upAtStart;
+        if (!upAtStart.contains(hidAdded))
+            first << hidRemoved;
+        if (!upAtStart.contains(monitorAdded))
+            first << monitorRemoved;
+        expect(first);
     }
 
     // Exactly these messages since the last check, in this order.

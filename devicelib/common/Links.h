@@ -1,6 +1,6 @@
 #pragma once
 
-namespace hlx::udev {
+namespace hlx {
 
 // What the window shows: whether each of the headset's two links is up.
 struct Links {
@@ -8,4 +8,4 @@ struct Links {
     bool usb = false;
 };
 
-} // namespace hlx::udev
+} // namespace hlx
