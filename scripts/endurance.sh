@@ -63,7 +63,7 @@ export LSAN_OPTIONS=suppressions=$PWD/tests/sanitizer-suppressions.txt:print_sup
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export HLX_ENDURANCE_PLUGS=$plugs
 # Qt Test ends a case after 5 minutes; a plug takes about 60 ms here, under ASan about three times
-# that, under wine PLUG_MS: a second a plug leaves room for a slow machine.
+# that, under wine about 270 ms: a second a plug leaves room for a slow machine.
 export QTEST_FUNCTION_TIMEOUT=$((plugs * 1000 + 300000))
 
 log_dir=$(mktemp -d "${TMPDIR:-/tmp}/hlx-endurance.XXXXXX")
