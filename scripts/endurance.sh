@@ -48,6 +48,8 @@ fi
 if [ "$mode" = windows ]; then
   scripts/install-deps.sh --windows
   scripts/build-qt-windows.sh
+  # The toolchain counts only when the build folder is made.
+  [ ! -e "$build_dir/CMakeCache.txt" ] || configure=()
   cmake -S . -B "$build_dir" -G Ninja "${configure[@]}" >/dev/null
   # The case copies the utility's installed folder, bin/, which the whole build lays out.
   cmake --build "$build_dir"
