@@ -70,7 +70,9 @@ serve_requests() {
         if [[ -e $requests/edid ]]; then
             put_edid "$(<"$requests/edid")"
             rm -f "$requests/edid"
-            xrandr --output DUMMY0 --mode "${modes[turn]}"
+            # At a fixed dpi: otherwise xrandr derives the screen's millimetres from the old ones,
+            # rounded down, until after some hundred changes the server refuses a size of 0.
+            xrandr --dpi 96 --output DUMMY0 --mode "${modes[turn]}"
             turn=$((1 - turn))
             touch "$requests/edid.done"
         fi
@@ -100,7 +102,7 @@ while read -r _ function tag; do
         done <<<"${tag// + /$'\n'}"
     fi
     put_edid "$edid"
-    xrandr --output DUMMY0 --mode 1024x768
+    xrandr --dpi 96 --output DUMMY0 --mode 1024x768
     fresh_prefix
     rm -f "$requests"/*
     serve_requests &

@@ -71,7 +71,7 @@ bool changeEdid(const std::string &edidWord) {
     return waitFor(10000, [&] { return edidWord.empty() || monitorCarries(edidWord); });
 }
 
-UINT linkMessage(hlx::Link link, bool up) {
+UINT registeredLinkMessage(hlx::Link link, bool up) {
     for (const hlx::DeviceMessage &message : hlx::deviceMessages) {
         if (message.link == link && message.linkUp == up)
             return RegisterWindowMessageA(std::string(message.name).c_str());

@@ -27,6 +27,6 @@ bool monitorCarries(const std::string &edidWord);
 bool changeEdid(const std::string &edidWord);
 
 // The registered number of the message that brings `link` up or takes it down.
-UINT linkMessage(hlx::Link link, bool up);
+UINT registeredLinkMessage(hlx::Link link, bool up);
 
 } // namespace support

@@ -145,8 +145,8 @@ private slots:
         // The broadcasts of the library reach every top-level window, this one too: each plug
         // must bring exactly one message of the display link's change.
         support::TopLevelWindow listener(L"HlxTestEnduranceListener", L"Endurance listener", false);
-        const UINT up = support::linkMessage(hlx::Link::Display, true);
-        const UINT down = support::linkMessage(hlx::Link::Display, false);
+        const UINT up = support::registeredLinkMessage(hlx::Link::Display, true);
+        const UINT down = support::registeredLinkMessage(hlx::Link::Display, false);
         const auto count = [&](UINT message) {
             const auto &got = listener.registeredMessages();
             return int(std::count(got.begin(), got.end(), message));

@@ -1,4 +1,5 @@
 #include "DeviceMessages.h"
+#include "DeviceRequests.h"
 #include "EdidSample.h"
 #include "PlatformTestMain.h"
 #include "StdStringComparison.h"
@@ -32,25 +33,15 @@ namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
+using support::deviceData;
+using support::monitorCarries;
+using support::registeredLinkMessage;
 
-// GUID_DEVCLASS_MONITOR of devguid.h, spelled out so that no object file has to define it.
-constexpr GUID monitorClass = {
-    0x4d36e96e, 0xe325, 0x11ce, {0xbf, 0xc1, 0x08, 0x00, 0x2b, 0xe1, 0x03, 0x18}};
 constexpr wchar_t kWatchClass[] = L"HLX_DeviceWatch";
 constexpr wchar_t kUtilityClass[] = L"" HLX_QT_WINDOW_CLASS;
 constexpr wchar_t kUtilityTitle[] = L"HLX_Configuration_Utility";
 // Long enough for a broadcast to reach every window after the library has judged.
 constexpr DWORD kQuietMilliseconds = 500;
-
-// A folder the harness names as Linux spells it; wine's drive Z: is Linux's root.
-fs::path harnessFolder(const char *variable) {
-    const char *value = std::getenv(variable);
-    return value ? fs::path("Z:" + std::string(value)) : fs::path();
-}
-
-fs::path deviceData() {
-    return harnessFolder("HLX_DEVICE_DATA");
-}
 
 fs::path deviceLibraryFolder() {
     return support::buildRoot() / "device-windows";
@@ -64,44 +55,6 @@ std::vector<std::string> edidWords(const std::string &kind) {
     }
     std::sort(words.begin(), words.end());
     return words;
-}
-
-UINT linkMessage(hlx::Link link, bool up) {
-    for (const hlx::DeviceMessage &message : hlx::deviceMessages) {
-        if (message.link == link && message.linkUp == up)
-            return RegisterWindowMessageA(std::string(message.name).c_str());
-    }
-    return 0;
-}
-
-// The EDIDs of the present monitors, read where Windows keeps them.
-std::vector<std::vector<uint8_t>> monitorEdids() {
-    std::vector<std::vector<uint8_t>> edids;
-    HDEVINFO set = SetupDiGetClassDevsW(&monitorClass, nullptr, nullptr, DIGCF_PRESENT);
-    if (set == INVALID_HANDLE_VALUE)
-        return edids;
-    SP_DEVINFO_DATA device{};
-    device.cbSize = sizeof device;
-    for (DWORD index = 0; SetupDiEnumDeviceInfo(set, index, &device); ++index) {
-        HKEY key = SetupDiOpenDevRegKey(set, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ);
-        if (key == INVALID_HANDLE_VALUE)
-            continue;
-        std::vector<uint8_t> edid(4096);
-        DWORD size = DWORD(edid.size());
-        if (RegQueryValueExW(key, L"EDID", nullptr, nullptr, edid.data(), &size) == ERROR_SUCCESS) {
-            edid.resize(size);
-            edids.push_back(edid);
-        }
-        RegCloseKey(key);
-    }
-    SetupDiDestroyDeviceInfoList(set);
-    return edids;
-}
-
-bool monitorCarries(const std::string &edidWord) {
-    const std::vector<uint8_t> bytes = EdidSample::fromHexFile((deviceData() / edidWord).string());
-    const auto edids = monitorEdids();
-    return !bytes.empty() && std::find(edids.begin(), edids.end(), bytes) != edids.end();
 }
 
 // Removes the present USB devices whose instance id starts with `prefix`, as Device Manager's
@@ -221,17 +174,10 @@ std::string said(const std::string &what, double milliseconds) {
     return what + " " + std::to_string(int(milliseconds + 0.5)) + " ms";
 }
 
-// Asks the harness for another EDID on the X output (none for an empty word) and waits until
-// wine has copied it to the monitor; false if either did not happen within 10 s.
+// The harness's change of the EDID, timed until wine has copied it to the monitor.
 bool changeEdid(const std::string &word) {
-    const fs::path requests = harnessFolder("HLX_DEVICE_REQUESTS");
-    std::ofstream(requests / "edid.new") << word;
-    fs::rename(requests / "edid.new", requests / "edid");
-    if (!support::waitFor(10000, [&] { return fs::exists(requests / "edid.done"); }))
-        return false;
-    fs::remove(requests / "edid.done");
     const auto start = Clock::now();
-    if (!support::waitFor(10000, [&] { return word.empty() || monitorCarries(word); }))
+    if (!support::changeEdid(word))
         return false;
     qInfo("%s",
           said("hot display link: wine copied the new EDID in", millisecondsSince(start)).c_str());
@@ -278,7 +224,7 @@ private slots:
 
         LoadedLibrary library;
         QVERIFY(library.loaded());
-        const UINT up = linkMessage(hlx::Link::Display, true);
+        const UINT up = registeredLinkMessage(hlx::Link::Display, true);
         const auto start = Clock::now();
         QCOMPARE(library.init(), 0);
         // A message that does not come is waited for no longer than the quiet time after.
@@ -287,9 +233,9 @@ private slots:
         library.pump(kQuietMilliseconds);
         // The first announcement tells both links, the down ones too.
         QCOMPARE(library.count(up), headset ? 1 : 0);
-        QCOMPARE(library.count(linkMessage(hlx::Link::Display, false)), headset ? 0 : 1);
-        QCOMPARE(library.count(linkMessage(hlx::Link::Usb, true)), 0);
-        QCOMPARE(library.count(linkMessage(hlx::Link::Usb, false)), 1);
+        QCOMPARE(library.count(registeredLinkMessage(hlx::Link::Display, false)), headset ? 0 : 1);
+        QCOMPARE(library.count(registeredLinkMessage(hlx::Link::Usb, true)), 0);
+        QCOMPARE(library.count(registeredLinkMessage(hlx::Link::Usb, false)), 1);
         if (headset)
             qInfo("%s", said("cold display link: message after HLX_Init in", waited).c_str());
     }
@@ -319,7 +265,7 @@ private slots:
 
         LoadedLibrary library;
         QVERIFY(library.loaded());
-        const UINT up = linkMessage(hlx::Link::Usb, true);
+        const UINT up = registeredLinkMessage(hlx::Link::Usb, true);
         const auto start = Clock::now();
         QCOMPARE(library.init(), 0);
         // A message that does not come is waited for no longer than the quiet time after.
@@ -327,9 +273,9 @@ private slots:
         const double waited = millisecondsSince(start);
         library.pump(kQuietMilliseconds);
         QCOMPARE(library.count(up), headset ? 1 : 0);
-        QCOMPARE(library.count(linkMessage(hlx::Link::Usb, false)), headset ? 0 : 1);
-        QCOMPARE(library.count(linkMessage(hlx::Link::Display, true)), 0);
-        QCOMPARE(library.count(linkMessage(hlx::Link::Display, false)), 1);
+        QCOMPARE(library.count(registeredLinkMessage(hlx::Link::Usb, false)), headset ? 0 : 1);
+        QCOMPARE(library.count(registeredLinkMessage(hlx::Link::Display, true)), 0);
+        QCOMPARE(library.count(registeredLinkMessage(hlx::Link::Display, false)), 1);
         if (headset)
             qInfo("%s", said("cold USB link: message after HLX_Init in", waited).c_str());
     }
@@ -349,8 +295,8 @@ private slots:
         LoadedLibrary library;
         QVERIFY(library.loaded());
         QCOMPARE(library.init(), 0);
-        const UINT up = linkMessage(hlx::Link::Display, true);
-        const UINT down = linkMessage(hlx::Link::Display, false);
+        const UINT up = registeredLinkMessage(hlx::Link::Display, true);
+        const UINT down = registeredLinkMessage(hlx::Link::Display, false);
         library.pump(kQuietMilliseconds);
         QCOMPARE(library.count(up), 0);
         // The monitor's link told as down at the start.
@@ -399,7 +345,7 @@ private slots:
         }
         qInfo("hot display link: %d of %d changes notified by wine itself", fromWine,
               2 * int(edidWords("headsets").size()));
-        QCOMPARE(library.count(linkMessage(hlx::Link::Usb, true)), 0);
+        QCOMPARE(library.count(registeredLinkMessage(hlx::Link::Usb, true)), 0);
     }
 
     // The headset's USB devices leaving while the library runs: wine 8's USB bus cannot be fed
@@ -417,8 +363,8 @@ private slots:
         QFETCH(std::wstring, accessory);
         LoadedLibrary library;
         QVERIFY(library.loaded());
-        const UINT up = linkMessage(hlx::Link::Usb, true);
-        const UINT down = linkMessage(hlx::Link::Usb, false);
+        const UINT up = registeredLinkMessage(hlx::Link::Usb, true);
+        const UINT down = registeredLinkMessage(hlx::Link::Usb, false);
         QCOMPARE(library.init(), 0);
         library.awaitCount(up, 1, 5000);
         HWND watch = LoadedLibrary::watchWindow();
