@@ -425,7 +425,9 @@ private slots:
         support::UtilityProcess utility(bin / "hlx-config.exe", bin);
         HWND window = utility.awaitWindow(kUtilityClass, kUtilityTitle);
         QVERIFY(window != nullptr);
-        QVERIFY(loadsModule(utility.id(), bin / "libHLX.dll"));
+        // The library is loaded at the first native message after the window shows, not with it.
+        QVERIFY(
+            support::waitFor(10000, [&] { return loadsModule(utility.id(), bin / "libHLX.dll"); }));
         QVERIFY(support::waitFor(10000, [&] {
             return support::countPixels(window, shown) > 0 &&
                    support::countPixels(window, absent) == 0;
