@@ -2,26 +2,34 @@
 
 #include "DeviceSide.h"
 #include "EntryResults.h"
+#include "UdevDeviceSystem.h"
 #include "XConnection.h"
 
-using hlx::udev::DeviceSide;
+namespace {
+
+hlx::DeviceSide &deviceSide() {
+    static hlx::DeviceSide side(std::make_unique<hlx::udev::UdevDeviceSystem>());
+    return side;
+}
+
+} // namespace
 
 extern "C" {
 
 int HLX_Init(void) {
-    return DeviceSide::instance().init();
+    return deviceSide().init();
 }
 
 int HLX_Deinit(void) {
-    return DeviceSide::instance().deinit();
+    return deviceSide().deinit();
 }
 
 int HLX_SetDisplayCapturerPath(const char *utf8Path) {
-    return DeviceSide::instance().setCapturerPath(utf8Path);
+    return deviceSide().setCapturerPath(utf8Path);
 }
 
 int HLX_StartDisplayCapturer(void) {
-    return DeviceSide::instance().startCapturer();
+    return deviceSide().startCapturer();
 }
 
 int HLX_StopDisplayCapturer(void) {
@@ -29,11 +37,11 @@ int HLX_StopDisplayCapturer(void) {
 }
 
 int HLX_EnableEyeshield([[maybe_unused]] int level) {
-    return DeviceSide::instance().switchEyeshield();
+    return deviceSide().switchEyeshield();
 }
 
 int HLX_DisableEyeshield(void) {
-    return DeviceSide::instance().switchEyeshield();
+    return deviceSide().switchEyeshield();
 }
 
 uint32_t HLX_GetWindowMessage(const char *name) {

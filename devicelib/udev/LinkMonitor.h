@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AnnouncementPacer.h"
+#include "DeviceSystem.h"
 #include "DisplayLink.h"
 #include "HeadsetIds.h"
 #include "UdevHandles.h"
@@ -15,14 +16,14 @@ namespace hlx::udev {
 // or stop() is called, and announces each real change of a link once, paced in a storm. Events lost
 // to an overrun of the socket (a dock or a hub announcing many devices at once) cost a fresh look
 // at every device, never the following itself.
-class LinkMonitor {
+class LinkMonitor final : public DeviceSystem::Following {
 public:
     static constexpr const char *threadName = "hlx-udev";
     // Faster than the eye follows a sentence, slow enough for the window's thread to keep up.
     static constexpr std::chrono::milliseconds pacingInterval{25};
 
     explicit LinkMonitor(headsets::HeadsetIds ids);
-    ~LinkMonitor();
+    ~LinkMonitor() override;
     LinkMonitor(const LinkMonitor &) = delete;
     LinkMonitor &operator=(const LinkMonitor &) = delete;
 

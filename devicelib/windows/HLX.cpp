@@ -2,25 +2,35 @@
 
 #include "DeviceSide.h"
 #include "EntryResults.h"
+#include "WindowsDeviceSystem.h"
 
-using hlx::windows::DeviceSide;
+namespace {
+
+hlx::DeviceSide &deviceSide() {
+    // Never destroyed: its destructor would run inside DllMain, where no thread may be joined.
+    static hlx::DeviceSide *const side =
+        new hlx::DeviceSide(std::make_unique<hlx::windows::WindowsDeviceSystem>());
+    return *side;
+}
+
+} // namespace
 
 extern "C" {
 
 int WINAPI HLX_Init(void) {
-    return DeviceSide::instance().init();
+    return deviceSide().init();
 }
 
 int WINAPI HLX_Deinit(void) {
-    return DeviceSide::instance().deinit();
+    return deviceSide().deinit();
 }
 
 int WINAPI HLX_SetDisplayCapturerPath(const char *utf8Path) {
-    return DeviceSide::instance().setCapturerPath(utf8Path);
+    return deviceSide().setCapturerPath(utf8Path);
 }
 
 int WINAPI HLX_StartDisplayCapturer(void) {
-    return DeviceSide::instance().startCapturer();
+    return deviceSide().startCapturer();
 }
 
 int WINAPI HLX_StopDisplayCapturer(void) {
@@ -28,11 +38,11 @@ int WINAPI HLX_StopDisplayCapturer(void) {
 }
 
 int WINAPI HLX_EnableEyeshield([[maybe_unused]] int level) {
-    return DeviceSide::instance().switchEyeshield();
+    return deviceSide().switchEyeshield();
 }
 
 int WINAPI HLX_DisableEyeshield(void) {
-    return DeviceSide::instance().switchEyeshield();
+    return deviceSide().switchEyeshield();
 }
 
 uint32_t WINAPI HLX_GetWindowMessage(const char *name) {

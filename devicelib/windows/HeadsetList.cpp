@@ -1,9 +1,8 @@
 // hlx-headsets: what the Windows device library sees, for a user who wonders why the window says a
 // link is not ready. Every present monitor and USB device, whether it is one of the headset's
 // links and why, then the two links as the library would announce them.
-#include "DisplayLink.h"
 #include "HeadsetIdFiles.h"
-#include "UsbLink.h"
+#include "PresentHeadsets.h"
 
 #include <cstdio>
 #include <cstring>
@@ -28,11 +27,9 @@ int main(int argc, char **argv) {
     }
     const headsets::HeadsetIds ids =
         HeadsetIdFiles::load(HeadsetIdFiles::Problems::ToStandardError);
-    DisplayLink display(ids);
-    UsbLink usb(ids);
-    display.scan(printer("display"));
-    usb.scan(printer("USB"));
-    std::printf("HDMI link: %s\nUSB link: %s\n", display.up() ? "ready" : "not ready",
-                usb.up() ? "ready" : "not ready");
+    const bool display = headsetDisplayPresent(ids, printer("display"));
+    const bool usb = headsetUsbPresent(ids, printer("USB"));
+    std::printf("HDMI link: %s\nUSB link: %s\n", display ? "ready" : "not ready",
+                usb ? "ready" : "not ready");
     return 0;
 }

@@ -1,6 +1,7 @@
 #include "LinkWatcher.h"
 
 #include "LinkAnnouncer.h"
+#include "PresentHeadsets.h"
 
 #include <dbt.h>
 
@@ -38,9 +39,7 @@ HDEVNOTIFY registerFor(HWND window, const GUID &interfaceClass) {
 } // namespace
 
 LinkWatcher::LinkWatcher(headsets::HeadsetIds ids)
-    : m_ids(std::move(ids))
-    , m_display(m_ids)
-    , m_usb(m_ids) {}
+    : m_ids(std::move(ids)) {}
 
 LinkWatcher::~LinkWatcher() {
     stop();
@@ -119,9 +118,7 @@ void LinkWatcher::run() {
 void LinkWatcher::rejudge(LinkAnnouncer::Audience audience) {
     // Whatever a notification says, the devices present now are what counts: a removed device
     // may be gone already, and several changes may have come at once.
-    m_display.scan();
-    m_usb.scan();
-    const Links current{m_display.up(), m_usb.up()};
+    const Links current{headsetDisplayPresent(m_ids), headsetUsbPresent(m_ids)};
     LinkAnnouncer::announce(messagesForChange(m_announced, current), audience);
     m_announced = current;
 }

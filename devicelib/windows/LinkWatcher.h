@@ -1,10 +1,9 @@
 #pragma once
 
 #include "DeviceMessages.h"
-#include "DisplayLink.h"
+#include "DeviceSystem.h"
 #include "HeadsetIds.h"
 #include "LinkAnnouncer.h"
-#include "UsbLink.h"
 
 #include <windows.h>
 
@@ -17,14 +16,14 @@ namespace hlx::windows {
 // that hears of monitors and USB devices arriving and leaving and of display changes, and it
 // sleeps in GetMessage while nothing changes. Each of those messages re-judges every device and
 // announces each real change of a link once.
-class LinkWatcher {
+class LinkWatcher final : public DeviceSystem::Following {
 public:
     // The hidden window's class; a test that cannot make the system report a device sends
     // WM_DEVICECHANGE or WM_DISPLAYCHANGE to the window of this class itself.
     static constexpr const wchar_t *windowClass = L"HLX_DeviceWatch";
 
     explicit LinkWatcher(headsets::HeadsetIds ids);
-    ~LinkWatcher();
+    ~LinkWatcher() override;
     LinkWatcher(const LinkWatcher &) = delete;
     LinkWatcher &operator=(const LinkWatcher &) = delete;
 
@@ -47,8 +46,6 @@ private:
     void rejudge(LinkAnnouncer::Audience audience);
 
     headsets::HeadsetIds m_ids;
-    DisplayLink m_display;
-    UsbLink m_usb;
     // What the windows were last told; nothing before the first announcement.
     std::optional<Links> m_announced;
     HWND m_window = nullptr;

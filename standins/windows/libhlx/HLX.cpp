@@ -1,4 +1,3 @@
-#define HLX_BUILDING_LIBRARY
 #include "HLX.h"
 
 #include <string>

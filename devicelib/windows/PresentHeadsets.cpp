@@ -1,4 +1,4 @@
-#include "UsbLink.h"
+#include "PresentHeadsets.h"
 
 #include "DeviceList.h"
 #include "HeadsetJudge.h"
@@ -32,11 +32,21 @@ bool isInterfaceOfCompositeDevice(const std::string &instanceId) {
 
 } // namespace
 
-UsbLink::UsbLink(const headsets::HeadsetIds &ids)
-    : m_ids(ids) {}
+bool headsetDisplayPresent(const headsets::HeadsetIds &ids, const VerdictSeen &seen) {
+    const headsets::HeadsetJudge judge(ids);
+    const DeviceList monitors = DeviceList::presentMonitors();
+    bool up = false;
+    monitors.forEach([&](const std::string &instanceId, SP_DEVINFO_DATA &device) {
+        const headsets::Verdict verdict = judge.display(monitors.edid(device));
+        up = up || verdict.headset;
+        if (seen)
+            seen(instanceId, verdict);
+    });
+    return up;
+}
 
-void UsbLink::scan(const VerdictSeen &seen) {
-    const headsets::HeadsetJudge judge(m_ids);
+bool headsetUsbPresent(const headsets::HeadsetIds &ids, const VerdictSeen &seen) {
+    const headsets::HeadsetJudge judge(ids);
     // Windows has no udev rules whose further conditions could be asked about.
     const headsets::HeadsetIds::AttributeLookup noAttributes =
         [](const std::string &) -> std::optional<std::string> { return std::nullopt; };
@@ -56,7 +66,7 @@ void UsbLink::scan(const VerdictSeen &seen) {
         if (seen)
             seen(instanceId, verdict);
     });
-    m_up = up;
+    return up;
 }
 
 } // namespace hlx::windows

@@ -1,19 +1,17 @@
 #pragma once
 
+#include "DeviceSystem.h"
 #include "DisplayCapturer.h"
-#include "EntryResults.h"
-#include "LinkWatcher.h"
 
 #include <memory>
 #include <mutex>
 
-namespace hlx::windows {
+namespace hlx {
 
 // Everything behind the library's C entry points, shared by whichever threads call them.
 class DeviceSide {
 public:
-    // Never destroyed: its destructor would run inside DllMain, where no thread may be joined.
-    static DeviceSide &instance();
+    explicit DeviceSide(std::unique_ptr<DeviceSystem> system);
 
     // Starts following the links; a second call while they are followed changes nothing.
     int init();
@@ -24,9 +22,10 @@ public:
     int switchEyeshield();
 
 private:
+    const std::unique_ptr<DeviceSystem> m_system;
     std::mutex m_mutex;
-    std::unique_ptr<LinkWatcher> m_watcher;
+    std::unique_ptr<DeviceSystem::Following> m_following;
     DisplayCapturer m_capturer;
 };
 
-} // namespace hlx::windows
+} // namespace hlx
