@@ -325,12 +325,11 @@ private slots:
         QTest::newRow("corrupted extension") << corrupted << false;
         // Real displays, as a public EDID database holds them (edid/README.md names the files).
         for (const char *folder : {"headsets", "monitors"}) {
-            const QDir dir(QString(HLX_EDID_DIR) + '/' + folder);
-            for (const QString &name : dir.entryList({"*.hex"}, QDir::Files, QDir::Name)) {
-                const std::vector<uint8_t> edid =
-                    EdidSample::fromHexFile(QFile::encodeName(dir.filePath(name)).toStdString());
-                QVERIFY2(edid.size() >= 128, qPrintable(name));
-                QTest::newRow(qPrintable(name)) << edid << (folder == std::string("headsets"));
+            const std::string dir = HLX_EDID_DIR "/" + std::string(folder);
+            for (const std::string &name : EdidSample::hexFiles(dir)) {
+                const std::vector<uint8_t> edid = EdidSample::fromHexFile(dir + '/' + name);
+                QVERIFY2(edid.size() >= 128, name.c_str());
+                QTest::newRow(name.c_str()) << edid << (folder == std::string("headsets"));
             }
         }
         // Bad input from the real ones: nothing read past the data or past a block's own length,

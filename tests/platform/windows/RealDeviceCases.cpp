@@ -49,11 +49,8 @@ fs::path deviceLibraryFolder() {
 
 std::vector<std::string> edidWords(const std::string &kind) {
     std::vector<std::string> words;
-    for (const auto &entry : fs::directory_iterator(deviceData() / "edid" / kind)) {
-        if (entry.path().extension() == ".hex")
-            words.push_back("edid/" + kind + "/" + entry.path().filename().string());
-    }
-    std::sort(words.begin(), words.end());
+    for (const std::string &name : EdidSample::hexFiles((deviceData() / "edid" / kind).string()))
+        words.push_back("edid/" + kind + "/" + name);
     return words;
 }
 
