@@ -22,6 +22,7 @@ server_is_running() {
     kill -0 "$(<"$1")" 2>/dev/null
 }
 
+# shellcheck source=private-x-server.sh
 source "$(dirname "$(realpath "$0")")/private-x-server.sh"
 
 has_exited() {

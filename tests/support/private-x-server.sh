@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the wrappers that run a command against an X server of its own (with-xvfb.sh,
 # with-dummy-xorg.sh), and by their checks. Defines functions only.
 

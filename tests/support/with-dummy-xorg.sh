@@ -16,6 +16,7 @@ if ((EUID != 0)); then
     exit 1
 fi
 here=$(dirname "$(realpath "$0")")
+# shellcheck source=private-x-server.sh
 source "$here/private-x-server.sh"
 open_x_session
 

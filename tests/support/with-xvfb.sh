@@ -9,6 +9,7 @@ if (($# == 0)); then
     echo "usage: ${0##*/} COMMAND [ARGS...]" >&2
     exit 2
 fi
+# shellcheck source=private-x-server.sh
 source "$(dirname "$(realpath "$0")")/private-x-server.sh"
 open_x_session
 
