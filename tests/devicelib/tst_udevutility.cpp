@@ -75,7 +75,7 @@ testsupport::Footprint settledFootprint(qint64 pid) {
 }
 
 // The utility started beside the empty DisplayPort connector that a Valve Index's display plugs
-// into, and a pinger for its window, which goes first.
+// into, and a pinger for its window; the pinger ends before the utility does.
 struct IndexBench {
     const std::vector<uint8_t> edid = realEdid("valve-index.hex");
     std::string connector;
