@@ -1,6 +1,7 @@
 #include "EdidSample.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <numeric>
 
@@ -109,4 +110,14 @@ std::vector<uint8_t> EdidSample::fromHexFile(const std::string &path) {
     while (file >> std::hex >> byte)
         edid.push_back(uint8_t(byte));
     return file.eof() ? edid : std::vector<uint8_t>();
+}
+
+std::vector<std::string> EdidSample::hexFiles(const std::string &folder) {
+    std::vector<std::string> names;
+    for (const auto &entry : std::filesystem::directory_iterator(folder)) {
+        if (entry.is_regular_file() && entry.path().extension() == ".hex")
+            names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }

@@ -18,6 +18,8 @@ public:
                                                    uint8_t version, uint8_t flags);
     // A display's real EDID, kept as the hex dump that edid-decode prints; empty if unreadable.
     static std::vector<uint8_t> fromHexFile(const std::string &path);
+    // The names of the hex dumps in `folder`, in order.
+    static std::vector<std::string> hexFiles(const std::string &folder);
 
     // Sets the checksum of that block after a change.
     static void seal(std::vector<uint8_t> &edid, size_t block);

@@ -101,6 +101,16 @@ bool sleepsInPoll(pid_t thread) {
     return number == "7" || number == "271";
 }
 
+// The library's monitor thread once it sleeps in poll, waiting for the kernel; 0 if it does not
+// within the time for a message.
+pid_t sleepingMonitorThread() {
+    pid_t thread = 0;
+    const bool sleeps = QTest::qWaitFor(
+        [&] { return (thread = threadNamed("hlx-udev")) != 0 && sleepsInPoll(thread); },
+        messageTimeoutMs);
+    return sleeps ? thread : 0;
+}
+
 // The socket on which the library hears udev: umockdev binds each at $UMOCKDEV_DIR/event<fd>.
 int monitorSocket(const std::string &root) {
     const QDir dir(QString::fromStdString(root));
@@ -325,12 +335,11 @@ private slots:
         QTest::newRow("corrupted extension") << corrupted << false;
         // Real displays, as a public EDID database holds them (edid/README.md names the files).
         for (const char *folder : {"headsets", "monitors"}) {
-            const QDir dir(QString(HLX_EDID_DIR) + '/' + folder);
-            for (const QString &name : dir.entryList({"*.hex"}, QDir::Files, QDir::Name)) {
-                const std::vector<uint8_t> edid =
-                    EdidSample::fromHexFile(QFile::encodeName(dir.filePath(name)).toStdString());
-                QVERIFY2(edid.size() >= 128, qPrintable(name));
-                QTest::newRow(qPrintable(name)) << edid << (folder == std::string("headsets"));
+            const std::string dir = HLX_EDID_DIR "/" + std::string(folder);
+            for (const std::string &name : EdidSample::hexFiles(dir)) {
+                const std::vector<uint8_t> edid = EdidSample::fromHexFile(dir + '/' + name);
+                QVERIFY2(edid.size() >= 128, name.c_str());
+                QTest::newRow(name.c_str()) << edid << (folder == std::string("headsets"));
             }
         }
         // Bad input from the real ones: nothing read past the data or past a block's own length,
@@ -625,10 +634,8 @@ private slots:
     // put in the place of the library's for one wake-up.
     void overrunRereadsEveryDevice() {
         start();
-        pid_t thread = 0;
-        QVERIFY(QTest::qWaitFor(
-            [&] { return (thread = threadNamed("hlx-udev")) != 0 && sleepsInPoll(thread); },
-            messageTimeoutMs));
+        const pid_t thread = sleepingMonitorThread();
+        QVERIFY(thread != 0);
         const int monitor = monitorSocket(testbed->rootDir());
         QVERIFY(monitor >= 0);
         const int overrun = overrunNetlinkSocket();
@@ -652,12 +659,7 @@ private slots:
     // A socket shut down for good cannot be followed: the thread says so once and ends.
     void lostSocketIsSaidOnce() {
         start();
-        QVERIFY(QTest::qWaitFor(
-            [&] {
-                const pid_t thread = threadNamed("hlx-udev");
-                return thread != 0 && sleepsInPoll(thread);
-            },
-            messageTimeoutMs));
+        QVERIFY(sleepingMonitorThread() != 0);
         const int monitor = monitorSocket(testbed->rootDir());
         QVERIFY(monitor >= 0);
         support::DebugOutputCapture standardError;

@@ -1,4 +1,5 @@
 #include "EdidSample.h"
+#include "FootprintChecks.h"
 #include "HeadsetTestbed.h"
 #include "ScreenReader.h"
 #include "UtilityProcess.h"
@@ -17,6 +18,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <optional>
 #include <thread>
 
 namespace {
@@ -40,51 +42,46 @@ std::vector<uint8_t> realEdid(const char *file) {
 }
 
 // What a process holds of the system, from /proc.
-struct Footprint {
-    qint64 rssKiB = -1;
-    int descriptors = -1;
-    int threads = -1;
-
-    static Footprint of(qint64 pid) {
-        Footprint footprint;
-        const QString proc = QString("/proc/%1/").arg(pid);
-        QFile status(proc + "status");
-        if (status.open(QIODevice::ReadOnly)) {
-            for (const QByteArray &line : status.readAll().split('\n')) {
-                const QByteArray value = line.mid(line.indexOf(':') + 1).trimmed();
-                if (line.startsWith("VmRSS:"))
-                    footprint.rssKiB = value.split(' ').value(0).toLongLong();
-                else if (line.startsWith("Threads:"))
-                    footprint.threads = value.toInt();
-            }
+testsupport::Footprint footprintOf(qint64 pid) {
+    testsupport::Footprint footprint;
+    const QString proc = QString("/proc/%1/").arg(pid);
+    QFile status(proc + "status");
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : status.readAll().split('\n')) {
+            const QByteArray value = line.mid(line.indexOf(':') + 1).trimmed();
+            if (line.startsWith("VmRSS:"))
+                footprint.memoryKiB = value.split(' ').value(0).toLongLong();
+            else if (line.startsWith("Threads:"))
+                footprint.threads = value.toInt();
         }
-        footprint.descriptors =
-            QDir(proc + "fd")
-                .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)
-                .size();
-        return footprint;
     }
+    footprint.handles =
+        QDir(proc + "fd").entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).size();
+    return footprint;
+}
 
-    // Once it stands still: a message's X connection, opened and closed by the device library,
-    // may be caught in between.
-    static Footprint settled(qint64 pid) {
-        Footprint last = of(pid);
-        for (int tries = 0; tries < 20; ++tries) {
-            QTest::qWait(100);
-            const Footprint now = of(pid);
-            if (now.descriptors == last.descriptors && now.threads == last.threads)
-                return now;
-            last = now;
-        }
-        return last;
+// Once it stands still: a message's X connection, opened and closed by the device library, may
+// be caught in between.
+testsupport::Footprint settledFootprint(qint64 pid) {
+    testsupport::Footprint last = footprintOf(pid);
+    for (int tries = 0; tries < 20; ++tries) {
+        QTest::qWait(100);
+        const testsupport::Footprint now = footprintOf(pid);
+        if (now.handles == last.handles && now.threads == last.threads)
+            return now;
+        last = now;
     }
+    return last;
+}
 
-    QString text() const {
-        return QString("RSS %1 KiB, %2 descriptors, %3 threads")
-            .arg(rssKiB)
-            .arg(descriptors)
-            .arg(threads);
-    }
+// The utility started beside the empty DisplayPort connector that a Valve Index's display plugs
+// into, and a pinger for its window; the pinger ends before the utility does.
+struct IndexBench {
+    const std::vector<uint8_t> edid = realEdid("valve-index.hex");
+    std::string connector;
+    UtilityProcess utility{UtilityProcess::newSession()};
+    xcb_window_t window = XCB_WINDOW_NONE;
+    std::optional<testsupport::WindowPinger> pinger;
 };
 
 // Joins a thread however the case ends.
@@ -160,18 +157,14 @@ private slots:
     // ends in the true state and keeps answering all along, a menu opened meanwhile included.
     void burstEndsTrueAndAnswering() {
         constexpr int kChanges = 1000;
-        const std::string connector =
-            testbed->addConnector(testbed->addCard("card0"), "card0-DP-1");
-        const std::vector<uint8_t> index = realEdid("valve-index.hex");
-        UtilityProcess utility(UtilityProcess::newSession());
-        const xcb_window_t window = start(utility);
-        QVERIFY(window != XCB_WINDOW_NONE);
-        QVERIFY2(reader.waitForWindowLabel(kNothingReady), qPrintable(statusText()));
+        IndexBench bench;
+        startBench(bench);
+        if (QTest::currentTestFailed())
+            return;
+        QVERIFY(bench.pinger->start());
         // Its reference window gets the device messages too, and Qt would warn of each.
         QLoggingCategory::setFilterRules("qt.qpa.xcb.warning=false");
         UtilityWindow hands(x);
-        testsupport::WindowPinger pinger(window);
-        QVERIFY(pinger.start());
 
         // The links change in turn, USB twice at the end: each changes an odd number of times,
         // so the burst ends with both up, where the window was not at its start.
@@ -182,8 +175,8 @@ private slots:
             for (int change = 0; change < kChanges; ++change, ++made) {
                 if (change % 2 == 1 && change != kChanges - 1) {
                     display = !display;
-                    testbed->setConnector(connector, display,
-                                          display ? index : std::vector<uint8_t>());
+                    testbed->setConnector(bench.connector, display,
+                                          display ? bench.edid : std::vector<uint8_t>());
                 } else if (usb.empty()) {
                     usb = testbed->plugUsb(kIndexVendor, kIndexHub);
                 } else {
@@ -199,7 +192,7 @@ private slots:
         const int madeBeforeMenu = made;
         QElapsedTimer menu;
         menu.start();
-        const xcb_window_t popup = hands.openMenu(window, "Tools", kAnswerWithinMs);
+        const xcb_window_t popup = hands.openMenu(bench.window, "Tools", kAnswerWithinMs);
         const qint64 menuMs = menu.elapsed();
         const int madeWhenOpen = made;
         QVERIFY2(popup != XCB_WINDOW_NONE, "the Tools menu did not open in time");
@@ -210,7 +203,7 @@ private slots:
         sinceLast.start();
         QVERIFY2(reader.waitForWindowLabel(kBothReady, 30000), qPrintable(statusText()));
         const qint64 finalMs = sinceLast.elapsed();
-        const testsupport::WindowPinger::Answers answers = pinger.stop();
+        const testsupport::WindowPinger::Answers answers = bench.pinger->stop();
         qInfo("burst: %d link changes in %lld ms; final state shown %lld ms after the last; the "
               "Tools menu, clicked after change %d, opened %lld ms later, after change %d; %d "
               "pings, the longest answered in %.1f ms",
@@ -220,8 +213,8 @@ private slots:
         QVERIFY2(answers.all && answers.answered > 0, "a ping went unanswered for 30 s");
         QVERIFY2(answers.longestMs < kAnswerWithinMs,
                  qPrintable(QString::number(answers.longestMs)));
-        QVERIFY(QTest::qWaitFor([&] { return statusColours(window) == qMakePair(1, 0); }));
-        QVERIFY(utility.isRunning());
+        QVERIFY(QTest::qWaitFor([&] { return statusColours(bench.window) == qMakePair(1, 0); }));
+        QVERIFY(bench.utility.isRunning());
     }
 
     // A long day in the tray: a headset's display and USB plugged and unplugged again and again,
@@ -234,63 +227,53 @@ private slots:
                               : 200;
         QVERIFY(plugs > 0);
         const int every = std::clamp(plugs / 4, 1, 1000);
-        const std::string connector =
-            testbed->addConnector(testbed->addCard("card0"), "card0-DP-1");
-        const std::vector<uint8_t> index = realEdid("valve-index.hex");
-        UtilityProcess utility(UtilityProcess::newSession());
-        const xcb_window_t window = start(utility);
-        QVERIFY(window != XCB_WINDOW_NONE);
-        QVERIFY2(reader.waitForWindowLabel(kNothingReady), qPrintable(statusText()));
-        testsupport::WindowPinger pinger(window);
-        QVERIFY(pinger.isValid());
-        const Footprint atStart = Footprint::settled(utility.pid());
-        qInfo("endurance: at start: %s", qPrintable(atStart.text()));
+        IndexBench bench;
+        startBench(bench);
+        if (QTest::currentTestFailed())
+            return;
+        testsupport::FootprintChecks checks("RSS", "descriptors", kRssGrowthKiB, kRssIsMeaningful);
+        const testsupport::Footprint atStart = settledFootprint(bench.utility.pid());
+        qInfo("endurance: at start: %s", checks.text(atStart).c_str());
 
-        Footprint warm;
-        Footprint now;
         QElapsedTimer clock;
         clock.start();
         for (int plug = 1; plug <= plugs; ++plug) {
             const bool check = plug % every == 0 || plug == plugs;
-            testbed->setConnector(connector, true, index);
+            testbed->setConnector(bench.connector, true, bench.edid);
             const std::string usb = testbed->plugUsb(kIndexVendor, kIndexHub);
             if (check)
                 QVERIFY2(reader.waitForWindowLabel(kBothReady),
                          qPrintable(QString("plug %1: %2").arg(plug).arg(statusText())));
             testbed->unplugUsb(usb);
-            testbed->setConnector(connector, false, {});
+            testbed->setConnector(bench.connector, false, {});
             // The window keeps up, as it does with a person's plugs: a backlog of messages in
             // its queues would raise its memory's high-water mark with the machine's load.
-            QVERIFY2(pinger.ping(), qPrintable(QString("no answer after plug %1").arg(plug)));
+            QVERIFY2(bench.pinger->ping(),
+                     qPrintable(QString("no answer after plug %1").arg(plug)));
             if (!check)
                 continue;
             QVERIFY2(reader.waitForWindowLabel(kNothingReady),
                      qPrintable(QString("unplug %1: %2").arg(plug).arg(statusText())));
-            now = Footprint::settled(utility.pid());
+            const testsupport::Footprint now = settledFootprint(bench.utility.pid());
             qInfo("endurance: after %d plugs in %.1f s: %s", plug, double(clock.elapsed()) / 1000.0,
-                  qPrintable(now.text()));
-            if (plug == every)
-                warm = now;
-            QCOMPARE(now.descriptors, warm.descriptors);
-            QCOMPARE(now.threads, warm.threads);
-            if (kRssIsMeaningful)
-                QVERIFY2(now.rssKiB - warm.rssKiB <= kRssGrowthKiB,
-                         qPrintable(QString("RSS grew by %1 KiB").arg(now.rssKiB - warm.rssKiB)));
+                  checks.text(now).c_str());
+            const std::string grown = checks.take(now);
+            QVERIFY2(grown.empty(), grown.c_str());
         }
         qInfo("endurance: %d plugs in %.1f s; start %s; after the first check %s; end %s", plugs,
-              double(clock.elapsed()) / 1000.0, qPrintable(atStart.text()), qPrintable(warm.text()),
-              qPrintable(now.text()));
+              double(clock.elapsed()) / 1000.0, checks.text(atStart).c_str(),
+              checks.text(checks.first()).c_str(), checks.text(checks.last()).c_str());
 
         // Ended as a user ends it, so that a leak checker in the build reports at its exit.
         UtilityWindow hands(x);
-        QVERIFY(hands.press(window, "btnClose"));
-        QVERIFY(utility.waitForExit(60000));
-        const QString errors = QString::fromLocal8Bit(utility.standardError());
+        QVERIFY(hands.press(bench.window, "btnClose"));
+        QVERIFY(bench.utility.waitForExit(60000));
+        const QString errors = QString::fromLocal8Bit(bench.utility.standardError());
         const int leaks = errors.indexOf("LeakSanitizer");
         qInfo("endurance: leak report at exit: %s",
               leaks < 0 ? "none" : qPrintable(errors.mid(std::max(0, leaks - 20))));
-        QCOMPARE(utility.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(utility.exitCode(), 0);
+        QCOMPARE(bench.utility.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(bench.utility.exitCode(), 0);
         QVERIFY(leaks < 0);
     }
 
@@ -314,6 +297,17 @@ private:
         utility.setEnvironment("XDG_CONFIG_HOME", configHome.path());
         utility.start();
         return utility.waitForShownWindow(x);
+    }
+
+    // Where the cases that plug the Index's display again and again begin: its connector, and
+    // the utility showing nothing ready, its window answering pings.
+    void startBench(IndexBench &bench) {
+        bench.connector = testbed->addConnector(testbed->addCard("card0"), "card0-DP-1");
+        bench.window = start(bench.utility);
+        QVERIFY(bench.window != XCB_WINDOW_NONE);
+        QVERIFY2(reader.waitForWindowLabel(kNothingReady), qPrintable(statusText()));
+        bench.pinger.emplace(bench.window);
+        QVERIFY(bench.pinger->isValid());
     }
 
     QString statusText() { return reader.windowLabels().join(" | "); }

@@ -59,12 +59,11 @@ private slots:
         qInfo("%d kept inputs", kept);
 
         for (const char *kind : {"headsets", "monitors"}) {
-            const QDir dir(QString(HLX_EDID_DIR) + '/' + kind);
-            for (const QString &name : dir.entryList({"*.hex"}, QDir::Files, QDir::Name)) {
-                const std::vector<uint8_t> edid =
-                    EdidSample::fromHexFile(QFile::encodeName(dir.filePath(name)).toStdString());
-                QVERIFY2(edid.size() >= 128, qPrintable(name));
-                QTest::newRow(qPrintable(QString("seed edid/") + kind + '/' + name))
+            const std::string dir = HLX_EDID_DIR "/" + std::string(kind);
+            for (const std::string &name : EdidSample::hexFiles(dir)) {
+                const std::vector<uint8_t> edid = EdidSample::fromHexFile(dir + '/' + name);
+                QVERIFY2(edid.size() >= 128, name.c_str());
+                QTest::newRow(("seed edid/" + std::string(kind) + '/' + name).c_str())
                     << QString("edid")
                     << QByteArray(reinterpret_cast<const char *>(edid.data()), int(edid.size()));
             }

@@ -22,13 +22,11 @@ server_is_running() {
     kill -0 "$(<"$1")" 2>/dev/null
 }
 
-# Asks bash's own job table, which a reused pid cannot fool.
+# shellcheck source=private-x-server.sh
+source "$(dirname "$(realpath "$0")")/private-x-server.sh"
+
 has_exited() {
-    local pid
-    for pid in $(jobs -rp); do
-        [[ $pid == "$1" ]] && return 1
-    done
-    return 0
+    ! is_running "$1"
 }
 
 # Polls for up to 10 s, so a slow machine is not mistaken for a broken wrapper.

@@ -49,11 +49,8 @@ fs::path deviceLibraryFolder() {
 
 std::vector<std::string> edidWords(const std::string &kind) {
     std::vector<std::string> words;
-    for (const auto &entry : fs::directory_iterator(deviceData() / "edid" / kind)) {
-        if (entry.path().extension() == ".hex")
-            words.push_back("edid/" + kind + "/" + entry.path().filename().string());
-    }
-    std::sort(words.begin(), words.end());
+    for (const std::string &name : EdidSample::hexFiles((deviceData() / "edid" / kind).string()))
+        words.push_back("edid/" + kind + "/" + name);
     return words;
 }
 
@@ -108,6 +105,16 @@ int linesStartingWith(const std::string &text, const std::string &start) {
             break;
     }
     return count;
+}
+
+// The link as the device listing names it.
+std::string listedName(hlx::Link link) {
+    return link == hlx::Link::Display ? "HDMI link" : "USB link";
+}
+
+// How the device listing begins the line of each device of the link that it counts.
+std::string listedDevice(hlx::Link link) {
+    return link == hlx::Link::Display ? "display " : "USB USB\\VID_28DE&PID_";
 }
 
 bool has(const std::string &text, const std::string &line) {
@@ -189,6 +196,7 @@ bool changeEdid(const std::string &word) {
 Q_DECLARE_METATYPE(std::string)
 Q_DECLARE_METATYPE(std::wstring)
 Q_DECLARE_METATYPE(COLORREF)
+Q_DECLARE_METATYPE(hlx::Link)
 
 class RealDeviceCases : public QObject {
     Q_OBJECT
@@ -200,72 +208,48 @@ private slots:
         QVERIFY(GetDesktopWindow() != nullptr);
     }
 
-    // Every real EDID present before the library starts: a headset's brings the display link
-    // up, with its message, a monitor's does not.
-    void coldDisplay_data() {
-        QTest::addColumn<std::string>("edid");
+    // Devices present before the library starts. A real EDID on the display link: a headset's
+    // brings the link up, with its message, a monitor's does not. USB devices on the USB link: a
+    // headset brings the link up, with one message however many accessories come with it;
+    // accessories alone bring nothing. The first announcement tells both links, the down ones
+    // too.
+    void cold_data() {
+        QTest::addColumn<hlx::Link>("link");
         QTest::addColumn<bool>("headset");
+        QTest::addColumn<int>("devices");
         for (const auto &[kind, headset] : {std::pair{"headsets", true}, {"monitors", false}}) {
             for (const std::string &word : edidWords(kind))
-                QTest::newRow(word.c_str()) << word << headset;
+                QTest::newRow(word.c_str()) << hlx::Link::Display << headset << 1;
         }
-    }
-
-    void coldDisplay() {
-        QFETCH(std::string, edid);
-        QFETCH(bool, headset);
-        QVERIFY2(monitorCarries(edid), "wine did not copy the EDID to the monitor");
-
-        const std::string listing = headsetList();
-        QCOMPARE(linesStartingWith(listing, "display "), 1);
-        QVERIFY2(has(listing, headset ? "HDMI link: ready" : "HDMI link: not ready"),
-                 listing.c_str());
-        QVERIFY2(has(listing, "USB link: not ready"), listing.c_str());
-
-        LoadedLibrary library;
-        QVERIFY(library.loaded());
-        const UINT up = registeredLinkMessage(hlx::Link::Display, true);
-        const auto start = Clock::now();
-        QCOMPARE(library.init(), 0);
-        // A message that does not come is waited for no longer than the quiet time after.
-        library.awaitCount(up, 1, headset ? 5000 : 0);
-        const double waited = millisecondsSince(start);
-        library.pump(kQuietMilliseconds);
-        // The first announcement tells both links, the down ones too.
-        QCOMPARE(library.count(up), headset ? 1 : 0);
-        QCOMPARE(library.count(registeredLinkMessage(hlx::Link::Display, false)), headset ? 0 : 1);
-        QCOMPARE(library.count(registeredLinkMessage(hlx::Link::Usb, true)), 0);
-        QCOMPARE(library.count(registeredLinkMessage(hlx::Link::Usb, false)), 1);
-        if (headset)
-            qInfo("%s", said("cold display link: message after HLX_Init in", waited).c_str());
-    }
-
-    // USB devices present before the library starts: a headset brings the USB link up, with
-    // one message however many accessories come with it; accessories alone bring nothing.
-    void coldUsb_data() {
-        QTest::addColumn<int>("devices");
-        QTest::addColumn<bool>("headset");
-        QTest::newRow("usb/valve-index-hub.umockdev") << 1 << true;
-        QTest::newRow("usb/valve-watchman-dongle.umockdev") << 1 << false;
+        QTest::newRow("usb/valve-index-hub.umockdev") << hlx::Link::Usb << true << 1;
+        QTest::newRow("usb/valve-watchman-dongle.umockdev") << hlx::Link::Usb << false << 1;
         QTest::newRow("usb/valve-vr-radio.umockdev + usb/valve-watchman-dongle.umockdev")
-            << 2 << false;
+            << hlx::Link::Usb << false << 2;
         QTest::newRow("usb/valve-index-hub.umockdev + usb/valve-vr-radio.umockdev + "
                       "usb/valve-watchman-dongle.umockdev")
-            << 3 << true;
+            << hlx::Link::Usb << true << 3;
     }
 
-    void coldUsb() {
-        QFETCH(int, devices);
+    void cold() {
+        QFETCH(hlx::Link, link);
         QFETCH(bool, headset);
+        QFETCH(int, devices);
+        const bool display = link == hlx::Link::Display;
+        const hlx::Link other = display ? hlx::Link::Usb : hlx::Link::Display;
+        if (display) {
+            QVERIFY2(monitorCarries(QTest::currentDataTag()),
+                     "wine did not copy the EDID to the monitor");
+        }
+
         const std::string listing = headsetList();
-        QCOMPARE(linesStartingWith(listing, "USB USB\\VID_28DE&PID_"), devices);
-        QVERIFY2(has(listing, headset ? "USB link: ready" : "USB link: not ready"),
+        QCOMPARE(linesStartingWith(listing, listedDevice(link)), devices);
+        QVERIFY2(has(listing, listedName(link) + (headset ? ": ready" : ": not ready")),
                  listing.c_str());
-        QVERIFY2(has(listing, "HDMI link: not ready"), listing.c_str());
+        QVERIFY2(has(listing, listedName(other) + ": not ready"), listing.c_str());
 
         LoadedLibrary library;
         QVERIFY(library.loaded());
-        const UINT up = registeredLinkMessage(hlx::Link::Usb, true);
+        const UINT up = registeredLinkMessage(link, true);
         const auto start = Clock::now();
         QCOMPARE(library.init(), 0);
         // A message that does not come is waited for no longer than the quiet time after.
@@ -273,11 +257,13 @@ private slots:
         const double waited = millisecondsSince(start);
         library.pump(kQuietMilliseconds);
         QCOMPARE(library.count(up), headset ? 1 : 0);
-        QCOMPARE(library.count(registeredLinkMessage(hlx::Link::Usb, false)), headset ? 0 : 1);
-        QCOMPARE(library.count(registeredLinkMessage(hlx::Link::Display, true)), 0);
-        QCOMPARE(library.count(registeredLinkMessage(hlx::Link::Display, false)), 1);
-        if (headset)
-            qInfo("%s", said("cold USB link: message after HLX_Init in", waited).c_str());
+        QCOMPARE(library.count(registeredLinkMessage(link, false)), headset ? 0 : 1);
+        QCOMPARE(library.count(registeredLinkMessage(other, true)), 0);
+        QCOMPARE(library.count(registeredLinkMessage(other, false)), 1);
+        if (headset) {
+            const char *name = display ? "cold display link" : "cold USB link";
+            qInfo("%s: %s", name, said("message after HLX_Init in", waited).c_str());
+        }
     }
 
     // A headset's display coming and going while the library runs, for every real headset
@@ -413,7 +399,7 @@ private slots:
         const std::string edid = words.value(0).toStdString();
         QVERIFY(support::waitFor(10000, [&] {
             return monitorCarries(edid) &&
-                   linesStartingWith(headsetList(), "USB USB\\VID_28DE&PID_") ==
+                   linesStartingWith(headsetList(), listedDevice(hlx::Link::Usb)) ==
                        int(words.size()) - 1;
         }));
         const support::TemporaryDirectory folder;
