@@ -1,3 +1,4 @@
+#include "DebugOutputCapture.h"
 #include "DeviceMessages.h"
 #include "DeviceRequests.h"
 #include "EdidSample.h"
@@ -135,11 +136,12 @@ public:
 
     bool loaded() const { return m_module != nullptr; }
 
-    int init() {
-        using Entry = int (*)();
-        const auto entry =
-            reinterpret_cast<Entry>(reinterpret_cast<void *>(GetProcAddress(m_module, "HLX_Init")));
-        return entry ? entry() : -100;
+    int init() { return call<int (*)()>("HLX_Init"); }
+    // What HLX_EnableEyeshield answers, or HLX_DisableEyeshield if that answers otherwise.
+    int eyeshield() {
+        const int enabled = call<int (*)(int)>("HLX_EnableEyeshield", 1);
+        const int disabled = call<int (*)()>("HLX_DisableEyeshield");
+        return enabled == disabled ? enabled : disabled;
     }
 
     int count(UINT message) const {
@@ -173,6 +175,13 @@ public:
     }
 
 private:
+    template <typename Entry, typename... Arguments>
+    int call(const char *name, Arguments... arguments) const {
+        const auto entry =
+            reinterpret_cast<Entry>(reinterpret_cast<void *>(GetProcAddress(m_module, name)));
+        return entry ? entry(arguments...) : -100;
+    }
+
     support::TopLevelWindow m_window;
     HMODULE m_module;
 };
@@ -217,28 +226,43 @@ private slots:
         QTest::addColumn<hlx::Link>("link");
         QTest::addColumn<bool>("headset");
         QTest::addColumn<int>("devices");
+        // The user's own list, as Notepad saves it, in the roaming application data folder.
+        QTest::addColumn<std::string>("userList");
         for (const auto &[kind, headset] : {std::pair{"headsets", true}, {"monitors", false}}) {
             for (const std::string &word : edidWords(kind))
-                QTest::newRow(word.c_str()) << hlx::Link::Display << headset << 1;
+                QTest::newRow(word.c_str()) << hlx::Link::Display << headset << 1 << std::string();
         }
-        QTest::newRow("usb/valve-index-hub.umockdev") << hlx::Link::Usb << true << 1;
-        QTest::newRow("usb/valve-watchman-dongle.umockdev") << hlx::Link::Usb << false << 1;
+        QTest::newRow("usb/valve-index-hub.umockdev")
+            << hlx::Link::Usb << true << 1 << std::string();
+        QTest::newRow("usb/valve-watchman-dongle.umockdev")
+            << hlx::Link::Usb << false << 1 << std::string();
         QTest::newRow("usb/valve-vr-radio.umockdev + usb/valve-watchman-dongle.umockdev")
-            << hlx::Link::Usb << false << 2;
+            << hlx::Link::Usb << false << 2 << std::string();
         QTest::newRow("usb/valve-index-hub.umockdev + usb/valve-vr-radio.umockdev + "
                       "usb/valve-watchman-dongle.umockdev")
-            << hlx::Link::Usb << true << 3;
+            << hlx::Link::Usb << true << 3 << std::string();
+        QTest::newRow("usb/valve-vr-radio.umockdev")
+            << hlx::Link::Usb << true << 1
+            << std::string("\xEF\xBB\xBF# the radio, as if it were a headset\r\n28de:2102\r\n"
+                           "not an id\r\n");
     }
 
     void cold() {
         QFETCH(hlx::Link, link);
         QFETCH(bool, headset);
         QFETCH(int, devices);
+        QFETCH(std::string, userList);
         const bool display = link == hlx::Link::Display;
         const hlx::Link other = display ? hlx::Link::Usb : hlx::Link::Display;
         if (display) {
             QVERIFY2(monitorCarries(QTest::currentDataTag()),
                      "wine did not copy the EDID to the monitor");
+        }
+
+        const fs::path listFile = fs::path(_wgetenv(L"APPDATA")) / "hlx-config" / "hmd-ids";
+        if (!userList.empty()) {
+            fs::create_directories(listFile.parent_path());
+            std::ofstream(listFile, std::ios::binary) << userList;
         }
 
         const std::string listing = headsetList();
@@ -250,6 +274,7 @@ private slots:
         LoadedLibrary library;
         QVERIFY(library.loaded());
         const UINT up = registeredLinkMessage(link, true);
+        support::DebugOutputCapture debugger;
         const auto start = Clock::now();
         QCOMPARE(library.init(), 0);
         // A message that does not come is waited for no longer than the quiet time after.
@@ -260,6 +285,18 @@ private slots:
         QCOMPARE(library.count(registeredLinkMessage(link, false)), headset ? 0 : 1);
         QCOMPARE(library.count(registeredLinkMessage(other, true)), 0);
         QCOMPARE(library.count(registeredLinkMessage(other, false)), 1);
+        // Only a headset on USB has an eye shield to switch, and none is known how to switch.
+        QCOMPARE(library.eyeshield(), !display && headset ? -3 : -2);
+        // A line of the list that is no id is named, with its number, to the debugger.
+        const std::vector<std::string> problems = debugger.messages();
+        if (userList.empty()) {
+            QCOMPARE(problems.size(), std::size_t(0));
+        } else {
+            QCOMPARE(problems.size(), std::size_t(1));
+            QCOMPARE(problems.front(), "libHLX: " + listFile.u8string() +
+                                           ":3: \"not an id\" is no id; write vvvv:pppp (USB, "
+                                           "hex) or ABC:pppp (display maker and product, hex)\n");
+        }
         if (headset) {
             const char *name = display ? "cold display link" : "cold USB link";
             qInfo("%s: %s", name, said("message after HLX_Init in", waited).c_str());
