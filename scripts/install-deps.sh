@@ -11,8 +11,10 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   qtbase5-dev qtbase5-dev-tools
-  libxcb1-dev libxcb-xtest0-dev
-  xvfb xauth x11-utils fonts-dejavu-core
+  libxcb1-dev libxcb-xtest0-dev libxcb-randr0-dev libxcb-damage0-dev libxcb-shm0-dev libxcb-xfixes0-dev
+  xvfb xauth x11-utils x11-xserver-utils fonts-dejavu-core
+  # The dummy Xorg with RandR outputs, on which the headset display cases put real EDIDs.
+  xserver-xorg-core xserver-xorg-video-dummy libxrandr-dev
   dbus-daemon at-spi2-core
   # CPack's DEB generator calls file and dpkg-shlibdeps; lintian checks what it made.
   file dpkg-dev lintian desktop-file-utils appstream debootstrap
