@@ -1,0 +1,141 @@
+#include "MirrorWindow.h"
+
+#include "HeadsetDisplayFinder.h"
+
+#include <QGuiApplication>
+#include <QPainter>
+#include <QScreen>
+
+MirrorWindow::MirrorWindow(std::unique_ptr<ScreenGrabber> grabber)
+    : m_grabber(std::move(grabber)) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMinimumSize(160, 90);
+
+    // The toolkit's screens follow RandR on X11 and WM_DISPLAYCHANGE on Windows, and the grabber
+    // adds what they leave out (an EDID set, an output kept off the desktop). A change comes as
+    // a burst of notices, which one look answers.
+    m_look.setSingleShot(true);
+    m_look.setInterval(50);
+    connect(&m_look, &QTimer::timeout, this, &MirrorWindow::lookForHeadset);
+    connect(qApp, &QGuiApplication::screenAdded, this, [this](QScreen *screen) {
+        watchScreen(screen);
+        lookSoon();
+    });
+    connect(qApp, &QGuiApplication::screenRemoved, this, &MirrorWindow::lookSoon);
+    connect(qApp, &QGuiApplication::primaryScreenChanged, this, &MirrorWindow::lookSoon);
+    for (QScreen *screen : QGuiApplication::screens())
+        watchScreen(screen);
+    if (m_grabber) {
+        connect(m_grabber.get(), &ScreenGrabber::frameChanged, this, qOverload<>(&QWidget::update));
+        connect(m_grabber.get(), &ScreenGrabber::displaysChanged, this, &MirrorWindow::lookSoon);
+    }
+
+    lookForHeadset();
+    placeAwayFromHeadset(true);
+}
+
+QRect MirrorWindow::letterbox(const QSize &source, const QRect &area) {
+    if (source.isEmpty() || area.isEmpty())
+        return QRect();
+    const QSize fitted = source.scaled(area.size(), Qt::KeepAspectRatio);
+    return QRect(area.x() + (area.width() - fitted.width()) / 2,
+                 area.y() + (area.height() - fitted.height()) / 2, fitted.width(), fitted.height());
+}
+
+QString MirrorWindow::sentence(const hlx::HeadsetDisplay &display) {
+    switch (display.place) {
+    case hlx::HeadsetDisplay::Place::Desktop:
+        return QString();
+    case hlx::HeadsetDisplay::Place::OffDesktop: {
+        QString why = QString::fromStdString(display.why);
+        if (!why.endsWith(QLatin1Char('.')))
+            why += QLatin1Char('.');
+        return tr("The headset's display (%1) is not on the desktop, so there is nothing to "
+                  "mirror: %2")
+            .arg(QString::fromStdString(display.output), why);
+    }
+    case hlx::HeadsetDisplay::Place::None:
+        break;
+    }
+    return tr("No headset display is connected.");
+}
+
+void MirrorWindow::lookForHeadset() {
+    m_display = hlx::HeadsetDisplayFinder().find();
+    const auto &r = m_display.rect;
+    const bool onDesktop =
+        m_display.place == hlx::HeadsetDisplay::Place::Desktop && r.width > 0 && r.height > 0;
+    m_headsetRect = onDesktop ? QRect(r.x, r.y, r.width, r.height) : QRect();
+    m_sentence = onDesktop ? QString() : sentence(m_display);
+    if (!onDesktop && m_display.place == hlx::HeadsetDisplay::Place::Desktop)
+        m_sentence = tr("The headset's display has no size on the desktop.");
+    if (m_grabber)
+        m_grabber->follow(m_headsetRect, m_display.refreshHz);
+    else if (onDesktop)
+        m_sentence = tr("This desktop cannot be read, so the headset's display cannot be shown.");
+
+    const QString headset = QString::fromStdString(m_display.headset);
+    setWindowTitle(headset.isEmpty() ? QStringLiteral("Pictor")
+                                     : QStringLiteral("Pictor — %1").arg(headset));
+    if (isVisible())
+        placeAwayFromHeadset(false);
+    update();
+}
+
+void MirrorWindow::lookSoon() {
+    m_look.start();
+}
+
+void MirrorWindow::watchScreen(QScreen *screen) {
+    connect(screen, &QScreen::geometryChanged, this, &MirrorWindow::lookSoon);
+}
+
+void MirrorWindow::placeAwayFromHeadset(bool firstTime) {
+    if (!firstTime && !frameGeometry().intersects(m_headsetRect))
+        return;
+    QScreen *home = nullptr;
+    QList<QScreen *> screens = QGuiApplication::screens();
+    screens.prepend(QGuiApplication::primaryScreen());
+    for (QScreen *screen : screens) {
+        if (screen && !screen->geometry().intersects(m_headsetRect)) {
+            home = screen;
+            break;
+        }
+    }
+    // A desktop that is all headset has nowhere else to put us.
+    if (!home)
+        home = QGuiApplication::primaryScreen();
+    if (!home)
+        return;
+    const QRect available = home->availableGeometry();
+    QSize size = firstTime ? available.size() / 2 : this->size();
+    if (firstTime && !m_headsetRect.isEmpty())
+        size = m_headsetRect.size().scaled(size, Qt::KeepAspectRatio);
+    size = size.boundedTo(available.size());
+    setGeometry(QRect(available.x() + (available.width() - size.width()) / 2,
+                      available.y() + (available.height() - size.height()) / 2, size.width(),
+                      size.height()));
+}
+
+void MirrorWindow::paintEvent(QPaintEvent *) {
+    QPainter painter(this);
+    const QImage &frame = m_grabber ? m_grabber->frame() : QImage();
+    if (!m_sentence.isEmpty() || frame.isNull()) {
+        painter.fillRect(rect(), QColor(32, 32, 32));
+        painter.setPen(QColor(230, 230, 230));
+        QFont font = painter.font();
+        font.setPointSizeF(font.pointSizeF() * 1.4);
+        painter.setFont(font);
+        const int margin = qMax(12, width() / 12);
+        painter.drawText(rect().adjusted(margin, margin, -margin, -margin),
+                         Qt::AlignCenter | Qt::TextWordWrap, m_sentence);
+        return;
+    }
+    const QRect target = letterbox(frame.size(), rect());
+    // Only the bands the picture leaves, so that no pixel is painted twice a frame.
+    const QRegion bands = QRegion(rect()) - QRegion(target);
+    for (const QRect &band : bands)
+        painter.fillRect(band, Qt::black);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(target, frame);
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "HeadsetDisplay.h"
+#include "ScreenGrabber.h"
+
+#include <QRect>
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+
+#include <memory>
+
+class QScreen;
+
+// The desktop window that shows the people around what the wearer sees: the headset's display,
+// scaled with its shape kept, or a sentence that says why there is nothing to show.
+class MirrorWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit MirrorWindow(std::unique_ptr<ScreenGrabber> grabber);
+
+    // Where the picture of `source` goes inside `area`: as large as fits, centred.
+    static QRect letterbox(const QSize &source, const QRect &area);
+    // What the window says when there is nothing to mirror; empty while there is.
+    static QString sentence(const hlx::HeadsetDisplay &display);
+
+    // Asks where the headset's display is, and follows it there.
+    void lookForHeadset();
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    void lookSoon();
+    void watchScreen(QScreen *screen);
+    // Sized and placed on a screen that is not the headset's.
+    void placeAwayFromHeadset(bool firstTime);
+
+    std::unique_ptr<ScreenGrabber> m_grabber;
+    hlx::HeadsetDisplay m_display;
+    QRect m_headsetRect;
+    QString m_sentence;
+    QTimer m_look;
+};
