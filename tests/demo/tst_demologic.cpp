@@ -1,0 +1,225 @@
+// The demo's decisions that need no display: its command line, its choice of display, its
+// projection and how it reads Windows's show command.
+#include "DemoOptions.h"
+#include "DemoWindow.h"
+#include "DisplayChoice.h"
+#include "ShowCommand.h"
+#include "StereoCamera.h"
+
+#include <QtTest>
+
+Q_DECLARE_METATYPE(std::optional<QRect>)
+Q_DECLARE_METATYPE(DisplayChoice::Reason)
+Q_DECLARE_METATYPE(ShowCommand)
+Q_DECLARE_METATYPE(Eye)
+
+class DemoLogic : public QObject {
+    Q_OBJECT
+private slots:
+    void options_data();
+    void options();
+    void displayChoice_data();
+    void displayChoice();
+    void sceneRect_data();
+    void sceneRect();
+    void projection_data();
+    void projection();
+    void showCommand_data();
+    void showCommand();
+};
+
+void DemoLogic::options_data() {
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<bool>("fullscreen");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<int>("adapter");
+    // Which options were told to the user as unusable, in order.
+    QTest::addColumn<QStringList>("rejected");
+
+    const QStringList none;
+    QTest::newRow("nothing") << "" << true << 1920 << 1080 << 0 << none;
+    QTest::newRow("the utility's own line")
+        << "-screen-fullscreen 1 -screen-height 1080 -screen-width 1920 -adapter 1" << true << 1920
+        << 1080 << 1 << none;
+    QTest::newRow("windowed, small") << "-screen-fullscreen 0 -screen-width 800 -screen-height 600"
+                                     << false << 800 << 600 << 0 << none;
+    QTest::newRow("unknown ones skipped with their values")
+        << "-batchmode -logFile out.txt -popupwindow -adapter 2 --verbose" << true << 1920 << 1080
+        << 2 << none;
+    QTest::newRow("last one wins") << "-adapter 1 -adapter 3" << true << 1920 << 1080 << 3 << none;
+    QTest::newRow("value missing at the end")
+        << "-screen-width 1280 -adapter" << true << 1280 << 1080 << 0 << QStringList{"-adapter"};
+    QTest::newRow("value missing before the next option")
+        << "-screen-width -screen-height 720" << true << 1920 << 720 << 0
+        << QStringList{"-screen-width"};
+    QTest::newRow("width not a number")
+        << "-screen-width abc" << true << 1920 << 1080 << 0 << QStringList{"-screen-width"};
+    QTest::newRow("trailing junk")
+        << "-screen-height 720p" << true << 1920 << 1080 << 0 << QStringList{"-screen-height"};
+    QTest::newRow("negative and zero sizes")
+        << "-screen-width -1280 -screen-height 0" << true << 1920 << 1080 << 0
+        << QStringList{"-screen-width", "-screen-height"};
+    QTest::newRow("negative adapter")
+        << "-adapter -1" << true << 1920 << 1080 << 0 << QStringList{"-adapter"};
+    QTest::newRow("huge numbers")
+        << "-screen-width 99999999999 -screen-height 16385 -adapter 99999999999" << true << 1920
+        << 1080 << 0 << QStringList{"-screen-width", "-screen-height", "-adapter"};
+    QTest::newRow("largest size and adapter taken")
+        << "-screen-width 16384 -screen-height 16384 -adapter 2147483647" << true << 16384 << 16384
+        << 2147483647 << none;
+    QTest::newRow("fullscreen neither 0 nor 1")
+        << "-screen-fullscreen 2 -screen-fullscreen yes" << true << 1920 << 1080 << 0
+        << QStringList{"-screen-fullscreen", "-screen-fullscreen"};
+    QTest::newRow("a bad value keeps an earlier good one")
+        << "-screen-fullscreen 0 -screen-fullscreen x -adapter 2 -adapter" << false << 1920 << 1080
+        << 2 << QStringList{"-screen-fullscreen", "-adapter"};
+    QTest::newRow("options are case-sensitive")
+        << "-Adapter 3 -SCREEN-WIDTH 10" << true << 1920 << 1080 << 0 << none;
+}
+
+void DemoLogic::options() {
+    QFETCH(QString, line);
+    const DemoOptions options = DemoOptions::parse(line.split(' ', Qt::SkipEmptyParts));
+    QTEST(options.fullscreen, "fullscreen");
+    QTEST(options.width, "width");
+    QTEST(options.height, "height");
+    QTEST(options.adapter, "adapter");
+    QStringList rejected;
+    for (const QString &problem : options.problems) {
+        QVERIFY2(!problem.contains('\n'), qPrintable(problem));
+        rejected << problem.section(' ', 0, 0);
+    }
+    QTEST(rejected, "rejected");
+}
+
+void DemoLogic::displayChoice_data() {
+    QTest::addColumn<QVector<QRect>>("screens");
+    QTest::addColumn<int>("primary");
+    QTest::addColumn<std::optional<QRect>>("headset");
+    QTest::addColumn<int>("adapter");
+    QTest::addColumn<int>("index");
+    QTest::addColumn<DisplayChoice::Reason>("reason");
+    QTest::addColumn<bool>("noted");
+
+    using R = DisplayChoice::Reason;
+    const QVector<QRect> two{{0, 0, 1024, 768}, {1024, 0, 1920, 1080}};
+    const QVector<QRect> three{{1024, 0, 2160, 1200}, {0, 0, 1024, 768}, {3184, 0, 800, 600}};
+    const std::optional<QRect> noHeadset;
+    QTest::newRow("headset beats adapter")
+        << three << 1 << std::optional<QRect>(three[0]) << 1 << 0 << R::Headset << false;
+    QTest::newRow("headset half off its screen")
+        << two << 0 << std::optional<QRect>({1500, 0, 1920, 1080}) << 0 << 1 << R::Headset << false;
+    QTest::newRow("adapter") << two << 0 << noHeadset << 1 << 1 << R::Adapter << false;
+    QTest::newRow("adapter 0 need not be primary")
+        << three << 1 << noHeadset << 0 << 0 << R::Adapter << false;
+    QTest::newRow("adapter beyond the last")
+        << three << 1 << noHeadset << 3 << 1 << R::Primary << true;
+    QTest::newRow("headset on no screen")
+        << two << 0 << std::optional<QRect>({5000, 0, 100, 100}) << 1 << 1 << R::Adapter << true;
+}
+
+void DemoLogic::displayChoice() {
+    QFETCH(QVector<QRect>, screens);
+    QFETCH(int, primary);
+    QFETCH(std::optional<QRect>, headset);
+    QFETCH(int, adapter);
+    const DisplayChoice choice = DisplayChoice::choose(screens, primary, headset, adapter);
+    QTEST(choice.index, "index");
+    QTEST(choice.reason, "reason");
+    QTEST(!choice.note.isEmpty(), "noted");
+}
+
+void DemoLogic::sceneRect_data() {
+    QTest::addColumn<QSize>("requested");
+    QTest::addColumn<QSize>("area");
+    QTest::addColumn<QRect>("expected");
+
+    QTest::newRow("same") << QSize(1920, 1080) << QSize(1920, 1080) << QRect(0, 0, 1920, 1080);
+    QTest::newRow("centred in a larger display")
+        << QSize(1920, 1080) << QSize(2160, 1200) << QRect(120, 60, 1920, 1080);
+    QTest::newRow("display smaller, same shape")
+        << QSize(1920, 1080) << QSize(1280, 720) << QRect(0, 0, 1280, 720);
+    QTest::newRow("display smaller, squarer")
+        << QSize(1920, 1080) << QSize(1024, 768) << QRect(0, 96, 1024, 576);
+    QTest::newRow("only narrower")
+        << QSize(1920, 1080) << QSize(1440, 2560) << QRect(0, 875, 1440, 810);
+}
+
+void DemoLogic::sceneRect() {
+    QFETCH(QSize, requested);
+    QFETCH(QSize, area);
+    QTEST(DemoWindow::sceneRect(requested, area), "expected");
+}
+
+void DemoLogic::projection_data() {
+    QTest::addColumn<QSizeF>("eyeSize");
+    QTest::addColumn<double>("distance");
+
+    QTest::newRow("arm's length, 1080p") << QSizeF(960, 1080) << 0.5;
+    QTest::newRow("across the room, 1080p") << QSizeF(960, 1080) << 4.0;
+    QTest::newRow("far, headset panel") << QSizeF(1440, 1600) << 50.0;
+    QTest::newRow("just beyond the near plane") << QSizeF(1080, 1200) << 0.06;
+}
+
+void DemoLogic::projection() {
+    QFETCH(QSizeF, eyeSize);
+    QFETCH(double, distance);
+    StereoCamera camera(eyeSize);
+    const Vec3 head{0.3, 1.6, 2.0};
+    camera.setHead(head);
+    const QPointF centre(eyeSize.width() / 2, eyeSize.height() / 2);
+    const double f = camera.focalLength();
+    // 90 degrees across each eye: the half width sits at 45 degrees.
+    QCOMPARE(f, eyeSize.width() / 2);
+
+    for (Eye eye : {Eye::Left, Eye::Right}) {
+        const Vec3 ahead = camera.eyePosition(eye) + Vec3{0, 0, -distance};
+        const auto straight = camera.project(eye, ahead);
+        QVERIFY(straight);
+        QVERIFY(qAbs(straight->x() - centre.x()) < 1e-6 && qAbs(straight->y() - centre.y()) < 1e-6);
+        const auto above = camera.project(eye, ahead + Vec3{0, distance, 0});
+        QVERIFY(above);
+        QVERIFY(qAbs(above->y() - (centre.y() - f)) < 1e-6);
+        QVERIFY(!camera.project(eye, camera.eyePosition(eye) + Vec3{0, 0, distance}));
+        QVERIFY(!camera.project(eye, camera.eyePosition(eye) + Vec3{1, 0, 0}));
+    }
+    QCOMPARE(camera.eyePosition(Eye::Right).x - camera.eyePosition(Eye::Left).x,
+             StereoCamera::interpupillaryDistance);
+
+    // A point between the eyes is seen right of centre by the left eye and left of it by the
+    // right eye; the difference is the disparity that tells its distance.
+    const Vec3 between = head + Vec3{0, 0, -distance};
+    const auto left = camera.project(Eye::Left, between);
+    const auto right = camera.project(Eye::Right, between);
+    QVERIFY(left && right);
+    QVERIFY(left->x() > centre.x() && right->x() < centre.x());
+    const double disparity = left->x() - right->x();
+    QVERIFY2(qAbs(disparity - f * 0.064 / distance) < 1.0, qPrintable(QString::number(disparity)));
+    QCOMPARE(left->y(), right->y());
+}
+
+void DemoLogic::showCommand_data() {
+    QTest::addColumn<bool>("useShowWindow");
+    QTest::addColumn<int>("showWindow");
+    QTest::addColumn<ShowCommand>("expected");
+
+    QTest::newRow("no flag, even with SW_HIDE") << false << 0 << ShowCommand::Normal;
+    QTest::newRow("SW_HIDE") << true << 0 << ShowCommand::Hidden;
+    QTest::newRow("SW_SHOWNORMAL") << true << 1 << ShowCommand::Normal;
+    QTest::newRow("SW_SHOWMINIMIZED") << true << 2 << ShowCommand::Minimized;
+    QTest::newRow("SW_SHOWMAXIMIZED") << true << 3 << ShowCommand::Normal;
+    QTest::newRow("SW_MINIMIZE") << true << 6 << ShowCommand::Minimized;
+    QTest::newRow("SW_SHOWMINNOACTIVE") << true << 7 << ShowCommand::Minimized;
+    QTest::newRow("SW_SHOWNA") << true << 8 << ShowCommand::Normal;
+    QTest::newRow("SW_FORCEMINIMIZE") << true << 11 << ShowCommand::Minimized;
+}
+
+void DemoLogic::showCommand() {
+    QFETCH(bool, useShowWindow);
+    QFETCH(int, showWindow);
+    QTEST(showCommandFromStartupInfo(useShowWindow, showWindow), "expected");
+}
+
+QTEST_APPLESS_MAIN(DemoLogic)
+#include "tst_demologic.moc"
