@@ -5,7 +5,8 @@
 namespace hlx {
 
 DeviceSide::DeviceSide(std::unique_ptr<DeviceSystem> system)
-    : m_system(std::move(system)) {}
+    : m_system(std::move(system))
+    , m_eyeshield(m_system->gamma()) {}
 
 int DeviceSide::init() {
     const std::lock_guard<std::mutex> lock(m_mutex);
@@ -31,15 +32,62 @@ int DeviceSide::setCapturerPath(const char *utf8Path) {
 }
 
 int DeviceSide::startCapturer() {
+    if (m_system->raiseCapturer())
+        return entryResult::ok;
     return m_capturer.start();
 }
 
-int DeviceSide::switchEyeshield() {
-    // Asked afresh each time, so the answer holds whether or not the links are being followed.
-    const std::optional<bool> headset = m_system->headsetOnUsb();
-    if (!headset)
+int DeviceSide::stopCapturer() {
+    return m_system->closeCapturer() ? entryResult::ok : entryResult::unavailable;
+}
+
+int DeviceSide::enableEyeshield(int level) {
+    // A level the shield does not have changes nothing, whatever is plugged.
+    if (!Eyeshield::temperatureOf(level))
         return entryResult::failed;
-    return *headset ? entryResult::notSupported : entryResult::unavailable;
+    const HeadsetDisplay display = m_system->headsetDisplay();
+    if (display.place != HeadsetDisplay::Place::Desktop)
+        return headsetAwayResult(display);
+    const int result = m_eyeshield.switchOn(display, level);
+    if (result == entryResult::ok) {
+        const std::lock_guard<std::mutex> lock(m_watchMutex);
+        if (!m_displayWatch)
+            m_displayWatch = m_system->watchDisplays([this] { onDisplaysChanged(); });
+    }
+    return result;
+}
+
+int DeviceSide::disableEyeshield() {
+    const HeadsetDisplay display = m_system->headsetDisplay();
+    if (display.place != HeadsetDisplay::Place::Desktop)
+        return headsetAwayResult(display);
+    const int result = m_eyeshield.switchOff(display);
+    if (result == entryResult::ok) {
+        std::unique_ptr<DeviceSystem::Following> watch;
+        {
+            const std::lock_guard<std::mutex> lock(m_watchMutex);
+            watch = std::move(m_displayWatch);
+        }
+        // Stopped outside the lock: its thread may be in onDisplaysChanged right now.
+        watch.reset();
+    }
+    return result;
+}
+
+int DeviceSide::headsetAwayResult(const HeadsetDisplay &display) {
+    if (display.place == HeadsetDisplay::Place::OffDesktop)
+        return entryResult::notOnDesktop;
+    // Asked afresh each time, so the answer holds whether or not the links are being followed.
+    const std::optional<bool> onUsb = m_system->headsetOnUsb();
+    if (!onUsb)
+        return entryResult::failed;
+    return *onUsb ? entryResult::notOnDesktop : entryResult::unavailable;
+}
+
+void DeviceSide::onDisplaysChanged() {
+    const HeadsetDisplay display = m_system->headsetDisplay();
+    if (display.place == HeadsetDisplay::Place::Desktop)
+        m_eyeshield.reapply(display);
 }
 
 } // namespace hlx

@@ -2,6 +2,7 @@
 
 #include "DeviceSystem.h"
 #include "DisplayCapturer.h"
+#include "Eyeshield.h"
 
 #include <memory>
 #include <mutex>
@@ -18,14 +19,25 @@ public:
     // Stops following them; harmless when nothing is followed.
     int deinit();
     int setCapturerPath(const char *utf8Path);
+    // Raises the capturer already running in this session instead of starting a second.
     int startCapturer();
-    int switchEyeshield();
+    int stopCapturer();
+    int enableEyeshield(int level);
+    int disableEyeshield();
 
 private:
+    // Why the shield cannot be switched when the headset's display is not on the desktop.
+    int headsetAwayResult(const HeadsetDisplay &display);
+    void onDisplaysChanged();
+
     const std::unique_ptr<DeviceSystem> m_system;
     std::mutex m_mutex;
     std::unique_ptr<DeviceSystem::Following> m_following;
     DisplayCapturer m_capturer;
+    Eyeshield m_eyeshield;
+    // While the shield is on: a headset display that comes back gets it again.
+    std::mutex m_watchMutex;
+    std::unique_ptr<DeviceSystem::Following> m_displayWatch;
 };
 
 } // namespace hlx

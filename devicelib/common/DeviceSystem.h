@@ -1,5 +1,9 @@
 #pragma once
 
+#include "DisplayGamma.h"
+#include "HeadsetDisplay.h"
+
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -20,6 +24,19 @@ public:
     virtual std::unique_ptr<Following> followLinks() = 0;
     // Whether a headset is on USB at this moment; nothing when the system cannot be asked.
     virtual std::optional<bool> headsetOnUsb() = 0;
+
+    // The headset's display as the desktop has it at this moment.
+    virtual HeadsetDisplay headsetDisplay() = 0;
+    virtual DisplayGamma &gamma() = 0;
+    // Calls `changed` from a thread of its own whenever the desktop's displays change (one
+    // plugged or unplugged, a new mode), until the result is destroyed. Null when they cannot
+    // be watched here.
+    virtual std::unique_ptr<Following> watchDisplays(std::function<void()> changed) = 0;
+
+    // The screen capturer already running in this session: raised, or asked to close. False
+    // when none runs.
+    virtual bool raiseCapturer() = 0;
+    virtual bool closeCapturer() = 0;
 };
 
 } // namespace hlx

@@ -1,7 +1,6 @@
 #include "HLX.h"
 
 #include "DeviceSide.h"
-#include "EntryResults.h"
 #include "UdevDeviceSystem.h"
 #include "XConnection.h"
 
@@ -33,15 +32,15 @@ int HLX_StartDisplayCapturer(void) {
 }
 
 int HLX_StopDisplayCapturer(void) {
-    return hlx::entryResult::ok;
+    return deviceSide().stopCapturer();
 }
 
-int HLX_EnableEyeshield([[maybe_unused]] int level) {
-    return deviceSide().switchEyeshield();
+int HLX_EnableEyeshield(int level) {
+    return deviceSide().enableEyeshield(level);
 }
 
 int HLX_DisableEyeshield(void) {
-    return deviceSide().switchEyeshield();
+    return deviceSide().disableEyeshield();
 }
 
 uint32_t HLX_GetWindowMessage(const char *name) {

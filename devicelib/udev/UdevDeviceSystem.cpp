@@ -1,7 +1,10 @@
 #include "UdevDeviceSystem.h"
 
+#include "CapturerWindow.h"
+#include "HeadsetDisplayFinder.h"
 #include "HeadsetIdFiles.h"
 #include "LinkMonitor.h"
+#include "RandrDisplayWatch.h"
 #include "UdevHandles.h"
 #include "UsbLink.h"
 #include "XConnection.h"
@@ -27,6 +30,26 @@ std::optional<bool> UdevDeviceSystem::headsetOnUsb() {
     UsbLink usb(ids);
     usb.scan(context.get());
     return usb.up();
+}
+
+HeadsetDisplay UdevDeviceSystem::headsetDisplay() {
+    return HeadsetDisplayFinder().find();
+}
+
+std::unique_ptr<DeviceSystem::Following>
+UdevDeviceSystem::watchDisplays(std::function<void()> changed) {
+    auto watch = std::make_unique<RandrDisplayWatch>(std::move(changed));
+    if (!watch->start())
+        return nullptr;
+    return watch;
+}
+
+bool UdevDeviceSystem::raiseCapturer() {
+    return CapturerWindow::raise();
+}
+
+bool UdevDeviceSystem::closeCapturer() {
+    return CapturerWindow::close();
 }
 
 } // namespace hlx::udev

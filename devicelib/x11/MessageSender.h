@@ -23,11 +23,6 @@ public:
 
 private:
     const std::vector<xcb_window_t> &targets();
-    std::vector<xcb_window_t> findTargets();
-    std::vector<xcb_window_t> children(const std::vector<xcb_window_t> &parents);
-    std::vector<bool> haveWmState(const std::vector<xcb_window_t> &windows, xcb_atom_t wmState);
-    std::vector<xcb_window_t> ownedBy(const std::vector<xcb_window_t> &windows,
-                                      std::uint32_t process);
 
     XConnection &m_connection;
     std::optional<std::uint32_t> m_owningProcess;

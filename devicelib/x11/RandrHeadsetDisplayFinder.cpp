@@ -66,8 +66,8 @@ HeadsetDisplay HeadsetDisplayFinder::find() const {
             return !display.headset.empty() && display.place == place;
         };
     };
-    auto found = std::find_if(displays.begin(), displays.end(),
-                              headset(HeadsetDisplay::Place::Desktop));
+    auto found =
+        std::find_if(displays.begin(), displays.end(), headset(HeadsetDisplay::Place::Desktop));
     if (found == displays.end())
         found = std::find_if(displays.begin(), displays.end(),
                              headset(HeadsetDisplay::Place::OffDesktop));

@@ -8,18 +8,16 @@ namespace hlx {
 
 namespace {
 
-template <typename Reply>
-using ReplyPointer = std::unique_ptr<Reply, decltype(&std::free)>;
+template <typename Reply> using ReplyPointer = std::unique_ptr<Reply, decltype(&std::free)>;
 
-template <typename Reply>
-ReplyPointer<Reply> owned(Reply *reply) {
+template <typename Reply> ReplyPointer<Reply> owned(Reply *reply) {
     return ReplyPointer<Reply>(reply, &std::free);
 }
 
 xcb_atom_t atom(xcb_connection_t *connection, const char *name) {
     const auto reply = owned(xcb_intern_atom_reply(
-        connection,
-        xcb_intern_atom(connection, 1, static_cast<uint16_t>(std::strlen(name)), name), nullptr));
+        connection, xcb_intern_atom(connection, 1, static_cast<uint16_t>(std::strlen(name)), name),
+        nullptr));
     return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
 }
 
@@ -44,22 +42,22 @@ RandrOutputs::RandrOutputs(xcb_connection_t *connection, xcb_window_t root)
         return;
     const xcb_atom_t edidAtom = atom(connection, "EDID");
     const xcb_atom_t nonDesktopAtom = atom(connection, "non-desktop");
-    const xcb_randr_output_t *ids =
-        xcb_randr_get_screen_resources_current_outputs(resources.get());
+    const xcb_randr_output_t *ids = xcb_randr_get_screen_resources_current_outputs(resources.get());
     const xcb_randr_mode_info_t *modes =
         xcb_randr_get_screen_resources_current_modes(resources.get());
     const int modeCount = xcb_randr_get_screen_resources_current_modes_length(resources.get());
     const int count = xcb_randr_get_screen_resources_current_outputs_length(resources.get());
     for (int i = 0; i < count; ++i) {
         const auto info = owned(xcb_randr_get_output_info_reply(
-            connection,
-            xcb_randr_get_output_info(connection, ids[i], resources->config_timestamp), nullptr));
+            connection, xcb_randr_get_output_info(connection, ids[i], resources->config_timestamp),
+            nullptr));
         if (!info)
             continue;
         Output output;
         output.id = ids[i];
-        output.name.assign(reinterpret_cast<const char *>(xcb_randr_get_output_info_name(info.get())),
-                           static_cast<size_t>(xcb_randr_get_output_info_name_length(info.get())));
+        output.name.assign(
+            reinterpret_cast<const char *>(xcb_randr_get_output_info_name(info.get())),
+            static_cast<size_t>(xcb_randr_get_output_info_name_length(info.get())));
         output.connected = info->connection == XCB_RANDR_CONNECTION_CONNECTED;
         const std::string nonDesktop = property(ids[i], nonDesktopAtom);
         output.nonDesktop = nonDesktop.size() >= 4 && nonDesktop != std::string(4, '\0');
@@ -96,8 +94,8 @@ std::string RandrOutputs::property(xcb_randr_output_t output, xcb_atom_t atom) c
     // 1024 bytes hold a base block and seven extensions, more than any display hands over.
     const auto reply = owned(xcb_randr_get_output_property_reply(
         m_connection,
-        xcb_randr_get_output_property(m_connection, output, atom, XCB_GET_PROPERTY_TYPE_ANY, 0,
-                                      256, 0, 0),
+        xcb_randr_get_output_property(m_connection, output, atom, XCB_GET_PROPERTY_TYPE_ANY, 0, 256,
+                                      0, 0),
         nullptr));
     if (!reply || reply->format == 0)
         return {};

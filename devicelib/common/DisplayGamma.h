@@ -1,0 +1,22 @@
+#pragma once
+
+#include "GammaRamp.h"
+
+#include <optional>
+#include <string>
+
+namespace hlx {
+
+// The colour lookup table of one display, by the name the system gives the display (the
+// `output` of a HeadsetDisplay). Each system has its own.
+class DisplayGamma {
+public:
+    virtual ~DisplayGamma() = default;
+
+    // Nothing if the display has no table here or it cannot be read.
+    virtual std::optional<GammaRamp> read(const std::string &output) = 0;
+    // False if the system refused the table; the display then keeps the one it had.
+    virtual bool write(const std::string &output, const GammaRamp &ramp) = 0;
+};
+
+} // namespace hlx

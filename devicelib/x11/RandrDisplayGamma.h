@@ -1,0 +1,14 @@
+#pragma once
+
+#include "DisplayGamma.h"
+
+namespace hlx {
+
+// The gamma table of the CRTC that drives a RandR output, on $DISPLAY.
+class RandrDisplayGamma final : public DisplayGamma {
+public:
+    std::optional<GammaRamp> read(const std::string &output) override;
+    bool write(const std::string &output, const GammaRamp &ramp) override;
+};
+
+} // namespace hlx
