@@ -12,8 +12,10 @@ bool isUp(const Links &links, Link link) {
 
 } // namespace
 
-AnnouncementPacer::AnnouncementPacer(Clock::duration interval)
-    : m_interval(interval) {}
+AnnouncementPacer::AnnouncementPacer(Clock::duration interval, int burst)
+    : m_interval(interval)
+    , m_burst(burst)
+    , m_allowance(burst) {}
 
 void AnnouncementPacer::see(const Links &links) {
     for (const Link link : {Link::Display, Link::Usb}) {
@@ -29,13 +31,24 @@ bool AnnouncementPacer::holding() const {
     return m_seen && (!m_told || m_told->display != m_seen->display || m_told->usb != m_seen->usb);
 }
 
+double AnnouncementPacer::allowance(Clock::time_point now) const {
+    if (!m_toldAt)
+        return m_allowance;
+    const double earned =
+        std::chrono::duration<double>(now - *m_toldAt) / std::chrono::duration<double>(m_interval);
+    return std::min(m_burst, m_allowance + std::max(0.0, earned));
+}
+
 std::optional<AnnouncementPacer::Clock::duration>
 AnnouncementPacer::wait(Clock::time_point now) const {
     if (!holding())
         return std::nullopt;
-    if (!m_toldAt)
+    const double missing = 1.0 - allowance(now);
+    if (missing <= 0)
         return Clock::duration::zero();
-    return std::max(Clock::duration::zero(), *m_toldAt + m_interval - now);
+    // To the microsecond: a wake-up that comes a fraction early only sleeps once more.
+    return std::chrono::round<std::chrono::microseconds>(missing *
+                                                         std::chrono::duration<double>(m_interval));
 }
 
 std::vector<const DeviceMessage *> AnnouncementPacer::due(Clock::time_point now) {
@@ -54,6 +67,7 @@ std::vector<const DeviceMessage *> AnnouncementPacer::due(Clock::time_point now)
                 messages.push_back(linkMessage(link, isUp(*m_seen, link)));
         }
     }
+    m_allowance = allowance(now) - 1.0;
     m_told = m_seen;
     m_toldAt = now;
     m_changed.clear();

@@ -10,14 +10,18 @@
 namespace hlx {
 
 // Keeps a storm of link changes (a dock or a hub let loose) from flooding the window, which
-// redraws for every message on its one thread: a change after a quiet spell is told at once, the
-// ones after it at most once an interval, in the order the links last changed, and a link that
-// changed back meanwhile is not told at all. Every link is told when it changes for good.
+// redraws for every message on its one thread. A few changes after a quiet spell are told at
+// once, so a headset that brings both its links up close together shows within a frame; in a
+// storm, the ones after them at most once an interval, in the order the links last changed, and a
+// link that changed back meanwhile is not told at all. Every link is told when it changes for
+// good.
 class AnnouncementPacer {
 public:
     using Clock = std::chrono::steady_clock;
 
-    explicit AnnouncementPacer(Clock::duration interval);
+    // `burst` announcements may follow each other at once; each interval earns one more, up to
+    // `burst`.
+    AnnouncementPacer(Clock::duration interval, int burst);
 
     // The links as they are after one change of the devices.
     void see(const Links &links);
@@ -28,8 +32,12 @@ public:
 
 private:
     bool holding() const;
+    // Announcements that may be made at `now` without waiting, fractions included.
+    double allowance(Clock::time_point now) const;
 
     Clock::duration m_interval;
+    double m_burst;
+    double m_allowance;
     std::optional<Links> m_seen;
     // What the windows were last told, and when.
     std::optional<Links> m_told;

@@ -10,6 +10,7 @@ namespace {
 
 using Pacer = hlx::AnnouncementPacer;
 constexpr std::chrono::milliseconds kInterval{25};
+constexpr int kBurst = 4;
 
 // "D+" and "U-" for the display link up and the USB link down; "." for no change of the links.
 hlx::Links apply(hlx::Links links, const QString &change) {
@@ -26,6 +27,11 @@ QString names(const std::vector<const hlx::DeviceMessage *> &messages) {
         shortNames << QString::fromLatin1(message->shortName.data(),
                                           int(message->shortName.size()));
     return shortNames.join(' ');
+}
+
+std::vector<int> operator+(std::vector<int> first, const std::vector<int> &then) {
+    first.insert(first.end(), then.begin(), then.end());
+    return first;
 }
 
 } // namespace
@@ -45,23 +51,36 @@ private slots:
         QTest::newRow("a change after a quiet spell is told at once")
             << QStringList{".", "D+", "U+"} << std::vector<int>{0, 100, 200}
             << QStringList{"hid-removed monitor-removed", "monitor-added", "hid-added"};
-        QTest::newRow("changes close together wait, in their order")
-            << QStringList{".", "U+", "D+", ".", "."} << std::vector<int>{0, 100, 101, 110, 125}
-            << QStringList{"hid-removed monitor-removed", "hid-added", "", "", "monitor-added"};
+        QTest::newRow("a headset's two links close together are told at once")
+            << QStringList{".", "U+", "D+"} << std::vector<int>{0, 100, 101}
+            << QStringList{"hid-removed monitor-removed", "hid-added", "monitor-added"};
+        // The first look and three changes use up the burst; the fourth change waits until an
+        // interval after the third has earned one more.
+        const QStringList burst{".", "U+", "D+", "U-"};
+        const std::vector<int> burstMs{0, 1, 2, 3};
+        const QStringList burstTold{"hid-removed monitor-removed", "hid-added", "monitor-added",
+                                    "hid-removed"};
+        QTest::newRow("changes in a storm wait, in their order")
+            << burst + QStringList{"D-", "U+", ".", "."} << burstMs + std::vector<int>{4, 5, 20, 28}
+            << burstTold + QStringList{"", "", "", "monitor-removed hid-added"};
         QTest::newRow("a link that changed back is not told")
-            << QStringList{".", "D+", "U+", "U-", "."} << std::vector<int>{0, 100, 105, 110, 130}
-            << QStringList{"hid-removed monitor-removed", "monitor-added", "", "", ""};
+            << burst + QStringList{"D-", "D+", "."} << burstMs + std::vector<int>{4, 5, 30}
+            << burstTold + QStringList{"", "", ""};
         QTest::newRow("the latest change of a link sets its place")
-            << QStringList{".", "D+", "U+", "D-", "D+", "."}
-            << std::vector<int>{0, 100, 105, 110, 115, 125}
-            << QStringList{"hid-removed monitor-removed", "monitor-added", "", "", "", "hid-added"};
+            << burst + QStringList{"D-", "U+", "D+", "D-", "."}
+            << burstMs + std::vector<int>{4, 5, 6, 7, 28}
+            << burstTold + QStringList{"", "", "", "", "hid-added monitor-removed"};
+        QTest::newRow("a storm is told at most once an interval")
+            << burst + QStringList{"U+", ".", "U-", ".", "."}
+            << burstMs + std::vector<int>{28, 29, 30, 40, 52}
+            << burstTold + QStringList{"hid-added", "", "", "", "hid-removed"};
     }
 
     void messagesOfAStorm() {
         QFETCH(QStringList, changes);
         QFETCH(std::vector<int>, atMs);
         QFETCH(QStringList, told);
-        Pacer pacer(kInterval);
+        Pacer pacer(kInterval, kBurst);
         const Pacer::Clock::time_point start{};
         hlx::Links links;
         for (int step = 0; step < changes.size(); ++step) {
@@ -74,17 +93,23 @@ private slots:
 
     // The thread may sleep without a timeout exactly when nothing is held back.
     void waitsOnlyWhileHolding() {
-        Pacer pacer(kInterval);
+        Pacer pacer(kInterval, kBurst);
         const Pacer::Clock::time_point start{};
         QVERIFY(!pacer.wait(start));
         pacer.see({});
         QCOMPARE(pacer.wait(start), std::optional(Pacer::Clock::duration::zero()));
         QVERIFY(!pacer.due(start).empty());
         QVERIFY(!pacer.wait(start));
+        // Within the burst, nothing waits.
         pacer.see({true, false});
+        QCOMPARE(pacer.wait(start), std::optional(Pacer::Clock::duration::zero()));
+        for (bool usb : {true, false, true}) {
+            QVERIFY(!pacer.due(start).empty());
+            pacer.see({true, usb});
+        }
         QCOMPARE(pacer.wait(start + std::chrono::milliseconds(10)),
                  std::optional<Pacer::Clock::duration>(std::chrono::milliseconds(15)));
-        pacer.see({});
+        pacer.see({true, false});
         QVERIFY(!pacer.wait(start + std::chrono::milliseconds(10)));
     }
 };
