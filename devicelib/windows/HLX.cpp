@@ -1,7 +1,6 @@
 #include "HLX.h"
 
 #include "DeviceSide.h"
-#include "EntryResults.h"
 #include "WindowsDeviceSystem.h"
 
 namespace {
@@ -34,15 +33,15 @@ int WINAPI HLX_StartDisplayCapturer(void) {
 }
 
 int WINAPI HLX_StopDisplayCapturer(void) {
-    return hlx::entryResult::ok;
+    return deviceSide().stopCapturer();
 }
 
-int WINAPI HLX_EnableEyeshield([[maybe_unused]] int level) {
-    return deviceSide().switchEyeshield();
+int WINAPI HLX_EnableEyeshield(int level) {
+    return deviceSide().enableEyeshield(level);
 }
 
 int WINAPI HLX_DisableEyeshield(void) {
-    return deviceSide().switchEyeshield();
+    return deviceSide().disableEyeshield();
 }
 
 uint32_t WINAPI HLX_GetWindowMessage(const char *name) {
