@@ -1,8 +1,13 @@
 // hlx-headsets: what the udev device library sees, for a user who wonders why the window says a
-// link is not ready. Every USB device and display connector, whether it is one of the headset's
-// links and why, then the two links as the library would announce them.
+// link is not ready or the eye shield does nothing. Every USB device and display connector,
+// whether it is one of the headset's links and why, then the two links as the library would
+// announce them, the headset's display on the X desktop, and the eye shield.
 #include "DisplayLink.h"
+#include "EntryResults.h"
+#include "Eyeshield.h"
+#include "HeadsetDisplayFinder.h"
 #include "HeadsetIdFiles.h"
+#include "RandrDisplayGamma.h"
 #include "UdevHandles.h"
 #include "UsbLink.h"
 
@@ -29,6 +34,40 @@ void print(const char *kind, udev_device *device, const headsets::Verdict &verdi
     std::printf("%s %s: %s\n", kind, udev_device_get_sysname(device), verdict.why.c_str());
 }
 
+void printDesktop(const hlx::HeadsetDisplay &display, bool onUsb) {
+    using Place = hlx::HeadsetDisplay::Place;
+    switch (display.place) {
+    case Place::Desktop: {
+        const hlx::HeadsetDisplay::Rect &r = display.rect;
+        std::printf("Headset display: %s (%s), %dx%d+%d+%d at %.2f Hz\n", display.output.c_str(),
+                    display.headset.c_str(), r.width, r.height, r.x, r.y, display.refreshHz);
+        const std::optional<hlx::GammaRamp> ramp = hlx::RandrDisplayGamma().read(display.output);
+        const std::optional<int> level = ramp ? hlx::Eyeshield::levelOf(*ramp) : std::nullopt;
+        if (level)
+            std::printf("Eye shield: on, level %d (%d K)\n", *level,
+                        *hlx::Eyeshield::temperatureOf(*level));
+        else
+            std::printf("Eye shield: off\n");
+        return;
+    }
+    case Place::OffDesktop:
+        std::printf("Headset display: %s (%s) is not on the desktop: %s\n", display.output.c_str(),
+                    display.headset.c_str(), display.why.c_str());
+        break;
+    case Place::None:
+        std::printf("Headset display: none on the X desktop\n");
+        if (!onUsb) {
+            std::printf("Eye shield: no headset (the library answers %d)\n",
+                        hlx::entryResult::unavailable);
+            return;
+        }
+        break;
+    }
+    std::printf("Eye shield: cannot be switched while the headset's display is not on the desktop, "
+                "since its colours are set through the desktop (the library answers %d)\n",
+                hlx::entryResult::notOnDesktop);
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -52,5 +91,9 @@ int main(int argc, char **argv) {
     display.scan(context.get());
     std::printf("HDMI link: %s\nUSB link: %s\n", display.up() ? "ready" : "not ready",
                 usb.up() ? "ready" : "not ready");
+    const hlx::HeadsetDisplayFinder finder(ids);
+    for (const hlx::HeadsetDisplay &output : finder.all())
+        std::printf("X output %s: %s\n", output.output.c_str(), output.why.c_str());
+    printDesktop(finder.find(), usb.up());
     return 0;
 }
