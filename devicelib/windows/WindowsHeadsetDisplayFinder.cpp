@@ -143,10 +143,11 @@ std::vector<HeadsetDisplay> HeadsetDisplayFinder::all() const {
             display.why = verdict.why;
         } else {
             display.place = HeadsetDisplay::Place::OffDesktop;
-            display.why = verdict.headset ? monitor.output +
-                                                " is connected but not part of the desktop: in "
-                                                "the display settings it is not extended to"
-                                          : verdict.why;
+            display.why = verdict.headset
+                              ? monitor.output + " is connected but not part of the desktop "
+                                                 "(the display settings do not extend the "
+                                                 "desktop to it)"
+                              : verdict.why;
         }
         displays.push_back(std::move(display));
     }
