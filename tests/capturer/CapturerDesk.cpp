@@ -1,0 +1,202 @@
+#include "CapturerDesk.h"
+
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <xcb/randr.h>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+const QString edidDir = QStringLiteral(HLX_EDID_DIR);
+
+uint32_t pixelOf(QColor colour) {
+    return colour.rgb() & 0xffffffu;
+}
+
+} // namespace
+
+bool closeTo(QRgb pixel, QColor expected, int tolerance) {
+    return std::abs(qRed(pixel) - expected.red()) <= tolerance &&
+           std::abs(qGreen(pixel) - expected.green()) <= tolerance &&
+           std::abs(qBlue(pixel) - expected.blue()) <= tolerance;
+}
+
+CapturerDesk::CapturerDesk() {
+    if (!m_x.isValid())
+        return;
+    m_gc = xcb_generate_id(m_x.get());
+    xcb_create_gc(m_x.get(), m_gc, m_x.root(), 0, nullptr);
+    free(xcb_randr_query_version_reply(m_x.get(), xcb_randr_query_version(m_x.get(), 1, 6),
+                                       nullptr));
+}
+
+CapturerDesk::~CapturerDesk() {
+    if (m_gc)
+        xcb_free_gc(m_x.get(), m_gc);
+    m_x.sync();
+}
+
+bool CapturerDesk::run(const QString &program, const QStringList &arguments) {
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(program, arguments);
+    return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit &&
+           process.exitCode() == 0;
+}
+
+bool CapturerDesk::setDummy1(Dummy1 state) {
+    const QString xrandr = QStringLiteral("xrandr");
+    if (!m_modeAdded) {
+        // The dummy driver offers DUMMY1 no mode of its own.
+        run(xrandr, {"--newmode", "1920x1080_60", "148.50", "1920", "2008", "2052", "2200", "1080",
+                     "1084", "1089", "1125", "+hsync", "+vsync"});
+        if (!run(xrandr, {"--addmode", "DUMMY1", "1920x1080_60"}))
+            return false;
+        m_modeAdded = true;
+    }
+    const QString edid = state == Dummy1::Monitor ? edidDir + "/monitors/dell-e2219hn.hex"
+                                                  : edidDir + "/headsets/valve-index.hex";
+    bool ok = run(xrandr, {"--output", "DUMMY1", "--set", "non-desktop",
+                           state == Dummy1::NonDesktop ? "1" : "0"}) &&
+              run(QStringLiteral(HLX_SET_OUTPUT_EDID), {"DUMMY1", edid});
+    if (state == Dummy1::Off)
+        ok = ok && run(xrandr, {"--output", "DUMMY1", "--off"});
+    else
+        ok = ok &&
+             run(xrandr, {"--output", "DUMMY1", "--mode", "1920x1080_60", "--right-of", "DUMMY0"});
+    // What a hotplug has the server do: ask the driver again which outputs are connected, which
+    // the dummy driver otherwise answers only to a client that probes, as xrandr --query does.
+    return ok && m_x.reply(xcb_randr_get_screen_resources_reply,
+                           xcb_randr_get_screen_resources(m_x.get(), m_x.root())) != nullptr;
+}
+
+QRect CapturerDesk::outputRect(const char *name) {
+    xcb_connection_t *c = m_x.get();
+    auto resources = m_x.reply(xcb_randr_get_screen_resources_current_reply,
+                               xcb_randr_get_screen_resources_current(c, m_x.root()));
+    if (!resources)
+        return QRect();
+    const xcb_randr_output_t *outputs =
+        xcb_randr_get_screen_resources_current_outputs(resources.get());
+    for (int i = 0; i < resources->num_outputs; ++i) {
+        auto info = m_x.reply(xcb_randr_get_output_info_reply,
+                              xcb_randr_get_output_info(c, outputs[i], XCB_CURRENT_TIME));
+        if (!info || info->crtc == XCB_NONE ||
+            QByteArray(reinterpret_cast<const char *>(xcb_randr_get_output_info_name(info.get())),
+                       xcb_randr_get_output_info_name_length(info.get())) != name)
+            continue;
+        auto crtc = m_x.reply(xcb_randr_get_crtc_info_reply,
+                              xcb_randr_get_crtc_info(c, info->crtc, XCB_CURRENT_TIME));
+        if (crtc && crtc->mode != XCB_NONE)
+            return QRect(crtc->x, crtc->y, crtc->width, crtc->height);
+    }
+    return QRect();
+}
+
+bool CapturerDesk::startCapturer(QProcess &process) {
+    process.setProcessChannelMode(QProcess::ForwardedChannels);
+    process.start(QStringLiteral(HLX_PICTOR_PATH), QStringList());
+    return process.waitForStarted(5000);
+}
+
+qint64 CapturerDesk::markOf(xcb_window_t window) {
+    auto reply = m_x.reply(xcb_get_property_reply,
+                           xcb_get_property(m_x.get(), 0, window, m_x.atom("_HLX_DISPLAY_CAPTURER"),
+                                            XCB_ATOM_CARDINAL, 0, 1));
+    if (!reply || reply->format != 32 || xcb_get_property_value_length(reply.get()) != 4)
+        return 0;
+    return *static_cast<const uint32_t *>(xcb_get_property_value(reply.get()));
+}
+
+int CapturerDesk::countMarkedWindows() {
+    int marked = 0;
+    for (xcb_window_t window : m_client.findTopLevels("Pictor", QString())) {
+        if (markOf(window) != 0 && m_client.isViewable(window))
+            ++marked;
+    }
+    return marked;
+}
+
+xcb_window_t CapturerDesk::waitForCapturerWindow() {
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < 10000) {
+        std::vector<xcb_window_t> found;
+        for (xcb_window_t window : m_client.findTopLevels("Pictor", QString())) {
+            if (markOf(window) != 0 && m_client.isViewable(window))
+                found.push_back(window);
+        }
+        if (found.size() == 1)
+            return found.front();
+        QThread::msleep(20);
+    }
+    return 0;
+}
+
+bool CapturerDesk::closeCapturer(QProcess &process, xcb_window_t window) {
+    return m_client.sendDeleteWindow(window) && process.waitForFinished(10000) &&
+           process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+xcb_window_t CapturerDesk::showPattern(const QRect &rect, const QVector<QColor> &colours,
+                                       int columns) {
+    const xcb_window_t window = xcb_generate_id(m_x.get());
+    const uint32_t values[] = {0, 1, XCB_EVENT_MASK_EXPOSURE};
+    xcb_create_window(m_x.get(), XCB_COPY_FROM_PARENT, window, m_x.root(), int16_t(rect.x()),
+                      int16_t(rect.y()), uint16_t(rect.width()), uint16_t(rect.height()), 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT,
+                      XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK, values);
+    xcb_map_window(m_x.get(), window);
+    m_x.sync();
+    const int rows = (colours.size() + columns - 1) / columns;
+    for (int i = 0; i < colours.size(); ++i) {
+        const int column = i % columns;
+        const int row = i / columns;
+        const int x0 = rect.width() * column / columns;
+        const int y0 = rect.height() * row / rows;
+        fill(window,
+             QRect(x0, y0, rect.width() * (column + 1) / columns - x0,
+                   rect.height() * (row + 1) / rows - y0),
+             colours[i]);
+    }
+    m_x.sync();
+    return window;
+}
+
+void CapturerDesk::fill(xcb_window_t window, const QRect &rect, QColor colour) {
+    const uint32_t foreground = pixelOf(colour);
+    xcb_change_gc(m_x.get(), m_gc, XCB_GC_FOREGROUND, &foreground);
+    const xcb_rectangle_t area = {int16_t(rect.x()), int16_t(rect.y()), uint16_t(rect.width()),
+                                  uint16_t(rect.height())};
+    xcb_poly_fill_rectangle(m_x.get(), window, m_gc, 1, &area);
+    xcb_flush(m_x.get());
+}
+
+void CapturerDesk::destroy(xcb_window_t window) {
+    xcb_destroy_window(m_x.get(), window);
+    m_x.sync();
+}
+
+void CapturerDesk::resize(xcb_window_t window, const QSize &size) {
+    const uint32_t values[] = {uint32_t(size.width()), uint32_t(size.height())};
+    xcb_configure_window(m_x.get(), window, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT,
+                         values);
+    m_x.sync();
+}
+
+QImage CapturerDesk::grab(const QRect &rootRect) {
+    auto reply =
+        m_x.reply(xcb_get_image_reply,
+                  xcb_get_image(m_x.get(), XCB_IMAGE_FORMAT_Z_PIXMAP, m_x.root(),
+                                int16_t(rootRect.x()), int16_t(rootRect.y()),
+                                uint16_t(rootRect.width()), uint16_t(rootRect.height()), ~0u));
+    const size_t bytes = size_t(rootRect.width()) * size_t(rootRect.height()) * 4;
+    if (!reply || size_t(xcb_get_image_data_length(reply.get())) < bytes)
+        return QImage();
+    QImage image(rootRect.size(), QImage::Format_RGB32);
+    std::memcpy(image.bits(), xcb_get_image_data(reply.get()), bytes);
+    return image;
+}
