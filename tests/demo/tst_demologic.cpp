@@ -1,25 +1,19 @@
-// The demo's decisions that need no display: its command line, its choice of display, its
-// projection and how it reads Windows's show command.
+// The demo's decisions that need no display: its command line, where its scene goes in its
+// window, its projection and how it reads Windows's show command.
 #include "DemoOptions.h"
 #include "DemoWindow.h"
-#include "DisplayChoice.h"
 #include "ShowCommand.h"
 #include "StereoCamera.h"
 
 #include <QtTest>
 
-Q_DECLARE_METATYPE(std::optional<QRect>)
-Q_DECLARE_METATYPE(DisplayChoice::Reason)
 Q_DECLARE_METATYPE(ShowCommand)
-Q_DECLARE_METATYPE(Eye)
 
 class DemoLogic : public QObject {
     Q_OBJECT
 private slots:
     void options_data();
     void options();
-    void displayChoice_data();
-    void displayChoice();
     void sceneRect_data();
     void sceneRect();
     void projection_data();
@@ -47,7 +41,6 @@ void DemoLogic::options_data() {
     QTest::newRow("unknown ones skipped with their values")
         << "-batchmode -logFile out.txt -popupwindow -adapter 2 --verbose" << true << 1920 << 1080
         << 2 << none;
-    QTest::newRow("last one wins") << "-adapter 1 -adapter 3" << true << 1920 << 1080 << 3 << none;
     QTest::newRow("value missing at the end")
         << "-screen-width 1280 -adapter" << true << 1280 << 1080 << 0 << QStringList{"-adapter"};
     QTest::newRow("value missing before the next option")
@@ -74,8 +67,6 @@ void DemoLogic::options_data() {
     QTest::newRow("a bad value keeps an earlier good one")
         << "-screen-fullscreen 0 -screen-fullscreen x -adapter 2 -adapter" << false << 1920 << 1080
         << 2 << QStringList{"-screen-fullscreen", "-adapter"};
-    QTest::newRow("options are case-sensitive")
-        << "-Adapter 3 -SCREEN-WIDTH 10" << true << 1920 << 1080 << 0 << none;
 }
 
 void DemoLogic::options() {
@@ -91,43 +82,6 @@ void DemoLogic::options() {
         rejected << problem.section(' ', 0, 0);
     }
     QTEST(rejected, "rejected");
-}
-
-void DemoLogic::displayChoice_data() {
-    QTest::addColumn<QVector<QRect>>("screens");
-    QTest::addColumn<int>("primary");
-    QTest::addColumn<std::optional<QRect>>("headset");
-    QTest::addColumn<int>("adapter");
-    QTest::addColumn<int>("index");
-    QTest::addColumn<DisplayChoice::Reason>("reason");
-    QTest::addColumn<bool>("noted");
-
-    using R = DisplayChoice::Reason;
-    const QVector<QRect> two{{0, 0, 1024, 768}, {1024, 0, 1920, 1080}};
-    const QVector<QRect> three{{1024, 0, 2160, 1200}, {0, 0, 1024, 768}, {3184, 0, 800, 600}};
-    const std::optional<QRect> noHeadset;
-    QTest::newRow("headset beats adapter")
-        << three << 1 << std::optional<QRect>(three[0]) << 1 << 0 << R::Headset << false;
-    QTest::newRow("headset half off its screen")
-        << two << 0 << std::optional<QRect>({1500, 0, 1920, 1080}) << 0 << 1 << R::Headset << false;
-    QTest::newRow("adapter") << two << 0 << noHeadset << 1 << 1 << R::Adapter << false;
-    QTest::newRow("adapter 0 need not be primary")
-        << three << 1 << noHeadset << 0 << 0 << R::Adapter << false;
-    QTest::newRow("adapter beyond the last")
-        << three << 1 << noHeadset << 3 << 1 << R::Primary << true;
-    QTest::newRow("headset on no screen")
-        << two << 0 << std::optional<QRect>({5000, 0, 100, 100}) << 1 << 1 << R::Adapter << true;
-}
-
-void DemoLogic::displayChoice() {
-    QFETCH(QVector<QRect>, screens);
-    QFETCH(int, primary);
-    QFETCH(std::optional<QRect>, headset);
-    QFETCH(int, adapter);
-    const DisplayChoice choice = DisplayChoice::choose(screens, primary, headset, adapter);
-    QTEST(choice.index, "index");
-    QTEST(choice.reason, "reason");
-    QTEST(!choice.note.isEmpty(), "noted");
 }
 
 void DemoLogic::sceneRect_data() {

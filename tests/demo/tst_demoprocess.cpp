@@ -39,7 +39,7 @@ private slots:
 
 private:
     void setDummy1(const QString &edid);
-    xcb_window_t start(const QString &arguments);
+    xcb_window_t start(const QString &arguments, const QString &scale = QString());
     void verifyStereoPicture(const QRect &rect);
 
     testsupport::X11Client m_x;
@@ -77,7 +77,11 @@ void DemoProcess::setDummy1(const QString &edid) {
     QCOMPARE(QProcess::execute(HLX_SET_OUTPUT_EDID, {"DUMMY1", HLX_EDID_DIR "/" + edid}), 0);
 }
 
-xcb_window_t DemoProcess::start(const QString &arguments) {
+// `scale`: Qt's own scaling of the demo's screens, as a desktop at high DPI sets it.
+xcb_window_t DemoProcess::start(const QString &arguments, const QString &scale) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_SCALE_FACTOR", scale.isEmpty() ? "1" : scale);
+    m_demo.setProcessEnvironment(environment);
     m_demo.start(LUMESHOW_PATH, arguments.split(' ', Qt::SkipEmptyParts));
     if (!m_demo.waitForStarted())
         return XCB_NONE;
@@ -127,34 +131,34 @@ void DemoProcess::verifyStereoPicture(const QRect &rect) {
 void DemoProcess::placement_data() {
     QTest::addColumn<QString>("arguments");
     QTest::addColumn<QString>("edid"); // DUMMY1's; empty leaves it off
+    QTest::addColumn<QString>("scale");
     QTest::addColumn<QRect>("expected");
     QTest::addColumn<QString>("title");
     QTest::addColumn<QString>("said"); // on standard error; empty: nothing at all
 
     const QString utility("-screen-fullscreen 1 -screen-height 1080 -screen-width 1920 -adapter ");
+    const QString windowed("-screen-fullscreen 0 -screen-width 800 -screen-height 600");
+    const QString none;
+    const QString index("Lumeshow — VLV 91a8");
     QTest::newRow("headset covers its display, whatever -adapter says")
-        << utility + "0" << headsetEdid << dummy1 << "Lumeshow — VLV 91a8"
-        << "";
+        << utility + "0" << headsetEdid << none << dummy1 << index << none;
+    QTest::newRow("headset under Qt's scaling covers it to the pixel")
+        << utility + "1" << headsetEdid << "1.5" << dummy1 << index << none;
     QTest::newRow("headset, windowed, centred on it")
-        << "-screen-fullscreen 0 -screen-width 800 -screen-height 600" << headsetEdid
-        << QRect(1024 + 560, 240, 800, 600) << "Lumeshow — VLV 91a8"
-        << "";
+        << windowed << headsetEdid << none << QRect(1024 + 560, 240, 800, 600) << index << none;
     QTest::newRow("monitor, -adapter 1")
-        << utility + "1" << monitorEdid << dummy1 << "Lumeshow — DUMMY1"
-        << "";
+        << utility + "1" << monitorEdid << none << dummy1 << "Lumeshow — DUMMY1" << none;
     QTest::newRow("monitor, -adapter 0")
-        << utility + "0" << monitorEdid << dummy0 << "Lumeshow — DUMMY0"
-        << "";
+        << utility + "0" << monitorEdid << none << dummy0 << "Lumeshow — DUMMY0" << none;
     QTest::newRow("-adapter beyond the last: a window on the primary")
-        << "-screen-width 800 -screen-height 600 -adapter 7"
-        << "" << QRect(112, 84, 800, 600) << "Lumeshow — DUMMY0"
+        << "-screen-width 800 -screen-height 600 -adapter 7" << none << none
+        << QRect(112, 84, 800, 600) << "Lumeshow — DUMMY0"
         << "no display 7";
     QTest::newRow("window larger than its display")
-        << "-screen-fullscreen 0 -screen-width 3000 -screen-height 2000"
-        << "" << dummy0 << "Lumeshow — DUMMY0"
-        << "";
+        << "-screen-fullscreen 0 -screen-width 3000 -screen-height 2000" << none << none << dummy0
+        << "Lumeshow — DUMMY0" << none;
     QTest::newRow("bad width told, display still chosen")
-        << "-screen-width abc -adapter 1" << monitorEdid << dummy1 << "Lumeshow — DUMMY1"
+        << "-screen-width abc -adapter 1" << monitorEdid << none << dummy1 << "Lumeshow — DUMMY1"
         << "-screen-width";
 }
 
@@ -163,10 +167,11 @@ void DemoProcess::placement() {
     QFETCH(QString, edid);
     QFETCH(QRect, expected);
     QFETCH(QString, said);
+    QFETCH(QString, scale);
     setDummy1(edid);
     if (QTest::currentTestFailed())
         return;
-    const xcb_window_t window = start(arguments);
+    const xcb_window_t window = start(arguments, scale);
     QVERIFY(window != XCB_NONE);
     QCOMPARE(m_x.rootGeometry(window), expected);
     QTEST(m_x.title(window), "title");
