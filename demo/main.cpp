@@ -68,7 +68,11 @@ int main(int argc, char **argv) {
         window.showMinimized();
         break;
     case ShowCommand::Normal:
-        window.show();
+        // Full screen as well as frameless, so that a window manager keeps its panels off it.
+        if (fullscreen)
+            window.showFullScreen();
+        else
+            window.show();
         window.activateWindow();
         break;
     }
