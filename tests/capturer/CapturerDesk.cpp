@@ -111,11 +111,11 @@ qint64 CapturerDesk::markOf(xcb_window_t window) {
     return *static_cast<const uint32_t *>(xcb_get_property_value(reply.get()));
 }
 
-int CapturerDesk::countMarkedWindows() {
-    int marked = 0;
+std::vector<xcb_window_t> CapturerDesk::capturerWindows() {
+    std::vector<xcb_window_t> marked;
     for (xcb_window_t window : m_client.findTopLevels("Pictor", QString())) {
         if (markOf(window) != 0 && m_client.isViewable(window))
-            ++marked;
+            marked.push_back(window);
     }
     return marked;
 }
@@ -123,15 +123,10 @@ int CapturerDesk::countMarkedWindows() {
 xcb_window_t CapturerDesk::waitForCapturerWindow() {
     QElapsedTimer waited;
     waited.start();
-    while (waited.elapsed() < 10000) {
-        std::vector<xcb_window_t> found;
-        for (xcb_window_t window : m_client.findTopLevels("Pictor", QString())) {
-            if (markOf(window) != 0 && m_client.isViewable(window))
-                found.push_back(window);
-        }
+    for (; waited.elapsed() < 10000; QThread::msleep(20)) {
+        const std::vector<xcb_window_t> found = capturerWindows();
         if (found.size() == 1)
             return found.front();
-        QThread::msleep(20);
     }
     return 0;
 }

@@ -12,6 +12,8 @@
 
 #include <xcb/xcb.h>
 
+#include <vector>
+
 // The dummy Xorg as the capturer's cases and its bench drive it: DUMMY0 is the desktop's first
 // display, DUMMY1 the one a headset or a monitor is plugged into, and Pictor runs as a process
 // of its own.
@@ -31,7 +33,8 @@ public:
     bool startCapturer(QProcess &process);
     // The one mapped window that carries the capturer's mark, within 10 s; 0 if none or several.
     xcb_window_t waitForCapturerWindow();
-    int countMarkedWindows();
+    // Mapped, and marked as the capturer marks its window.
+    std::vector<xcb_window_t> capturerWindows();
     qint64 markOf(xcb_window_t window);
     // Closes it as a window manager would, and waits for it to end.
     bool closeCapturer(QProcess &process, xcb_window_t window);
