@@ -1,0 +1,269 @@
+// The built utility with the udev device library on a desktop of two displays, the second a real
+// headset's (its EDID on the dummy Xorg's DUMMY1), clicked as a person clicks it: the eye shield
+// in the headset display's gamma table and nowhere else, and ShowDemo's demo on the headset with
+// the capturer mirroring it on the first display.
+#include "CapturerDesk.h"
+#include "HeadsetTestbed.h"
+#include "UtilityProcess.h"
+#include "UtilityWindow.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+#include <xcb/randr.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdlib>
+
+Q_DECLARE_METATYPE(CapturerDesk::Dummy1)
+
+namespace {
+
+struct Ramp {
+    std::vector<uint16_t> red, green, blue;
+    bool operator==(const Ramp &other) const {
+        return red == other.red && green == other.green && blue == other.blue;
+    }
+};
+
+// The table of the CRTC that drives `output`, as the X server keeps it.
+Ramp crtcGamma(testsupport::XcbConnection &x, const QByteArray &output) {
+    xcb_connection_t *c = x.get();
+    auto resources = x.reply(xcb_randr_get_screen_resources_current_reply,
+                             xcb_randr_get_screen_resources_current(c, x.root()));
+    if (!resources)
+        return {};
+    const xcb_randr_output_t *outputs =
+        xcb_randr_get_screen_resources_current_outputs(resources.get());
+    for (int i = 0; i < xcb_randr_get_screen_resources_current_outputs_length(resources.get());
+         ++i) {
+        auto info = x.reply(xcb_randr_get_output_info_reply,
+                            xcb_randr_get_output_info(c, outputs[i], XCB_CURRENT_TIME));
+        if (!info || info->crtc == XCB_NONE ||
+            QByteArray(reinterpret_cast<const char *>(xcb_randr_get_output_info_name(info.get())),
+                       xcb_randr_get_output_info_name_length(info.get())) != output)
+            continue;
+        auto gamma =
+            x.reply(xcb_randr_get_crtc_gamma_reply, xcb_randr_get_crtc_gamma(c, info->crtc));
+        if (!gamma)
+            return {};
+        const auto channel = [&](const uint16_t *values) {
+            return std::vector<uint16_t>(values, values + gamma->size);
+        };
+        return {channel(xcb_randr_get_crtc_gamma_red(gamma.get())),
+                channel(xcb_randr_get_crtc_gamma_green(gamma.get())),
+                channel(xcb_randr_get_crtc_gamma_blue(gamma.get()))};
+    }
+    return {};
+}
+
+// How far apart two pictures are, 0 to 255, after both are scaled down to a coarse grid.
+double difference(const QImage &a, const QImage &b) {
+    const QSize grid(64, 36);
+    const QImage small = a.scaled(grid, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QImage other = b.scaled(grid, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    double sum = 0;
+    for (int y = 0; y < grid.height(); ++y) {
+        for (int x = 0; x < grid.width(); ++x) {
+            const QRgb p = small.pixel(x, y), q = other.pixel(x, y);
+            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) +
+                   std::abs(qBlue(p) - qBlue(q));
+        }
+    }
+    return sum / (3.0 * grid.width() * grid.height());
+}
+
+// A picture with something in it: its pixels differ from their mean.
+bool blank(const QImage &image) {
+    return difference(image, QImage(image.size(), image.format()).copy()) < 1 &&
+           difference(image, image.scaled(1, 1).scaled(image.size())) < 2;
+}
+
+// Where a picture of `source` size sits in a window of `frame` size, scaled with its aspect kept
+// and centred.
+QRect letterboxed(QSize source, QRect frame) {
+    const QSize fitted = source.scaled(frame.size(), Qt::KeepAspectRatio);
+    return QRect(frame.topLeft() + QPoint((frame.width() - fitted.width()) / 2,
+                                          (frame.height() - fitted.height()) / 2),
+                 fitted);
+}
+
+} // namespace
+
+class HeadsetDesktopTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        QVERIFY2(qgetenv("LD_PRELOAD").contains("umockdev"), "run under umockdev-wrapper");
+        QVERIFY(desk.isValid());
+        testbed.reset(new HeadsetTestbed);
+        hands.reset(new UtilityWindow(desk.client()));
+    }
+
+    // The first display with a table of its own that is not the identity, which the shield must
+    // leave alone; the headset's with the identity, as a display starts.
+    void init() {
+        QVERIFY(CapturerDesk::run("xrandr", {"--output", "DUMMY0", "--gamma", "1:1:0.8"}));
+        if (!desk.outputRect("DUMMY1").isEmpty())
+            QVERIFY(CapturerDesk::run("xrandr", {"--output", "DUMMY1", "--gamma", "1:1:1"}));
+    }
+
+    void cleanup() {
+        testbed->clear();
+        utility.reset();
+        // The utility starts them detached: they are ended through their windows.
+        std::vector<xcb_window_t> started = desk.client().findTopLevels("Lumeshow", QString());
+        const std::vector<xcb_window_t> capturers =
+            desk.client().findTopLevels("Pictor", QString());
+        started.insert(started.end(), capturers.begin(), capturers.end());
+        for (xcb_window_t window : started) {
+            if (const qint64 pid = desk.client().processId(window))
+                ::kill(pid_t(pid), SIGKILL);
+        }
+        QTRY_VERIFY(desk.client().findTopLevels("Lumeshow", QString()).empty() &&
+                    desk.client().findTopLevels("Pictor", QString()).empty());
+    }
+
+    // Each row: what is on DUMMY1, whether the headset is on USB, what the person clicks, and
+    // then: the headset display's table warm or its own, the warning the utility shows, and
+    // whether the demo and one capturer run.
+    void clicks_data() {
+        QTest::addColumn<CapturerDesk::Dummy1>("dummy1");
+        QTest::addColumn<bool>("onUsb");
+        QTest::addColumn<QStringList>("clicks");
+        QTest::addColumn<bool>("warm");
+        QTest::addColumn<QString>("warning");
+        QTest::addColumn<bool>("demo");
+        using D = CapturerDesk::Dummy1;
+        QTest::newRow("Level 1 warms the headset's display only")
+            << D::Headset << true << QStringList{"Level 1"} << true << "" << false;
+        QTest::newRow("DisableEyeshield gives both displays their own")
+            << D::Headset << true << QStringList{"Level 1", "DisableEyeshield"} << false << ""
+            << false;
+        QTest::newRow("ShowDemo: the demo on the headset, mirrored, the shield again")
+            << D::Headset << true << QStringList{"Level 1", "ShowDemo"} << true << "" << true;
+        QTest::newRow("a second ShowDemo leaves one capturer")
+            << D::Headset << true << QStringList{"ShowDemo", "ShowDemo"} << false << "" << true;
+        QTest::newRow("headset on USB, its display not on the desktop: silent")
+            << D::NonDesktop << true << QStringList{"Level 1"} << false << "" << false;
+        QTest::newRow("a monitor and no headset: the warning")
+            << D::Monitor << false << QStringList{"Level 1"} << false << "enable eye shield fail"
+            << false;
+    }
+
+    void clicks() {
+        QFETCH(CapturerDesk::Dummy1, dummy1);
+        QFETCH(bool, onUsb);
+        QFETCH(QStringList, clicks);
+        QFETCH(bool, warm);
+        QFETCH(QString, warning);
+        QFETCH(bool, demo);
+        QVERIFY(desk.setDummy1(dummy1));
+        if (dummy1 != CapturerDesk::Dummy1::NonDesktop)
+            QVERIFY(CapturerDesk::run("xrandr", {"--output", "DUMMY1", "--gamma", "1:1:1"}));
+        if (onUsb)
+            testbed->plugUsb(0x28de, 0x2613);
+        const Ramp first = crtcGamma(desk.x(), "DUMMY0");
+        const Ramp headset = crtcGamma(desk.x(), "DUMMY1");
+        const xcb_window_t window = startUtility();
+        QVERIFY(window != XCB_WINDOW_NONE);
+
+        for (const QString &click : clicks) {
+            if (click == "ShowDemo")
+                QVERIFY(hands->press(window, "btnShowDemo"));
+            else
+                QVERIFY(hands->choose(window, click == "Level 1"
+                                                  ? UtilityWindow::levelOne()
+                                                  : UtilityWindow::disableEyeshield()));
+            if (!warning.isEmpty()) {
+                const xcb_window_t box = hands->waitForOne(warning);
+                QVERIFY(box != XCB_WINDOW_NONE);
+                QVERIFY(desk.client().sendDeleteWindow(box));
+            }
+            QTest::qWait(500);
+        }
+        QCOMPARE(int(hands->shown(QString()).size()), 1);
+
+        QVERIFY(crtcGamma(desk.x(), "DUMMY0") == first);
+        const Ramp now = crtcGamma(desk.x(), "DUMMY1");
+        if (warm) {
+            QVERIFY(!now.red.empty());
+            QVERIFY2(now.blue.back() < now.red.back(),
+                     qPrintable(
+                         QString("top: red %1, blue %2").arg(now.red.back()).arg(now.blue.back())));
+        } else {
+            QVERIFY(now == headset);
+        }
+        if (demo)
+            checkDemoAndMirror();
+        else
+            QCOMPARE(int(desk.capturerWindows().size()), 0);
+        QVERIFY(utility->isRunning());
+    }
+
+private:
+    xcb_window_t startUtility() {
+        const UtilityProcess::Session session = UtilityProcess::newSession();
+        utility.reset(new UtilityProcess(session));
+        // The demo and the capturer of the default install beside the working folder.
+        const QDir home(session.workingDirectory() + "/..");
+        for (const QString companion : {"demo", "Pictor"}) {
+            QFile::remove(home.filePath(companion));
+            if (!QFile::link(QStringLiteral(HLX_HEADSET_COMPANIONS "/") + companion,
+                             home.filePath(companion)))
+                return XCB_WINDOW_NONE;
+        }
+        utility->setEnvironment("LD_LIBRARY_PATH", HLX_UDEV_LIBRARY_DIR);
+        utility->start();
+        const xcb_window_t window = utility->waitForShownWindow(desk.client());
+        // The library is loaded at the first event after the window shows.
+        QTest::qWait(500);
+        return window;
+    }
+
+    void checkDemoAndMirror() {
+        const QRect headsetRect = desk.outputRect("DUMMY1");
+        std::vector<xcb_window_t> demos;
+        // The utility starts the demo at every ShowDemo, as it always has; each covers the headset.
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                demos = desk.client().findTopLevels("Lumeshow", QString());
+                return !demos.empty() && std::all_of(demos.begin(), demos.end(), [&](auto demo) {
+                    return desk.client().rootGeometry(demo) == headsetRect;
+                });
+            },
+            10000));
+        QCOMPARE(int(desk.capturerWindows().size()), 1);
+        const xcb_window_t capturer = desk.waitForCapturerWindow();
+        QVERIFY(capturer != XCB_WINDOW_NONE);
+        const QRect mirrorFrame = desk.client().rootGeometry(capturer);
+        QVERIFY(!mirrorFrame.intersects(headsetRect));
+        QVERIFY(desk.outputRect("DUMMY0").contains(mirrorFrame));
+
+        const QImage scene = desk.grab(headsetRect);
+        const QImage left = scene.copy(0, 0, scene.width() / 2, scene.height());
+        const QImage right = scene.copy(scene.width() / 2, 0, scene.width() / 2, scene.height());
+        QVERIFY(!blank(left) && !blank(right));
+        QVERIFY2(difference(left, right) > 0.5, "both eyes see the same picture");
+
+        // The scene moves slowly: the mirror shows what the headset shows, give or take a frame.
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                const QImage shown = desk.grab(headsetRect);
+                const QImage mirror = desk.grab(letterboxed(headsetRect.size(), mirrorFrame));
+                return difference(shown, mirror) < 6;
+            },
+            5000));
+    }
+
+    CapturerDesk desk;
+    QScopedPointer<HeadsetTestbed> testbed;
+    QScopedPointer<UtilityWindow> hands;
+    QScopedPointer<UtilityProcess> utility;
+};
+
+QTEST_MAIN(HeadsetDesktopTest)
+#include "tst_headsetdesktop.moc"
