@@ -202,7 +202,8 @@ private:
     }
 
     bool demoShown() {
-        for (xcb_window_t demo : x.findTopLevels("Lumeshow.exe", "Lumeshow (stand-in)")) {
+        // The real demo, without a headset display in a window on the first one.
+        for (xcb_window_t demo : x.findTopLevels("Lumeshow", QString())) {
             if (x.isViewable(demo))
                 return true;
         }
