@@ -42,3 +42,28 @@ build/bin/hlx-device plug
 shoot window-headset-ready.png
 build/bin/hlx-device unplug
 shoot window-headset-unplugged.png
+
+# The demo on a headset's display and the capturer's mirror of it: the real programs on the dummy
+# Xorg (root only), whose second output carries a real headset's EDID.
+if ((EUID == 0)); then
+  cmake --build build --target hlx_lumeshow hlx_pictor set-output-edid
+  tests/support/with-dummy-xorg.sh bash -c '
+    set -euo pipefail
+    xrandr --newmode 1280x720_60 74.25 1280 1390 1430 1650 720 725 730 750 +hsync +vsync
+    xrandr --addmode DUMMY1 1280x720_60
+    build/tests/set-output-edid DUMMY1 tests/devicelib/edid/headsets/valve-index.hex
+    xrandr --output DUMMY1 --mode 1280x720_60 --right-of DUMMY0
+    # The dummy driver tells of a connected output only to a client that probes, as a hotplug would.
+    xrandr --query >/dev/null
+    build/headset/Pictor/Pictor.exe & capturer=$!
+    build/headset/demo/Lumeshow.exe -screen-fullscreen 1 -screen-height 1080 -screen-width 1920 \
+      -adapter 1 & demo=$!
+    trap "kill $capturer $demo 2>/dev/null || true" EXIT
+    sleep 3
+    window_of() { xwininfo -root -tree | sed -n "s/^ *\(0x[0-9a-f]*\) \"$1.*/\1/p" | head -n 1; }
+    build/tools/screenshot/screenshot docs/images/demo-on-headset.png "$(window_of "Lumeshow —")"
+    build/tools/screenshot/screenshot docs/images/capturer-mirror.png "$(window_of "Pictor —")"
+  '
+  echo docs/images/demo-on-headset.png
+  echo docs/images/capturer-mirror.png
+fi
