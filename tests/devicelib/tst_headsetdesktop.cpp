@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLibrary>
 #include <QTest>
 
 #include <xcb/randr.h>
@@ -147,6 +148,9 @@ private slots:
             << D::Headset << true << QStringList{"Level 1", "ShowDemo"} << true << "" << true;
         QTest::newRow("a second ShowDemo leaves one capturer")
             << D::Headset << true << QStringList{"ShowDemo", "ShowDemo"} << false << "" << true;
+        // The driver gives the display a plain table when it comes back: the shield goes on again.
+        QTest::newRow("the headset's display plugged again is warmed again")
+            << D::Headset << true << QStringList{"Level 1", "plug again"} << true << "" << false;
         QTest::newRow("headset on USB, its display not on the desktop: silent")
             << D::NonDesktop << true << QStringList{"Level 1"} << false << "" << false;
         QTest::newRow("a monitor and no headset: the warning")
@@ -172,7 +176,10 @@ private slots:
         QVERIFY(window != XCB_WINDOW_NONE);
 
         for (const QString &click : clicks) {
-            if (click == "ShowDemo")
+            if (click == "plug again")
+                QVERIFY(CapturerDesk::run("xrandr", {"--output", "DUMMY1", "--gamma", "1:1:1"}) &&
+                        desk.setDummy1(CapturerDesk::Dummy1::Off) && desk.setDummy1(dummy1));
+            else if (click == "ShowDemo")
                 QVERIFY(hands->press(window, "btnShowDemo"));
             else
                 QVERIFY(hands->choose(window, click == "Level 1"
@@ -202,6 +209,34 @@ private slots:
         else
             QCOMPARE(int(desk.capturerWindows().size()), 0);
         QVERIFY(utility->isRunning());
+    }
+
+    // What the device library does with the capturer itself, for callers other than the utility:
+    // one per session, raised when asked to start again, closed when asked to stop.
+    void capturerEntries() {
+        QVERIFY(desk.setDummy1(CapturerDesk::Dummy1::Headset));
+        QLibrary library(HLX_UDEV_LIBRARY_DIR "/libHLX.so");
+        QVERIFY2(library.load(), qPrintable(library.errorString()));
+        const auto setPath =
+            reinterpret_cast<int (*)(const char *)>(library.resolve("HLX_SetDisplayCapturerPath"));
+        const auto startCapturer =
+            reinterpret_cast<int (*)()>(library.resolve("HLX_StartDisplayCapturer"));
+        const auto stopCapturer =
+            reinterpret_cast<int (*)()>(library.resolve("HLX_StopDisplayCapturer"));
+        QVERIFY(setPath && startCapturer && stopCapturer);
+        QCOMPARE(stopCapturer(), -2);
+        QCOMPARE(setPath(HLX_HEADSET_COMPANIONS "/Pictor/Pictor.exe"), 0);
+        QCOMPARE(startCapturer(), 0);
+        const xcb_window_t capturer = desk.waitForCapturerWindow();
+        QVERIFY(capturer != XCB_WINDOW_NONE);
+        QVERIFY(desk.client().iconifyAsWindowManager(capturer));
+        QTRY_VERIFY(!desk.client().isViewable(capturer));
+        QCOMPARE(startCapturer(), 0);
+        QTRY_VERIFY(desk.client().isViewable(capturer));
+        QTest::qWait(500);
+        QCOMPARE(int(desk.capturerWindows().size()), 1);
+        QCOMPARE(stopCapturer(), 0);
+        QTRY_VERIFY(desk.capturerWindows().empty());
     }
 
 private:
