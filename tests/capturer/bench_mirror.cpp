@@ -5,7 +5,7 @@
 // (a) the delay from a new colour drawn on DUMMY1 to that colour in the capturer's window, over
 // 100 changes; (b) the CPU the capturer (and the X server, which copies the pixels for it) spends
 // in 10 s with the picture changing every 60 Hz frame, and in 10 s with the picture still.
-#include "CapturerDesk.h"
+#include "HeadsetDesk.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -54,7 +54,7 @@ QColor colourNumber(int i) {
     return QColor::fromHsv((i * 67) % 360, 255, 128 + (i % 2) * 127);
 }
 
-void load(const char *what, CapturerDesk &desk, xcb_window_t target, const QRect &area,
+void load(const char *what, HeadsetDesk &desk, xcb_window_t target, const QRect &area,
           qint64 capturer, qint64 server, bool changing) {
     const double capturerBefore = cpuSeconds(capturer);
     const double serverBefore = server ? cpuSeconds(server) : 0;
@@ -81,8 +81,8 @@ void load(const char *what, CapturerDesk &desk, xcb_window_t target, const QRect
 
 int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);
-    CapturerDesk desk;
-    if (!desk.isValid() || !desk.setDummy1(CapturerDesk::Dummy1::Headset)) {
+    HeadsetDesk desk;
+    if (!desk.isValid() || !desk.setDummy1(HeadsetDesk::Dummy1::Headset)) {
         std::fprintf(stderr, "bench_mirror: no dummy Xorg with DUMMY1 to drive\n");
         return 1;
     }

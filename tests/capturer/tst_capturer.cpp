@@ -1,12 +1,12 @@
 // Pictor as a process on the dummy Xorg: where its window goes, what it shows for each state of
 // the second display, and how it behaves when started twice or when the headset's display leaves.
-#include "CapturerDesk.h"
+#include "HeadsetDesk.h"
 #include "WindowPinger.h"
 
 #include <QElapsedTimer>
 #include <QtTest>
 
-Q_DECLARE_METATYPE(CapturerDesk::Dummy1)
+Q_DECLARE_METATYPE(HeadsetDesk::Dummy1)
 
 namespace {
 
@@ -95,7 +95,7 @@ private:
         return m_desk.grab(m_desk.client().rootGeometry(window));
     }
 
-    CapturerDesk m_desk;
+    HeadsetDesk m_desk;
     xcb_window_t m_pattern = 0;
 };
 
@@ -105,7 +105,7 @@ void CapturerCases::initTestCase() {
 }
 
 void CapturerCases::init() {
-    QVERIFY(m_desk.setDummy1(CapturerDesk::Dummy1::Off));
+    QVERIFY(m_desk.setDummy1(HeadsetDesk::Dummy1::Off));
 }
 
 void CapturerCases::cleanup() {
@@ -124,20 +124,20 @@ xcb_window_t CapturerCases::startCapturer(QProcess &process) {
 }
 
 void CapturerCases::mirrorsTheHeadsetOrSaysWhy_data() {
-    QTest::addColumn<CapturerDesk::Dummy1>("dummy1");
+    QTest::addColumn<HeadsetDesk::Dummy1>("dummy1");
     QTest::addColumn<QString>("title");
     QTest::addColumn<bool>("mirrors");
 
     const QString headsetTitle = QStringLiteral("Pictor — VLV 91a8");
-    QTest::newRow("headset on DUMMY1") << CapturerDesk::Dummy1::Headset << headsetTitle << true;
-    QTest::newRow("monitor on DUMMY1") << CapturerDesk::Dummy1::Monitor << "Pictor" << false;
-    QTest::newRow("headset, DUMMY1 off") << CapturerDesk::Dummy1::Off << headsetTitle << false;
+    QTest::newRow("headset on DUMMY1") << HeadsetDesk::Dummy1::Headset << headsetTitle << true;
+    QTest::newRow("monitor on DUMMY1") << HeadsetDesk::Dummy1::Monitor << "Pictor" << false;
+    QTest::newRow("headset, DUMMY1 off") << HeadsetDesk::Dummy1::Off << headsetTitle << false;
     QTest::newRow("headset, DUMMY1 non-desktop")
-        << CapturerDesk::Dummy1::NonDesktop << headsetTitle << false;
+        << HeadsetDesk::Dummy1::NonDesktop << headsetTitle << false;
 }
 
 void CapturerCases::mirrorsTheHeadsetOrSaysWhy() {
-    QFETCH(CapturerDesk::Dummy1, dummy1);
+    QFETCH(HeadsetDesk::Dummy1, dummy1);
     QFETCH(QString, title);
     QFETCH(bool, mirrors);
 
@@ -174,7 +174,7 @@ void CapturerCases::mirrorsTheHeadsetOrSaysWhy() {
 }
 
 void CapturerCases::runsOncePerSession() {
-    QVERIFY(m_desk.setDummy1(CapturerDesk::Dummy1::Headset));
+    QVERIFY(m_desk.setDummy1(HeadsetDesk::Dummy1::Headset));
     QProcess first;
     const xcb_window_t window = startCapturer(first);
     QVERIFY(window);
@@ -200,14 +200,14 @@ void CapturerCases::runsOncePerSession() {
 }
 
 void CapturerCases::outlivesTheHeadsetDisplay() {
-    QVERIFY(m_desk.setDummy1(CapturerDesk::Dummy1::Headset));
+    QVERIFY(m_desk.setDummy1(HeadsetDesk::Dummy1::Headset));
     m_pattern = m_desk.showPattern(m_desk.outputRect("DUMMY1"), pattern(), patternColumns);
     QProcess capturer;
     const xcb_window_t window = startCapturer(capturer);
     QVERIFY(window);
     QTRY_VERIFY_WITH_TIMEOUT(showsPattern(windowImage(window)), 5000);
 
-    QVERIFY(m_desk.setDummy1(CapturerDesk::Dummy1::Off));
+    QVERIFY(m_desk.setDummy1(HeadsetDesk::Dummy1::Off));
     QTRY_VERIFY_WITH_TIMEOUT(showsSentence(windowImage(window)), 5000);
     testsupport::WindowPinger pinger(window);
     QVERIFY(pinger.isValid());
@@ -215,7 +215,7 @@ void CapturerCases::outlivesTheHeadsetDisplay() {
     QCOMPARE(capturer.state(), QProcess::Running);
 
     // And it picks the display up again when it comes back.
-    QVERIFY(m_desk.setDummy1(CapturerDesk::Dummy1::Headset));
+    QVERIFY(m_desk.setDummy1(HeadsetDesk::Dummy1::Headset));
     // Drawn anew: nothing keeps what a window showed while it was off the root.
     m_desk.destroy(m_pattern);
     m_pattern = m_desk.showPattern(m_desk.outputRect("DUMMY1"), pattern(), patternColumns);

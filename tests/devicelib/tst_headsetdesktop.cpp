@@ -2,7 +2,7 @@
 // headset's (its EDID on the dummy Xorg's DUMMY1), clicked as a person clicks it: the eye shield
 // in the headset display's gamma table and nowhere else, and ShowDemo's demo on the headset with
 // the capturer mirroring it on the first display.
-#include "CapturerDesk.h"
+#include "HeadsetDesk.h"
 #include "HeadsetTestbed.h"
 #include "UtilityProcess.h"
 #include "UtilityWindow.h"
@@ -12,53 +12,13 @@
 #include <QLibrary>
 #include <QTest>
 
-#include <xcb/randr.h>
-
 #include <algorithm>
 #include <csignal>
 #include <cstdlib>
 
-Q_DECLARE_METATYPE(CapturerDesk::Dummy1)
+Q_DECLARE_METATYPE(HeadsetDesk::Dummy1)
 
 namespace {
-
-struct Ramp {
-    std::vector<uint16_t> red, green, blue;
-    bool operator==(const Ramp &other) const {
-        return red == other.red && green == other.green && blue == other.blue;
-    }
-};
-
-// The table of the CRTC that drives `output`, as the X server keeps it.
-Ramp crtcGamma(testsupport::XcbConnection &x, const QByteArray &output) {
-    xcb_connection_t *c = x.get();
-    auto resources = x.reply(xcb_randr_get_screen_resources_current_reply,
-                             xcb_randr_get_screen_resources_current(c, x.root()));
-    if (!resources)
-        return {};
-    const xcb_randr_output_t *outputs =
-        xcb_randr_get_screen_resources_current_outputs(resources.get());
-    for (int i = 0; i < xcb_randr_get_screen_resources_current_outputs_length(resources.get());
-         ++i) {
-        auto info = x.reply(xcb_randr_get_output_info_reply,
-                            xcb_randr_get_output_info(c, outputs[i], XCB_CURRENT_TIME));
-        if (!info || info->crtc == XCB_NONE ||
-            QByteArray(reinterpret_cast<const char *>(xcb_randr_get_output_info_name(info.get())),
-                       xcb_randr_get_output_info_name_length(info.get())) != output)
-            continue;
-        auto gamma =
-            x.reply(xcb_randr_get_crtc_gamma_reply, xcb_randr_get_crtc_gamma(c, info->crtc));
-        if (!gamma)
-            return {};
-        const auto channel = [&](const uint16_t *values) {
-            return std::vector<uint16_t>(values, values + gamma->size);
-        };
-        return {channel(xcb_randr_get_crtc_gamma_red(gamma.get())),
-                channel(xcb_randr_get_crtc_gamma_green(gamma.get())),
-                channel(xcb_randr_get_crtc_gamma_blue(gamma.get()))};
-    }
-    return {};
-}
 
 // How far apart two pictures are, 0 to 255, after both are scaled down to a coarse grid.
 double difference(const QImage &a, const QImage &b) {
@@ -74,12 +34,6 @@ double difference(const QImage &a, const QImage &b) {
         }
     }
     return sum / (3.0 * grid.width() * grid.height());
-}
-
-// A picture with something in it: its pixels differ from their mean.
-bool blank(const QImage &image) {
-    return difference(image, QImage(image.size(), image.format()).copy()) < 1 &&
-           difference(image, image.scaled(1, 1).scaled(image.size())) < 2;
 }
 
 // Where a picture of `source` size sits in a window of `frame` size, scaled with its aspect kept
@@ -107,9 +61,9 @@ private slots:
     // The first display with a table of its own that is not the identity, which the shield must
     // leave alone; the headset's with the identity, as a display starts.
     void init() {
-        QVERIFY(CapturerDesk::run("xrandr", {"--output", "DUMMY0", "--gamma", "1:1:0.8"}));
+        QVERIFY(HeadsetDesk::run("xrandr", {"--output", "DUMMY0", "--gamma", "1:1:0.8"}));
         if (!desk.outputRect("DUMMY1").isEmpty())
-            QVERIFY(CapturerDesk::run("xrandr", {"--output", "DUMMY1", "--gamma", "1:1:1"}));
+            QVERIFY(HeadsetDesk::run("xrandr", {"--output", "DUMMY1", "--gamma", "1:1:1"}));
     }
 
     void cleanup() {
@@ -132,13 +86,13 @@ private slots:
     // then: the headset display's table warm or its own, the warning the utility shows, and
     // whether the demo and one capturer run.
     void clicks_data() {
-        QTest::addColumn<CapturerDesk::Dummy1>("dummy1");
+        QTest::addColumn<HeadsetDesk::Dummy1>("dummy1");
         QTest::addColumn<bool>("onUsb");
         QTest::addColumn<QStringList>("clicks");
         QTest::addColumn<bool>("warm");
         QTest::addColumn<QString>("warning");
         QTest::addColumn<bool>("demo");
-        using D = CapturerDesk::Dummy1;
+        using D = HeadsetDesk::Dummy1;
         QTest::newRow("Level 1 warms the headset's display only")
             << D::Headset << true << QStringList{"Level 1"} << true << "" << false;
         QTest::newRow("DisableEyeshield gives both displays their own")
@@ -159,26 +113,26 @@ private slots:
     }
 
     void clicks() {
-        QFETCH(CapturerDesk::Dummy1, dummy1);
+        QFETCH(HeadsetDesk::Dummy1, dummy1);
         QFETCH(bool, onUsb);
         QFETCH(QStringList, clicks);
         QFETCH(bool, warm);
         QFETCH(QString, warning);
         QFETCH(bool, demo);
         QVERIFY(desk.setDummy1(dummy1));
-        if (dummy1 != CapturerDesk::Dummy1::NonDesktop)
-            QVERIFY(CapturerDesk::run("xrandr", {"--output", "DUMMY1", "--gamma", "1:1:1"}));
+        if (dummy1 != HeadsetDesk::Dummy1::NonDesktop)
+            QVERIFY(HeadsetDesk::run("xrandr", {"--output", "DUMMY1", "--gamma", "1:1:1"}));
         if (onUsb)
             testbed->plugUsb(0x28de, 0x2613);
-        const Ramp first = crtcGamma(desk.x(), "DUMMY0");
-        const Ramp headset = crtcGamma(desk.x(), "DUMMY1");
+        const HeadsetDesk::GammaTable first = desk.gamma("DUMMY0");
+        const HeadsetDesk::GammaTable headset = desk.gamma("DUMMY1");
         const xcb_window_t window = startUtility();
         QVERIFY(window != XCB_WINDOW_NONE);
 
         for (const QString &click : clicks) {
             if (click == "plug again")
-                QVERIFY(CapturerDesk::run("xrandr", {"--output", "DUMMY1", "--gamma", "1:1:1"}) &&
-                        desk.setDummy1(CapturerDesk::Dummy1::Off) && desk.setDummy1(dummy1));
+                QVERIFY(HeadsetDesk::run("xrandr", {"--output", "DUMMY1", "--gamma", "1:1:1"}) &&
+                        desk.setDummy1(HeadsetDesk::Dummy1::Off) && desk.setDummy1(dummy1));
             else if (click == "ShowDemo")
                 QVERIFY(hands->press(window, "btnShowDemo"));
             else
@@ -194,8 +148,8 @@ private slots:
         }
         QCOMPARE(int(hands->shown(QString()).size()), 1);
 
-        QVERIFY(crtcGamma(desk.x(), "DUMMY0") == first);
-        const Ramp now = crtcGamma(desk.x(), "DUMMY1");
+        QVERIFY(desk.gamma("DUMMY0") == first);
+        const HeadsetDesk::GammaTable now = desk.gamma("DUMMY1");
         if (warm) {
             QVERIFY(!now.red.empty());
             QVERIFY2(now.blue.back() < now.red.back(),
@@ -214,7 +168,7 @@ private slots:
     // What the device library does with the capturer itself, for callers other than the utility:
     // one per session, raised when asked to start again, closed when asked to stop.
     void capturerEntries() {
-        QVERIFY(desk.setDummy1(CapturerDesk::Dummy1::Headset));
+        QVERIFY(desk.setDummy1(HeadsetDesk::Dummy1::Headset));
         QLibrary library(HLX_UDEV_LIBRARY_DIR "/libHLX.so");
         QVERIFY2(library.load(), qPrintable(library.errorString()));
         const auto setPath =
@@ -278,11 +232,8 @@ private:
         QVERIFY(!mirrorFrame.intersects(headsetRect));
         QVERIFY(desk.outputRect("DUMMY0").contains(mirrorFrame));
 
-        const QImage scene = desk.grab(headsetRect);
-        const QImage left = scene.copy(0, 0, scene.width() / 2, scene.height());
-        const QImage right = scene.copy(scene.width() / 2, 0, scene.width() / 2, scene.height());
-        QVERIFY(!blank(left) && !blank(right));
-        QVERIFY2(difference(left, right) > 0.5, "both eyes see the same picture");
+        const QString problem = HeadsetDesk::stereoProblem(desk.grab(headsetRect));
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
 
         // The scene moves slowly: the mirror shows what the headset shows, give or take a frame.
         QVERIFY(QTest::qWaitFor(
@@ -294,7 +245,7 @@ private:
             5000));
     }
 
-    CapturerDesk desk;
+    HeadsetDesk desk;
     QScopedPointer<HeadsetTestbed> testbed;
     QScopedPointer<UtilityWindow> hands;
     QScopedPointer<UtilityProcess> utility;

@@ -8,7 +8,10 @@
 # monitor's Device Parameters when its session starts; "usb/NAME.umockdev" plugs that USB
 # device, described as umockdev-record writes it, through umockdev-run, whose libusb wine's USB
 # bus reads. Words of a tag are joined by " + "; a tag without an EDID leaves DUMMY0 without
-# one.
+# one. "right/edid/DIR/NAME.hex" connects a second output, DUMMY1, with that EDID, at 1920x1080
+# to the right of DUMMY0; "off/edid/DIR/NAME.hex" connects it with that EDID but no mode, off the
+# desktop. The dummy driver has no unplug: once connected, DUMMY1 stays connected (off, without
+# an EDID, in the rows that do not name it), so the rows that use it come last in their program.
 #
 # Wine keeps every USB device it once saw in its prefix's registry and lists it as present
 # later, so each session runs in a fresh copy of the prefix that WINEPREFIX names, made once
@@ -18,7 +21,8 @@
 # While a row runs, the program may ask for another EDID on DUMMY0: it writes the tag word (or
 # nothing, for none) to the file "edid" in the folder HLX_DEVICE_REQUESTS names, and waits for
 # "edid.done". The change comes with a change of DUMMY0's mode, as a new monitor brings, which
-# is what makes wine read the outputs again.
+# is what makes wine read the outputs again. Likewise "gamma" asks for the gamma table that the X
+# server holds for its screen, as HLX_SCREEN_GAMMA prints it, in "gamma.out" beside "gamma.done".
 set -euo pipefail
 
 if (($# == 0)); then
@@ -58,10 +62,31 @@ fresh_prefix() {
 
 put_edid() {
     if [[ -n $1 ]]; then
-        "$HLX_SET_OUTPUT_EDID" DUMMY0 "$HLX_DEVICE_DATA/$1"
+        "$HLX_SET_OUTPUT_EDID" "${2:-DUMMY0}" "$HLX_DEVICE_DATA/$1"
     else
-        "$HLX_SET_OUTPUT_EDID" DUMMY0
+        "$HLX_SET_OUTPUT_EDID" "${2:-DUMMY0}"
     fi
+}
+
+second_output_used=
+# The second output as the row's word asks: "right/…", "off/…", or nothing.
+put_second_output() {
+    local word=$1
+    if [[ -z $word ]]; then
+        [[ -z $second_output_used ]] && return 0
+        xrandr --dpi 96 --output DUMMY1 --off
+        put_edid "" DUMMY1
+        return 0
+    fi
+    if [[ -z $second_output_used ]]; then
+        xrandr --newmode 1920x1080_60 148.50 1920 2008 2052 2200 1080 1084 1089 1125 +hsync +vsync
+        xrandr --addmode DUMMY1 1920x1080_60
+        second_output_used=1
+    fi
+    put_edid "${word#*/}" DUMMY1
+    # Connected by its first mode; "off" then takes it off the desktop again.
+    xrandr --dpi 96 --output DUMMY1 --mode 1920x1080_60 --right-of DUMMY0
+    [[ $word != off/* ]] || xrandr --dpi 96 --output DUMMY1 --off
 }
 
 serve_requests() {
@@ -75,6 +100,12 @@ serve_requests() {
             xrandr --dpi 96 --output DUMMY0 --mode "${modes[turn]}"
             turn=$((1 - turn))
             touch "$requests/edid.done"
+        fi
+        if [[ -e $requests/gamma ]]; then
+            rm -f "$requests/gamma"
+            "${HLX_SCREEN_GAMMA:?a row asks for the gamma table, and HLX_SCREEN_GAMMA names no screen-gamma}" \
+                >"$requests/gamma.out"
+            touch "$requests/gamma.done"
         fi
         sleep 0.05
     done
@@ -91,11 +122,13 @@ while read -r _ function tag; do
     [[ -n $function ]] || continue
     [[ $# == 0 || $functions == *" $function "* ]] || continue
     edid=
+    second=
     usb=()
     if [[ -n $tag ]]; then
         while read -r word; do
             case $word in
             edid/*) edid=$word ;;
+            right/edid/* | off/edid/*) second=$word ;;
             usb/*) usb+=(-d "$HLX_DEVICE_DATA/$word") ;;
             *) echo "${0##*/}: no device for '$word' in '$tag'" >&2; exit 1 ;;
             esac
@@ -103,6 +136,7 @@ while read -r _ function tag; do
     fi
     put_edid "$edid"
     xrandr --dpi 96 --output DUMMY0 --mode 1024x768
+    put_second_output "$second"
     fresh_prefix
     rm -f "$requests"/*
     serve_requests &

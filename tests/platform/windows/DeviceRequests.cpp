@@ -71,6 +71,19 @@ bool changeEdid(const std::string &edidWord) {
     return waitFor(10000, [&] { return edidWord.empty() || monitorCarries(edidWord); });
 }
 
+std::vector<unsigned> screenGammaTop() {
+    const fs::path requests = harnessFolder("HLX_DEVICE_REQUESTS");
+    std::ofstream(requests / "gamma");
+    if (!waitFor(10000, [&] { return fs::exists(requests / "gamma.done"); }))
+        return {};
+    fs::remove(requests / "gamma.done");
+    std::vector<unsigned> top;
+    std::ifstream out(requests / "gamma.out");
+    for (unsigned value = 0; out >> value;)
+        top.push_back(value);
+    return top.size() == 4 ? top : std::vector<unsigned>();
+}
+
 UINT registeredLinkMessage(hlx::Link link, bool up) {
     for (const hlx::DeviceMessage &message : hlx::deviceMessages) {
         if (message.link == link && message.linkUp == up)

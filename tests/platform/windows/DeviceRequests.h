@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace support {
 
@@ -25,6 +26,11 @@ bool monitorCarries(const std::string &edidWord);
 // Asks the harness for another EDID on the X output (none for an empty word) and waits until
 // wine has copied it to the monitor; false if either did not happen within 10 s.
 bool changeEdid(const std::string &edidWord);
+
+// Asks the harness for the gamma table that the X server holds for its screen, where wine puts
+// every display's: its size and its last red, green and blue entries; empty if it did not come
+// within 10 s.
+std::vector<unsigned> screenGammaTop();
 
 // The registered number of the message that brings `link` up or takes it down.
 UINT registeredLinkMessage(hlx::Link link, bool up);

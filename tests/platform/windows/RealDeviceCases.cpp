@@ -1,12 +1,18 @@
 #include "DebugOutputCapture.h"
 #include "DeviceMessages.h"
 #include "DeviceRequests.h"
+#include "DeviceSide.h"
+#include "DisplayWatcher.h"
 #include "EdidSample.h"
+#include "Eyeshield.h"
+#include "HeadsetDisplayFinder.h"
 #include "PlatformTestMain.h"
 #include "StdStringComparison.h"
 #include "TemporaryDirectory.h"
 #include "TopLevelWindow.h"
 #include "UtilityProcess.h"
+#include "WindowsDeviceSystem.h"
+#include "WindowsDisplayGamma.h"
 
 #include <windows.h>
 
@@ -37,6 +43,8 @@ using Clock = std::chrono::steady_clock;
 using support::deviceData;
 using support::monitorCarries;
 using support::registeredLinkMessage;
+using hlx::windows::WindowsDisplayGamma;
+using Place = hlx::HeadsetDisplay::Place;
 
 constexpr wchar_t kWatchClass[] = L"HLX_DeviceWatch";
 constexpr wchar_t kUtilityClass[] = L"" HLX_QT_WINDOW_CLASS;
@@ -137,6 +145,8 @@ public:
     bool loaded() const { return m_module != nullptr; }
 
     int init() { return call<int (*)()>("HLX_Init"); }
+    int enableEyeshield(int level) { return call<int (*)(int)>("HLX_EnableEyeshield", level); }
+    int disableEyeshield() { return call<int (*)()>("HLX_DisableEyeshield"); }
     // What HLX_EnableEyeshield answers, or HLX_DisableEyeshield if that answers otherwise.
     int eyeshield() {
         const int enabled = call<int (*)(int)>("HLX_EnableEyeshield", 1);
@@ -206,6 +216,7 @@ Q_DECLARE_METATYPE(std::string)
 Q_DECLARE_METATYPE(std::wstring)
 Q_DECLARE_METATYPE(COLORREF)
 Q_DECLARE_METATYPE(hlx::Link)
+Q_DECLARE_METATYPE(Place)
 
 class RealDeviceCases : public QObject {
     Q_OBJECT
@@ -285,8 +296,9 @@ private slots:
         QCOMPARE(library.count(registeredLinkMessage(link, false)), headset ? 0 : 1);
         QCOMPARE(library.count(registeredLinkMessage(other, true)), 0);
         QCOMPARE(library.count(registeredLinkMessage(other, false)), 1);
-        // Only a headset on USB has an eye shield to switch, and none is known how to switch.
-        QCOMPARE(library.eyeshield(), !display && headset ? -3 : -2);
+        // The shield goes on the headset's display, on the desktop here; a headset on USB alone
+        // has no display on the desktop to shield.
+        QCOMPARE(library.eyeshield(), headset ? (display ? 0 : -3) : -2);
         // A line of the list that is no id is named, with its number, to the debugger.
         const std::vector<std::string> problems = debugger.messages();
         if (userList.empty()) {
@@ -459,6 +471,129 @@ private slots:
         Sleep(3 * kQuietMilliseconds);
         QCOMPARE(support::countPixels(window, absent), 0);
         QVERIFY(support::countPixels(window, shown) > 0);
+    }
+
+    // The rows from here on connect the X server's second output, DUMMY1, which then stays
+    // connected: they come last.
+
+    // The headset's display beside the primary one: wine takes both connected outputs for
+    // monitors, and the finder places the headset's on the second display, where X has it, or
+    // off the desktop when X drives no mode on it; a monitor's EDID there is no headset.
+    void headsetDisplay_data() {
+        QTest::addColumn<Place>("place");
+        QTest::addColumn<std::string>("listed");
+        QTest::addColumn<int>("eyeshield");
+        QTest::newRow("right/edid/headsets/valve-index.hex")
+            << Place::Desktop
+            << std::string("Headset display: VLV 91a8 on \\\\.\\DISPLAY2, 1920x1080 at 1024,0, 60 Hz")
+            << 0;
+        QTest::newRow("off/edid/headsets/htc-vive-pro.hex")
+            << Place::OffDesktop
+            << std::string("Eye shield: the headset's display is not on the desktop, so its "
+                           "colours cannot be set (the library answers -3)")
+            << -3;
+        QTest::newRow("right/edid/monitors/dell-e2219hn.hex")
+            << Place::None << std::string("Headset display: none; no display is a headset's")
+            << -2;
+    }
+
+    void headsetDisplay() {
+        QFETCH(Place, place);
+        QFETCH(std::string, listed);
+        QFETCH(int, eyeshield);
+        const auto start = Clock::now();
+        const hlx::HeadsetDisplay found = hlx::HeadsetDisplayFinder().find();
+        qInfo("%s", said("headset display found in", millisecondsSince(start)).c_str());
+        QCOMPARE(hlx::HeadsetDisplayFinder().all().size(), std::size_t(2));
+        QCOMPARE(int(found.place), int(place));
+        if (place != Place::None) {
+            QCOMPARE(found.output, std::string("\\\\.\\DISPLAY2"));
+            QVERIFY2(!found.headset.empty(), found.why.c_str());
+        }
+        if (place == Place::Desktop) {
+            QCOMPARE(found.rect.x, 1024);
+            QCOMPARE(found.rect.y, 0);
+            QCOMPARE(found.rect.width, 1920);
+            QCOMPARE(found.rect.height, 1080);
+            QCOMPARE(found.refreshHz, 60.0);
+        }
+        const std::string listing = headsetList();
+        QVERIFY2(has(listing, listed), listing.c_str());
+
+        LoadedLibrary library;
+        QVERIFY(library.loaded());
+        QCOMPARE(library.enableEyeshield(1), eyeshield);
+        QCOMPARE(library.disableEyeshield(), eyeshield);
+    }
+
+    // The eye shield through the real library on the headset's display, the second one.
+    // Windows ignores a table whose entries lie more than 128 8-bit steps from the identity (its
+    // GdiIcmGammaRange), so the library refuses such a level at once and changes nothing. Wine
+    // holds one table for the whole X screen: what reaches it is read from the Linux side, and
+    // which display's table the library sets is seen at the display table's device contexts.
+    void eyeshield_data() {
+        QTest::addColumn<int>("level");
+        QTest::addColumn<bool>("withinWindowsRange");
+        QTest::newRow("right/edid/headsets/valve-index.hex") << 1 << true;
+        QTest::newRow("right/edid/headsets/htc-vive-pro.hex") << 3 << false;
+    }
+
+    void eyeshield() {
+        QFETCH(int, level);
+        QFETCH(bool, withinWindowsRange);
+        const std::optional<int> kelvin = hlx::Eyeshield::temperatureOf(level);
+        QVERIFY(kelvin);
+        const hlx::GammaRamp identity = hlx::GammaRamp::identity(WindowsDisplayGamma::rampSize);
+        QCOMPARE(WindowsDisplayGamma::withinRange(hlx::Eyeshield::shielded(identity, *kelvin),
+                                                  WindowsDisplayGamma::defaultRange),
+                 withinWindowsRange);
+        const int expected = withinWindowsRange ? 0 : -1;
+
+        std::vector<std::wstring> opened;
+        {
+            auto gamma = std::make_unique<WindowsDisplayGamma>([&](const std::wstring &device) {
+                opened.push_back(device);
+                return CreateDCW(L"DISPLAY", device.c_str(), nullptr, nullptr);
+            });
+            hlx::DeviceSide side(std::make_unique<hlx::windows::WindowsDeviceSystem>(std::move(gamma)));
+            const auto start = Clock::now();
+            QCOMPARE(side.enableEyeshield(level), expected);
+            qInfo("%s", said("eye shield switched in", millisecondsSince(start)).c_str());
+            if (withinWindowsRange) {
+                // A display change, as a new mode brings, takes the table away; the library puts
+                // it on again.
+                WindowsDisplayGamma plain;
+                QVERIFY(plain.write("\\\\.\\DISPLAY2", identity));
+                HWND watch = FindWindowW(hlx::windows::DisplayWatcher::windowClass, nullptr);
+                QVERIFY(watch != nullptr);
+                PostMessageW(watch, WM_DISPLAYCHANGE, 32, 0);
+                QVERIFY(support::waitFor(5000, [&] {
+                    const auto ramp = plain.read("\\\\.\\DISPLAY2");
+                    return ramp && hlx::Eyeshield::levelOf(*ramp) == level;
+                }));
+            }
+            QCOMPARE(side.disableEyeshield(), 0);
+        }
+        QVERIFY(!opened.empty());
+        for (const std::wstring &device : opened)
+            QCOMPARE(device, std::wstring(L"\\\\.\\DISPLAY2"));
+
+        LoadedLibrary library;
+        QVERIFY(library.loaded());
+        const std::vector<unsigned> before = support::screenGammaTop();
+        QCOMPARE(before.size(), std::size_t(4));
+        QVERIFY(before[1] == before[2] && before[2] == before[3]);
+        QCOMPARE(library.enableEyeshield(level), expected);
+        const std::vector<unsigned> on = support::screenGammaTop();
+        QCOMPARE(on.size(), std::size_t(4));
+        if (withinWindowsRange) {
+            QCOMPARE(on[1], before[1]);
+            QVERIFY2(on[3] < on[2] && on[2] < on[1], "no warmer white reached the X screen");
+        } else {
+            QVERIFY(on == before);
+        }
+        QCOMPARE(library.disableEyeshield(), 0);
+        QVERIFY(support::screenGammaTop() == before);
     }
 };
 

@@ -1,4 +1,4 @@
-#include "CapturerDesk.h"
+#include "HeadsetDesk.h"
 
 #include <QElapsedTimer>
 #include <QThread>
@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <set>
 
 namespace {
 
@@ -24,7 +25,7 @@ bool closeTo(QRgb pixel, QColor expected, int tolerance) {
            std::abs(qBlue(pixel) - expected.blue()) <= tolerance;
 }
 
-CapturerDesk::CapturerDesk() {
+HeadsetDesk::HeadsetDesk() {
     if (!m_x.isValid())
         return;
     m_gc = xcb_generate_id(m_x.get());
@@ -33,13 +34,13 @@ CapturerDesk::CapturerDesk() {
                                        nullptr));
 }
 
-CapturerDesk::~CapturerDesk() {
+HeadsetDesk::~HeadsetDesk() {
     if (m_gc)
         xcb_free_gc(m_x.get(), m_gc);
     m_x.sync();
 }
 
-bool CapturerDesk::run(const QString &program, const QStringList &arguments) {
+bool HeadsetDesk::run(const QString &program, const QStringList &arguments) {
     QProcess process;
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process.start(program, arguments);
@@ -47,7 +48,7 @@ bool CapturerDesk::run(const QString &program, const QStringList &arguments) {
            process.exitCode() == 0;
 }
 
-bool CapturerDesk::setDummy1(Dummy1 state) {
+bool HeadsetDesk::setDummy1(Dummy1 state) {
     const QString xrandr = QStringLiteral("xrandr");
     if (!m_modeAdded) {
         // The dummy driver offers DUMMY1 no mode of its own.
@@ -73,36 +74,83 @@ bool CapturerDesk::setDummy1(Dummy1 state) {
                            xcb_randr_get_screen_resources(m_x.get(), m_x.root())) != nullptr;
 }
 
-QRect CapturerDesk::outputRect(const char *name) {
+uint32_t HeadsetDesk::crtcOf(const char *name) {
     xcb_connection_t *c = m_x.get();
     auto resources = m_x.reply(xcb_randr_get_screen_resources_current_reply,
                                xcb_randr_get_screen_resources_current(c, m_x.root()));
     if (!resources)
-        return QRect();
+        return XCB_NONE;
     const xcb_randr_output_t *outputs =
         xcb_randr_get_screen_resources_current_outputs(resources.get());
     for (int i = 0; i < resources->num_outputs; ++i) {
         auto info = m_x.reply(xcb_randr_get_output_info_reply,
                               xcb_randr_get_output_info(c, outputs[i], XCB_CURRENT_TIME));
-        if (!info || info->crtc == XCB_NONE ||
+        if (info && info->crtc != XCB_NONE &&
             QByteArray(reinterpret_cast<const char *>(xcb_randr_get_output_info_name(info.get())),
-                       xcb_randr_get_output_info_name_length(info.get())) != name)
-            continue;
-        auto crtc = m_x.reply(xcb_randr_get_crtc_info_reply,
-                              xcb_randr_get_crtc_info(c, info->crtc, XCB_CURRENT_TIME));
-        if (crtc && crtc->mode != XCB_NONE)
-            return QRect(crtc->x, crtc->y, crtc->width, crtc->height);
+                       xcb_randr_get_output_info_name_length(info.get())) == name)
+            return info->crtc;
     }
+    return XCB_NONE;
+}
+
+QRect HeadsetDesk::outputRect(const char *name) {
+    const uint32_t crtc = crtcOf(name);
+    if (crtc == XCB_NONE)
+        return QRect();
+    auto info = m_x.reply(xcb_randr_get_crtc_info_reply,
+                          xcb_randr_get_crtc_info(m_x.get(), crtc, XCB_CURRENT_TIME));
+    if (info && info->mode != XCB_NONE)
+        return QRect(info->x, info->y, info->width, info->height);
     return QRect();
 }
 
-bool CapturerDesk::startCapturer(QProcess &process) {
+HeadsetDesk::GammaTable HeadsetDesk::gamma(const char *output) {
+    const uint32_t crtc = crtcOf(output);
+    if (crtc == XCB_NONE)
+        return {};
+    auto table =
+        m_x.reply(xcb_randr_get_crtc_gamma_reply, xcb_randr_get_crtc_gamma(m_x.get(), crtc));
+    if (!table)
+        return {};
+    const auto channel = [&](const uint16_t *values) {
+        return std::vector<uint16_t>(values, values + table->size);
+    };
+    return {channel(xcb_randr_get_crtc_gamma_red(table.get())),
+            channel(xcb_randr_get_crtc_gamma_green(table.get())),
+            channel(xcb_randr_get_crtc_gamma_blue(table.get()))};
+}
+
+QString HeadsetDesk::stereoProblem(const QImage &scene) {
+    if (scene.isNull())
+        return QStringLiteral("no picture");
+    const int half = scene.width() / 2;
+    const auto colours = [&](int x0) {
+        std::set<QRgb> seen;
+        for (int y = 0; y < scene.height() && seen.size() < 64; y += 4)
+            for (int x = x0; x < x0 + half; x += 4)
+                seen.insert(scene.pixel(x, y) & 0xffffff);
+        return seen.size();
+    };
+    int differing = 0;
+    for (int y = 0; y < scene.height(); y += 2)
+        for (int x = 0; x < half; x += 2)
+            differing += scene.pixel(x, y) != scene.pixel(half + x, y);
+    const size_t left = colours(0), right = colours(half);
+    if (left >= 32 && right >= 32 && differing > half * scene.height() / 400)
+        return QString();
+    return QStringLiteral("%1 and %2 colours, %3 pixels differ")
+        .arg(left)
+        .arg(right)
+        .arg(differing);
+}
+
+bool HeadsetDesk::startCapturer(QProcess &process) {
     process.setProcessChannelMode(QProcess::ForwardedChannels);
     process.start(QStringLiteral(HLX_PICTOR_PATH), QStringList());
     return process.waitForStarted(5000);
 }
 
-qint64 CapturerDesk::markOf(xcb_window_t window) {
+qint64 HeadsetDesk::markOf(xcb_window_t window) {
     auto reply = m_x.reply(xcb_get_property_reply,
                            xcb_get_property(m_x.get(), 0, window, m_x.atom("_HLX_DISPLAY_CAPTURER"),
                                             XCB_ATOM_CARDINAL, 0, 1));
@@ -111,7 +159,7 @@ qint64 CapturerDesk::markOf(xcb_window_t window) {
     return *static_cast<const uint32_t *>(xcb_get_property_value(reply.get()));
 }
 
-std::vector<xcb_window_t> CapturerDesk::capturerWindows() {
+std::vector<xcb_window_t> HeadsetDesk::capturerWindows() {
     std::vector<xcb_window_t> marked;
     for (xcb_window_t window : m_client.findTopLevels("Pictor", QString())) {
         if (markOf(window) != 0 && m_client.isViewable(window))
@@ -120,7 +168,7 @@ std::vector<xcb_window_t> CapturerDesk::capturerWindows() {
     return marked;
 }
 
-xcb_window_t CapturerDesk::waitForCapturerWindow() {
+xcb_window_t HeadsetDesk::waitForCapturerWindow() {
     QElapsedTimer waited;
     waited.start();
     for (; waited.elapsed() < 10000; QThread::msleep(20)) {
@@ -131,13 +179,13 @@ xcb_window_t CapturerDesk::waitForCapturerWindow() {
     return 0;
 }
 
-bool CapturerDesk::closeCapturer(QProcess &process, xcb_window_t window) {
+bool HeadsetDesk::closeCapturer(QProcess &process, xcb_window_t window) {
     return m_client.sendDeleteWindow(window) && process.waitForFinished(10000) &&
            process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
-xcb_window_t CapturerDesk::showPattern(const QRect &rect, const QVector<QColor> &colours,
-                                       int columns) {
+xcb_window_t HeadsetDesk::showPattern(const QRect &rect, const QVector<QColor> &colours,
+                                      int columns) {
     const xcb_window_t window = xcb_generate_id(m_x.get());
     const uint32_t values[] = {0, 1, XCB_EVENT_MASK_EXPOSURE};
     xcb_create_window(m_x.get(), XCB_COPY_FROM_PARENT, window, m_x.root(), int16_t(rect.x()),
@@ -161,7 +209,7 @@ xcb_window_t CapturerDesk::showPattern(const QRect &rect, const QVector<QColor> 
     return window;
 }
 
-void CapturerDesk::fill(xcb_window_t window, const QRect &rect, QColor colour) {
+void HeadsetDesk::fill(xcb_window_t window, const QRect &rect, QColor colour) {
     const uint32_t foreground = pixelOf(colour);
     xcb_change_gc(m_x.get(), m_gc, XCB_GC_FOREGROUND, &foreground);
     const xcb_rectangle_t area = {int16_t(rect.x()), int16_t(rect.y()), uint16_t(rect.width()),
@@ -170,19 +218,19 @@ void CapturerDesk::fill(xcb_window_t window, const QRect &rect, QColor colour) {
     xcb_flush(m_x.get());
 }
 
-void CapturerDesk::destroy(xcb_window_t window) {
+void HeadsetDesk::destroy(xcb_window_t window) {
     xcb_destroy_window(m_x.get(), window);
     m_x.sync();
 }
 
-void CapturerDesk::resize(xcb_window_t window, const QSize &size) {
+void HeadsetDesk::resize(xcb_window_t window, const QSize &size) {
     const uint32_t values[] = {uint32_t(size.width()), uint32_t(size.height())};
     xcb_configure_window(m_x.get(), window, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT,
                          values);
     m_x.sync();
 }
 
-QImage CapturerDesk::grab(const QRect &rootRect) {
+QImage HeadsetDesk::grab(const QRect &rootRect) {
     auto reply =
         m_x.reply(xcb_get_image_reply,
                   xcb_get_image(m_x.get(), XCB_IMAGE_FORMAT_Z_PIXMAP, m_x.root(),

@@ -14,21 +14,30 @@
 
 #include <vector>
 
-// The dummy Xorg as the capturer's cases and its bench drive it: DUMMY0 is the desktop's first
-// display, DUMMY1 the one a headset or a monitor is plugged into, and Pictor runs as a process
-// of its own.
-class CapturerDesk {
+// The dummy Xorg as the headset's cases and benches drive it: DUMMY0 is the desktop's first
+// display, DUMMY1 the one a headset (a Valve Index's real EDID) or a monitor is plugged into; the
+// demo and the capturer run as processes of their own, and are looked at as a person sees them.
+class HeadsetDesk {
 public:
     enum class Dummy1 { Headset, Monitor, Off, NonDesktop };
+    // An output's gamma table, as the X server keeps it for its CRTC.
+    struct GammaTable {
+        std::vector<uint16_t> red, green, blue;
+        bool operator==(const GammaTable &other) const {
+            return red == other.red && green == other.green && blue == other.blue;
+        }
+    };
 
-    CapturerDesk();
-    ~CapturerDesk();
+    HeadsetDesk();
+    ~HeadsetDesk();
 
     bool isValid() { return m_x.isValid() && m_client.isConnected(); }
     // Each state from any other: the EDID, the non-desktop property and the mode.
     bool setDummy1(Dummy1 state);
     // On the desktop, from RandR; empty while the output has no mode.
     QRect outputRect(const char *output);
+    // Empty while the output has no mode.
+    GammaTable gamma(const char *output);
 
     bool startCapturer(QProcess &process);
     // The one mapped window that carries the capturer's mark, within 10 s; 0 if none or several.
@@ -52,8 +61,14 @@ public:
     testsupport::XcbConnection &x() { return m_x; }
 
     static bool run(const QString &program, const QStringList &arguments);
+    // What is wrong with a picture of the demo's stereo scene: each half must hold a drawing, not
+    // a fill, and the two eyes must see it from their own places. Empty if nothing.
+    static QString stereoProblem(const QImage &scene);
 
 private:
+    // The CRTC that drives the output with a mode; XCB_NONE if none does.
+    uint32_t crtcOf(const char *output);
+
     testsupport::XcbConnection m_x;
     testsupport::X11Client m_client;
     xcb_gcontext_t m_gc = 0;
