@@ -34,10 +34,10 @@ QByteArray displayKey() {
 }
 
 QByteArray lockFolder() {
-    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
     if (!runtime.isEmpty())
         return runtime;
-    const QByteArray folder = "/tmp/hlx-" + QByteArray::number(uint(getuid()));
+    QByteArray folder = "/tmp/hlx-" + QByteArray::number(uint(getuid()));
     // Owned by us and ours alone, or someone else could hold our lock for us.
     mkdir(folder.constData(), 0700);
     struct stat status {};

@@ -46,7 +46,7 @@ DemoOptions DemoOptions::parse(const QStringList &arguments) {
                                                    : QString::number(options.*(intOption->field)));
             continue;
         }
-        const QString value = arguments.at(++i);
+        const QString &value = arguments.at(++i);
         bool ok = false;
         const int number = value.toInt(&ok);
         if (isFullscreen) {

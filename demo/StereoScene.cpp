@@ -59,6 +59,7 @@ std::vector<StereoScene::Face> StereoScene::facesAt(double seconds) const {
         if (solid.shape == Solid::Shape::Cube) {
             // A cube's centre is its middle, so it floats where it is put.
             std::vector<Vec3> v;
+            v.reserve(8);
             for (int i = 0; i < 8; ++i)
                 v.push_back(place(i & 1 ? 0.5 : -0.5, i & 2 ? 0.5 : -0.5, i & 4 ? 0.5 : -0.5));
             const int quads[6][4] = {{0, 4, 6, 2}, {1, 3, 7, 5}, {0, 1, 5, 4},
