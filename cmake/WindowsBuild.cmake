@@ -50,6 +50,16 @@ target_sources(hlx-config PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/app/hlx-config.rc)
 set_target_properties(hlx-config PROPERTIES WIN32_EXECUTABLE ON)
 hlx_deploy_qt_runtime(hlx-config bin)
 
+# The real demo and screen capturer, Qt programs like the utility, find the headset's display as
+# the device library does. The build keeps them in headset/, as build/demo and build/Pictor hold
+# the simulator's stand-ins; the default install puts them in demo\ and Pictor\, each folder
+# with its own copy of Qt, since Windows looks for a program's DLLs beside it and not in bin\.
+set(HLX_DEVICE_CORE hlx_windows_core)
+add_subdirectory(demo)
+add_subdirectory(capturer)
+hlx_deploy_qt_runtime(hlx_lumeshow headset/demo demo)
+hlx_deploy_qt_runtime(hlx_pictor headset/Pictor Pictor)
+
 # The programs of our own that use no Qt, the simulator's among them, carry their runtime
 # within, as without Qt.
 set(CMAKE_AUTOMOC OFF)

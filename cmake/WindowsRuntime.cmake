@@ -18,9 +18,14 @@ foreach(library libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
 endforeach()
 
 # Copies what `target` needs at run time into its folder of the build, `destination`, before
-# it is linked, and installs the same into `destination`.
+# it is linked, and installs the same into `destination`, or into the install's folder given
+# after it when the build keeps the program elsewhere.
 function(hlx_deploy_qt_runtime target destination)
   set(folder ${CMAKE_BINARY_DIR}/${destination})
+  string(MAKE_C_IDENTIFIER ${destination} runtime_name)
+  if(ARGC GREATER 2)
+    set(destination ${ARGV2})
+  endif()
   set(files ${HLX_COMPILER_RUNTIME})
   foreach(library ${HLX_QT_DLLS})
     list(APPEND files $<TARGET_FILE:${library}>)
@@ -50,13 +55,13 @@ function(hlx_deploy_qt_runtime target destination)
       COMPONENT utility)
   endwhile()
 
-  set(stamp ${CMAKE_BINARY_DIR}/CMakeFiles/qt-runtime-${destination}.stamp)
+  set(stamp ${CMAKE_BINARY_DIR}/CMakeFiles/qt-runtime-${runtime_name}.stamp)
   add_custom_command(OUTPUT ${stamp} ${commands}
     COMMAND ${CMAKE_COMMAND} -E touch ${stamp}
     DEPENDS ${sources}
-    COMMENT "Copying Qt and the compiler runtime into ${destination}"
+    COMMENT "Copying Qt and the compiler runtime into ${folder}"
     VERBATIM)
-  add_custom_target(qt-runtime-${destination} DEPENDS ${stamp})
-  add_dependencies(${target} qt-runtime-${destination})
+  add_custom_target(qt-runtime-${runtime_name} DEPENDS ${stamp})
+  add_dependencies(${target} qt-runtime-${runtime_name})
   install(TARGETS ${target} RUNTIME DESTINATION ${destination} COMPONENT utility)
 endfunction()

@@ -151,9 +151,10 @@ Section "Start at login" SectionStartAtLogin
   CreateShortcut "${STARTUP_SHORTCUT}" "$INSTDIR\bin\hlx-config.exe" "--autostart"
 SectionEnd
 
-; Its device library goes into bin, where the utility looks first: after the utility's section,
-; it replaces the library for real headsets. An install without it starts from the previous
-; version's removal, so the real library is back in bin.
+; Its device library goes into bin, where the utility looks first, and its stand-in companions
+; into demo and Pictor: after the utility's section, they replace the library for real headsets
+; and the real demo and capturer. An install without it starts from the previous version's
+; removal, so the real ones are back.
 Section /o "Simulator (try it without a headset)" SectionSimulator
   !include "${SIMULATOR_FILES}"
 SectionEnd

@@ -87,6 +87,10 @@ put_second_output() {
     # Connected by its first mode; "off" then takes it off the desktop again.
     xrandr --dpi 96 --output DUMMY1 --mode 1920x1080_60 --right-of DUMMY0
     [[ $word != off/* ]] || xrandr --dpi 96 --output DUMMY1 --off
+    # The driver tells the output connected from its first mode on, but the server says so only
+    # after probing its outputs again, which a query of all resources does; wine asks for the
+    # current ones alone.
+    xrandr --query >/dev/null
 }
 
 serve_requests() {
