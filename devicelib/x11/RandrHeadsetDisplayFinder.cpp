@@ -5,8 +5,6 @@
 #include "RandrOutputs.h"
 #include "XConnection.h"
 
-#include <algorithm>
-
 namespace hlx {
 
 namespace {
@@ -57,21 +55,6 @@ std::vector<HeadsetDisplay> HeadsetDisplayFinder::all() const {
         displays.push_back(std::move(display));
     }
     return displays;
-}
-
-HeadsetDisplay HeadsetDisplayFinder::find() const {
-    const std::vector<HeadsetDisplay> displays = all();
-    const auto headset = [](HeadsetDisplay::Place place) {
-        return [place](const HeadsetDisplay &display) {
-            return !display.headset.empty() && display.place == place;
-        };
-    };
-    auto found =
-        std::find_if(displays.begin(), displays.end(), headset(HeadsetDisplay::Place::Desktop));
-    if (found == displays.end())
-        found = std::find_if(displays.begin(), displays.end(),
-                             headset(HeadsetDisplay::Place::OffDesktop));
-    return found == displays.end() ? HeadsetDisplay{} : *found;
 }
 
 } // namespace hlx
