@@ -12,6 +12,8 @@
 # to the right of DUMMY0; "off/edid/DIR/NAME.hex" connects it with that EDID but no mode, off the
 # desktop. The dummy driver has no unplug: once connected, DUMMY1 stays connected (off, without
 # an EDID, in the rows that do not name it), so the rows that use it come last in their program.
+# "row/NAME" tells apart the rows of one function that share their devices: Qt Test runs every
+# row of a tag, so each needs a tag of its own; the harness itself does nothing with the word.
 #
 # Wine keeps every USB device it once saw in its prefix's registry and lists it as present
 # later, so each session runs in a fresh copy of the prefix that WINEPREFIX names, made once
@@ -134,6 +136,7 @@ while read -r _ function tag; do
             edid/*) edid=$word ;;
             right/edid/* | off/edid/*) second=$word ;;
             usb/*) usb+=(-d "$HLX_DEVICE_DATA/$word") ;;
+            row/*) ;;
             *) echo "${0##*/}: no device for '$word' in '$tag'" >&2; exit 1 ;;
             esac
         done <<<"${tag// + /$'\n'}"

@@ -4,6 +4,7 @@
 #include "DeviceSide.h"
 #include "DisplayWatcher.h"
 #include "EdidSample.h"
+#include "EntryResults.h"
 #include "Eyeshield.h"
 #include "HeadsetDisplayFinder.h"
 #include "PlatformTestMain.h"
@@ -18,6 +19,7 @@
 
 #include <dbt.h>
 #include <setupapi.h>
+#include <shellapi.h>
 #include <tlhelp32.h>
 
 #include <QProcess>
@@ -28,6 +30,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -40,10 +44,10 @@ namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
+using hlx::windows::WindowsDisplayGamma;
 using support::deviceData;
 using support::monitorCarries;
 using support::registeredLinkMessage;
-using hlx::windows::WindowsDisplayGamma;
 using Place = hlx::HeadsetDisplay::Place;
 
 constexpr wchar_t kWatchClass[] = L"HLX_DeviceWatch";
@@ -51,6 +55,9 @@ constexpr wchar_t kUtilityClass[] = L"" HLX_QT_WINDOW_CLASS;
 constexpr wchar_t kUtilityTitle[] = L"HLX_Configuration_Utility";
 // Long enough for a broadcast to reach every window after the library has judged.
 constexpr DWORD kQuietMilliseconds = 500;
+// What the utility's ShowDemo hands the demo.
+constexpr wchar_t kDemoParameters[] =
+    L"-screen-fullscreen 1 -screen-height 1080 -screen-width 1920 -adapter 1";
 
 fs::path deviceLibraryFolder() {
     return support::buildRoot() / "device-windows";
@@ -138,15 +145,20 @@ double millisecondsSince(Clock::time_point start) {
 // keeps the registered messages it receives, as the utility's window would.
 class LoadedLibrary {
 public:
-    LoadedLibrary()
+    explicit LoadedLibrary(const fs::path &folder = deviceLibraryFolder())
         : m_window(L"HlxTestDeviceListener", L"Device listener", false)
-        , m_module(LoadLibraryW((deviceLibraryFolder() / "libHLX.dll").wstring().c_str())) {}
+        , m_module(LoadLibraryW((folder / "libHLX.dll").wstring().c_str())) {}
 
     bool loaded() const { return m_module != nullptr; }
 
     int init() { return call<int (*)()>("HLX_Init"); }
     int enableEyeshield(int level) { return call<int (*)(int)>("HLX_EnableEyeshield", level); }
     int disableEyeshield() { return call<int (*)()>("HLX_DisableEyeshield"); }
+    int setCapturerPath(const std::string &utf8Path) {
+        return call<int (*)(const char *)>("HLX_SetDisplayCapturerPath", utf8Path.c_str());
+    }
+    int startCapturer() { return call<int (*)()>("HLX_StartDisplayCapturer"); }
+    int stopCapturer() { return call<int (*)()>("HLX_StopDisplayCapturer"); }
     // What HLX_EnableEyeshield answers, or HLX_DisableEyeshield if that answers otherwise.
     int eyeshield() {
         const int enabled = call<int (*)(int)>("HLX_EnableEyeshield", 1);
@@ -200,6 +212,138 @@ std::string said(const std::string &what, double milliseconds) {
     return what + " " + std::to_string(int(milliseconds + 0.5)) + " ms";
 }
 
+// The default install, as the installer's silent run lays it out for the session's user; empty
+// if the installer failed or the build made none.
+fs::path installDefault() {
+#ifdef HLX_INSTALLER_NAME
+    const fs::path installed =
+        fs::path(_wgetenv(L"LOCALAPPDATA")) / "Programs" / "HLX configuration utility";
+    const support::TemporaryDirectory scratch;
+    const auto start = Clock::now();
+    support::UtilityProcess setup(support::buildRoot() / HLX_INSTALLER_NAME, scratch.path(), L"/S");
+    if (setup.waitForExit(120000) != 0 || !fs::exists(installed / "bin" / "hlx-config.exe"))
+        return {};
+    qInfo("%s", said("default install (/S) done in", millisecondsSince(start)).c_str());
+    return installed;
+#else
+    return {};
+#endif
+}
+
+fs::path imageOf(DWORD process) {
+    HANDLE handle = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process);
+    if (!handle)
+        return {};
+    wchar_t path[MAX_PATH * 2] = {};
+    DWORD size = MAX_PATH * 2;
+    const bool read = QueryFullProcessImageNameW(handle, 0, path, &size);
+    CloseHandle(handle);
+    return read ? fs::path(path) : fs::path();
+}
+
+DWORD processOf(HWND window) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    return process;
+}
+
+std::vector<HWND> topLevelWindows() {
+    std::vector<HWND> all;
+    EnumWindows(
+        [](HWND window, LPARAM list) {
+            reinterpret_cast<std::vector<HWND> *>(list)->push_back(window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&all));
+    return all;
+}
+
+// The screen capturer's windows, by the mark that the device library finds it by, shown or not.
+std::vector<HWND> capturerWindows() {
+    std::vector<HWND> marked;
+    for (HWND window : topLevelWindows()) {
+        if (GetPropW(window, L"HLX_DisplayCapturer"))
+            marked.push_back(window);
+    }
+    return marked;
+}
+
+// The shown Qt windows of the processes that run `program`, minimised ones too.
+std::vector<HWND> shownWindowsOf(const fs::path &program) {
+    std::vector<HWND> shown;
+    for (HWND window : topLevelWindows()) {
+        wchar_t className[256] = {};
+        GetClassNameW(window, className, 256);
+        std::error_code unreadable;
+        if (IsWindowVisible(window) && std::wstring(className) == kUtilityClass &&
+            fs::equivalent(imageOf(processOf(window)), program, unreadable))
+            shown.push_back(window);
+    }
+    return shown;
+}
+
+std::string text(const RECT &rect) {
+    std::ostringstream out;
+    out << "{" << rect.left << ", " << rect.top << ", " << rect.right - rect.left << "x"
+        << rect.bottom - rect.top << "}";
+    return out.str();
+}
+
+bool same(const RECT &a, const RECT &b) {
+    return EqualRect(&a, &b) != FALSE;
+}
+
+bool inside(const RECT &inner, const RECT &outer) {
+    RECT both{};
+    return IntersectRect(&both, &inner, &outer) && same(both, inner);
+}
+
+bool meets(const RECT &a, const RECT &b) {
+    RECT both{};
+    return IntersectRect(&both, &a, &b) != FALSE;
+}
+
+RECT windowRect(HWND window) {
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    return rect;
+}
+
+// A window's state as a failure names it: minimised or not, its rectangle and the one it would
+// be restored to.
+std::string placementText(HWND window) {
+    WINDOWPLACEMENT placement{};
+    placement.length = sizeof placement;
+    GetWindowPlacement(window, &placement);
+    return std::string(IsIconic(window) ? "minimised" : "not minimised") + ", show command " +
+           std::to_string(placement.showCmd) + ", rectangle " + text(windowRect(window)) +
+           ", restore rectangle " + text(placement.rcNormalPosition);
+}
+
+// A process that the case did not start itself, ended with the case.
+class ForeignProcess {
+public:
+    explicit ForeignProcess(DWORD id)
+        : m_handle(OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, id)) {}
+    ~ForeignProcess() {
+        if (m_handle) {
+            if (!ended(0))
+                TerminateProcess(m_handle, 99);
+            CloseHandle(m_handle);
+        }
+    }
+    ForeignProcess(const ForeignProcess &) = delete;
+    ForeignProcess &operator=(const ForeignProcess &) = delete;
+
+    bool opened() const { return m_handle != nullptr; }
+    bool ended(DWORD milliseconds) const {
+        return WaitForSingleObject(m_handle, milliseconds) == WAIT_OBJECT_0;
+    }
+
+private:
+    HANDLE m_handle;
+};
+
 // The harness's change of the EDID, timed until wine has copied it to the monitor.
 bool changeEdid(const std::string &word) {
     const auto start = Clock::now();
@@ -217,6 +361,7 @@ Q_DECLARE_METATYPE(std::wstring)
 Q_DECLARE_METATYPE(COLORREF)
 Q_DECLARE_METATYPE(hlx::Link)
 Q_DECLARE_METATYPE(Place)
+Q_DECLARE_METATYPE(RECT)
 
 class RealDeviceCases : public QObject {
     Q_OBJECT
@@ -485,7 +630,8 @@ private slots:
         QTest::addColumn<int>("eyeshield");
         QTest::newRow("right/edid/headsets/valve-index.hex")
             << Place::Desktop
-            << std::string("Headset display: VLV 91a8 on \\\\.\\DISPLAY2, 1920x1080 at 1024,0, 60 Hz")
+            << std::string(
+                   "Headset display: VLV 91a8 on \\\\.\\DISPLAY2, 1920x1080 at 1024,0, 60 Hz")
             << 0;
         QTest::newRow("off/edid/headsets/htc-vive-pro.hex")
             << Place::OffDesktop
@@ -493,8 +639,7 @@ private slots:
                            "colours cannot be set (the library answers -3)")
             << -3;
         QTest::newRow("right/edid/monitors/dell-e2219hn.hex")
-            << Place::None << std::string("Headset display: none; no display is a headset's")
-            << -2;
+            << Place::None << std::string("Headset display: none; no display is a headset's") << -2;
     }
 
     void headsetDisplay() {
@@ -555,7 +700,8 @@ private slots:
                 opened.push_back(device);
                 return CreateDCW(L"DISPLAY", device.c_str(), nullptr, nullptr);
             });
-            hlx::DeviceSide side(std::make_unique<hlx::windows::WindowsDeviceSystem>(std::move(gamma)));
+            hlx::DeviceSide side(
+                std::make_unique<hlx::windows::WindowsDeviceSystem>(std::move(gamma)));
             const auto start = Clock::now();
             QCOMPARE(side.enableEyeshield(level), expected);
             qInfo("%s", said("eye shield switched in", millisecondsSince(start)).c_str());
@@ -594,6 +740,191 @@ private slots:
         }
         QCOMPARE(library.disableEyeshield(), 0);
         QVERIFY(support::screenGammaTop() == before);
+    }
+
+    // The real capturer of the default install, started through the real library as ShowDemo
+    // starts it, beside the headset's display on the second output: its window mirrors the
+    // headset from the first display, since on the headset's own it would cover what it shows.
+    // One runs per session, however often it is started; the library's stop ends it.
+    void capturer_data() {
+        QTest::addColumn<std::wstring>("title");
+        QTest::addColumn<RECT>("desk");
+        QTest::addColumn<RECT>("headset");
+#ifndef HLX_INSTALLER_NAME
+        QSKIP("this build has no installer, so no default install");
+#endif
+        QTest::newRow("right/edid/headsets/valve-index.hex")
+            << std::wstring(L"Pictor \u2014 VLV 91a8") << RECT{0, 0, 1024, 768}
+            << RECT{1024, 0, 2944, 1080};
+    }
+
+    void capturer() {
+        QFETCH(std::wstring, title);
+        QFETCH(RECT, desk);
+        QFETCH(RECT, headset);
+        const fs::path installed = installDefault();
+        QVERIFY2(!installed.empty(), "the silent install failed");
+        const fs::path pictor = installed / "Pictor" / "Pictor.exe";
+        LoadedLibrary library(installed / "bin");
+        QVERIFY(library.loaded());
+        QVERIFY(capturerWindows().empty());
+        QCOMPARE(library.setCapturerPath(pictor.u8string()), 0);
+
+        auto start = Clock::now();
+        QCOMPARE(library.startCapturer(), 0);
+        const double started = millisecondsSince(start);
+        // Again before the first has a window to raise: the second copy has to leave by itself.
+        QCOMPARE(library.startCapturer(), 0);
+        HWND window = nullptr;
+        QVERIFY2(support::waitFor(30000,
+                                  [&] {
+                                      for (HWND marked : capturerWindows()) {
+                                          if (IsWindowVisible(marked))
+                                              window = marked;
+                                      }
+                                      return window != nullptr;
+                                  }),
+                 "no capturer window");
+        const double shown = millisecondsSince(start);
+        // Named once it has found the headset's display, which may follow the showing.
+        support::waitFor(10000, [&] { return support::windowText(window) == title; });
+        QCOMPARE(support::windowText(window), title);
+        const double titled = millisecondsSince(start);
+        std::error_code unreadable;
+        QVERIFY2(fs::equivalent(imageOf(processOf(window)), pictor, unreadable),
+                 imageOf(processOf(window)).string().c_str());
+        ForeignProcess process(processOf(window));
+        QVERIFY(process.opened());
+
+        // Exactly that one window, on the first display and off the headset's, at every look.
+        const auto oneOnTheDesk = [&](DWORD milliseconds) -> std::string {
+            const ULONGLONG deadline = GetTickCount64() + milliseconds;
+            do {
+                const std::vector<HWND> marked = capturerWindows();
+                if (marked.size() != 1 || marked.front() != window)
+                    return std::to_string(marked.size()) + " capturer windows";
+                const RECT rect = windowRect(window);
+                if (!inside(rect, desk) || meets(rect, headset))
+                    return "the capturer's window at " + text(rect);
+                Sleep(50);
+            } while (GetTickCount64() < deadline);
+            return {};
+        };
+        std::string problem = oneOnTheDesk(4 * kQuietMilliseconds);
+        QVERIFY2(problem.empty(), problem.c_str());
+        qInfo("capturer window at %s", text(windowRect(window)).c_str());
+        // Once it runs, a start raises it.
+        QCOMPARE(library.startCapturer(), 0);
+        problem = oneOnTheDesk(4 * kQuietMilliseconds);
+        QVERIFY2(problem.empty(), problem.c_str());
+
+        start = Clock::now();
+        QCOMPARE(library.stopCapturer(), 0);
+        QVERIFY(support::waitFor(10000, [&] { return !IsWindow(window); }));
+        const double closed = millisecondsSince(start);
+        QVERIFY(process.ended(10000));
+        const double ended = millisecondsSince(start);
+        QVERIFY(capturerWindows().empty());
+        QCOMPARE(library.stopCapturer(), hlx::entryResult::unavailable);
+        qInfo("%s, %s, %s; %s, %s",
+              said("capturer: HLX_StartDisplayCapturer returned in", started).c_str(),
+              said("its window shown after", shown).c_str(), said("titled after", titled).c_str(),
+              said("HLX_StopDisplayCapturer: window gone in", closed).c_str(),
+              said("process ended in", ended).c_str());
+    }
+
+    // The real demo of the default install, with the parameters that ShowDemo gives it: on the
+    // headset's display, the second output, whichever show command it comes with. Minimised, as
+    // the utility starts it, it is to come back on the headset's display when restored: wine 8
+    // gives a window minimised at its first showing its minimised rectangle, {-32000, -32000,
+    // 160x24}, for the restore rectangle too, so where it comes back is seen by restoring it.
+    // The utility's own start goes through its real ShowDemo button; the other show command
+    // only the shell can give, with the utility's very parameters and working folder.
+    void demo_data() {
+        QTest::addColumn<bool>("throughShowDemo");
+        // What the shell is asked for; ShowDemo asks for SW_FORCEMINIMIZE itself.
+        QTest::addColumn<int>("showCommand");
+        QTest::addColumn<bool>("minimised");
+        QTest::addColumn<std::wstring>("title");
+        QTest::addColumn<RECT>("headset");
+#ifndef HLX_INSTALLER_NAME
+        QSKIP("this build has no installer, so no default install");
+#endif
+        const RECT headset{1024, 0, 2944, 1080};
+        const std::wstring title = L"Lumeshow \u2014 VLV 91a8";
+        QTest::newRow("right/edid/headsets/valve-index.hex + row/showdemo")
+            << true << int(SW_FORCEMINIMIZE) << true << title << headset;
+        QTest::newRow("right/edid/headsets/valve-index.hex + row/shownormal")
+            << false << int(SW_SHOWNORMAL) << false << title << headset;
+    }
+
+    void demo() {
+        QFETCH(bool, throughShowDemo);
+        QFETCH(int, showCommand);
+        QFETCH(bool, minimised);
+        QFETCH(std::wstring, title);
+        QFETCH(RECT, headset);
+        const fs::path installed = installDefault();
+        QVERIFY2(!installed.empty(), "the silent install failed");
+        const fs::path bin = installed / "bin";
+        const fs::path lumeshow = installed / "demo" / "Lumeshow.exe";
+
+        std::unique_ptr<support::UtilityProcess> utility;
+        auto start = Clock::now();
+        if (throughShowDemo) {
+            utility = std::make_unique<support::UtilityProcess>(bin / "hlx-config.exe", bin);
+            HWND window = utility->awaitWindow(kUtilityClass, kUtilityTitle);
+            QVERIFY(window != nullptr);
+            // Pressed before the library has loaded, which follows the window, ShowDemo does
+            // nothing.
+            QVERIFY(
+                support::waitFor(30000, [&] { return !utility->windows(kWatchClass).empty(); }));
+            qInfo("%s", said("installed utility ready for ShowDemo after", millisecondsSince(start))
+                            .c_str());
+            start = Clock::now();
+            // ShowDemo comes first in the window's focus chain.
+            QVERIFY(support::typeInto(window, VK_SPACE));
+        } else {
+            const auto result = reinterpret_cast<INT_PTR>(
+                ShellExecuteW(nullptr, L"open", lumeshow.wstring().c_str(), kDemoParameters,
+                              bin.wstring().c_str(), showCommand));
+            QVERIFY2(result > 32, std::to_string(result).c_str());
+        }
+        std::vector<HWND> demos;
+        QVERIFY2(support::waitFor(30000,
+                                  [&] {
+                                      demos = shownWindowsOf(lumeshow);
+                                      return !demos.empty();
+                                  }),
+                 "no window of the installed demo");
+        const double shown = millisecondsSince(start);
+        QCOMPARE(demos.size(), std::size_t(1));
+        HWND demo = demos.front();
+        ForeignProcess process(processOf(demo));
+        QVERIFY(process.opened());
+        QCOMPARE(support::windowText(demo), title);
+
+        const auto onHeadset = [&] { return !IsIconic(demo) && same(windowRect(demo), headset); };
+        const auto placed = [&] { return minimised ? IsIconic(demo) != FALSE : onHeadset(); };
+        support::waitFor(10000, placed);
+        QVERIFY2(placed(), placementText(demo).c_str());
+        const double settled = millisecondsSince(start);
+        // No late move or showing undoes it.
+        Sleep(2 * kQuietMilliseconds);
+        QVERIFY2(placed(), placementText(demo).c_str());
+        qInfo("demo: %s, %s; %s", said("its window shown after", shown).c_str(),
+              said("placed after", settled).c_str(), placementText(demo).c_str());
+        QCOMPARE(shownWindowsOf(lumeshow).size(), std::size_t(1));
+
+        if (minimised) {
+            start = Clock::now();
+            ShowWindow(demo, SW_RESTORE);
+            support::waitFor(10000, onHeadset);
+            QVERIFY2(onHeadset(), placementText(demo).c_str());
+            qInfo("%s",
+                  said("demo restored onto the headset's display in", millisecondsSince(start))
+                      .c_str());
+        }
     }
 };
 
