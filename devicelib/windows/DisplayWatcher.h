@@ -1,11 +1,9 @@
 #pragma once
 
 #include "DeviceSystem.h"
-
-#include <windows.h>
+#include "NotificationWindow.h"
 
 #include <functional>
-#include <thread>
 
 namespace hlx::windows {
 
@@ -19,24 +17,12 @@ public:
     static constexpr const wchar_t *windowClass = L"HLX_DisplayWatch";
 
     explicit DisplayWatcher(std::function<void()> changed);
-    ~DisplayWatcher() override;
-    DisplayWatcher(const DisplayWatcher &) = delete;
-    DisplayWatcher &operator=(const DisplayWatcher &) = delete;
 
     // False if the window or its notification could not be set up.
-    bool start();
+    bool start() { return m_window.start(); }
 
 private:
-    static LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam,
-                                            LPARAM lParam);
-    bool setUp();
-    void tearDown();
-
-    std::function<void()> m_changed;
-    HWND m_window = nullptr;
-    HDEVNOTIFY m_notification = nullptr;
-    DWORD m_threadId = 0;
-    std::thread m_thread;
+    NotificationWindow m_window;
 };
 
 } // namespace hlx::windows

@@ -4,11 +4,9 @@
 #include "DeviceSystem.h"
 #include "HeadsetIds.h"
 #include "LinkAnnouncer.h"
-
-#include <windows.h>
+#include "NotificationWindow.h"
 
 #include <optional>
-#include <thread>
 
 namespace hlx::windows {
 
@@ -35,24 +33,13 @@ public:
     void stop();
 
 private:
-    static LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam,
-                                            LPARAM lParam);
-
-    // Runs on the thread: creates the window and registers it, then reports to start().
-    bool setUp();
-    void tearDown();
-    void run();
     // Re-judges every device and tells `audience` of the links that changed.
     void rejudge(LinkAnnouncer::Audience audience);
 
     headsets::HeadsetIds m_ids;
     // What the windows were last told; nothing before the first announcement.
     std::optional<Links> m_announced;
-    HWND m_window = nullptr;
-    HDEVNOTIFY m_monitorNotification = nullptr;
-    HDEVNOTIFY m_usbNotification = nullptr;
-    DWORD m_threadId = 0;
-    std::thread m_thread;
+    NotificationWindow m_window;
 };
 
 } // namespace hlx::windows
