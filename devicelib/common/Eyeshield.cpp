@@ -78,8 +78,9 @@ int Eyeshield::switchOn(const HeadsetDisplay &display, int level) {
     if (!kelvin)
         return entryResult::failed;
     const std::lock_guard<std::mutex> lock(m_mutex);
-    const std::optional<GammaRamp> own = ownRamp(display.output);
-    if (!own || !m_gamma.write(display.output, shielded(*own, *kelvin)))
+    const std::optional<GammaRamp> current = m_gamma.read(display.output);
+    if (!current || current->size() == 0 ||
+        !m_gamma.write(display.output, shielded(ownRamp(display.output, *current), *kelvin)))
         return entryResult::failed;
     m_level = level;
     return entryResult::ok;
@@ -87,11 +88,11 @@ int Eyeshield::switchOn(const HeadsetDisplay &display, int level) {
 
 int Eyeshield::switchOff(const HeadsetDisplay &display) {
     const std::lock_guard<std::mutex> lock(m_mutex);
-    const std::optional<GammaRamp> own = ownRamp(display.output);
-    if (!own)
-        return entryResult::failed;
     const std::optional<GammaRamp> current = m_gamma.read(display.output);
-    if (current != own && !m_gamma.write(display.output, *own))
+    if (!current || current->size() == 0)
+        return entryResult::failed;
+    const GammaRamp own = ownRamp(display.output, *current);
+    if (*current != own && !m_gamma.write(display.output, own))
         return entryResult::failed;
     m_level.reset();
     // The display's own table is read afresh next time: another program may change it
@@ -113,27 +114,19 @@ void Eyeshield::reapply(const HeadsetDisplay &display) {
     if (!current)
         return;
     const int kelvin = *temperatureOf(*m_level);
-    const auto own = m_ownRamps.find(display.output);
-    if (own != m_ownRamps.end() && own->second.size() == current->size() &&
-        *current == shielded(own->second, kelvin))
+    if (*current == shielded(ownRamp(display.output, *current), kelvin))
         return;
     // A display plugged again, or given a new mode, starts from a table of its own.
-    m_ownRamps[display.output] =
-        levelOf(*current) ? GammaRamp::identity(current->size()) : *current;
-    m_gamma.write(display.output, shielded(m_ownRamps[display.output], kelvin));
+    m_ownRamps.erase(display.output);
+    m_gamma.write(display.output, shielded(ownRamp(display.output, *current), kelvin));
 }
 
-std::optional<GammaRamp> Eyeshield::ownRamp(const std::string &output) {
-    const std::optional<GammaRamp> current = m_gamma.read(output);
-    if (!current || current->size() == 0)
-        return std::nullopt;
+GammaRamp Eyeshield::ownRamp(const std::string &output, const GammaRamp &current) {
     const auto known = m_ownRamps.find(output);
-    if (known != m_ownRamps.end() && known->second.size() == current->size())
+    if (known != m_ownRamps.end() && known->second.size() == current.size())
         return known->second;
     // A table the shield left on in an earlier run is not the display's own.
-    GammaRamp own = levelOf(*current) ? GammaRamp::identity(current->size()) : *current;
-    m_ownRamps[output] = own;
-    return own;
+    return m_ownRamps[output] = levelOf(current) ? GammaRamp::identity(current.size()) : current;
 }
 
 } // namespace hlx

@@ -34,8 +34,9 @@ public:
     void reapply(const HeadsetDisplay &display);
 
 private:
-    // The display's own table, taking one that the shield left on for the identity.
-    std::optional<GammaRamp> ownRamp(const std::string &output);
+    // The display's own table, given the one it shows now: the one known from before the shield
+    // went on, else the one it shows, taking one that the shield left on for the identity.
+    GammaRamp ownRamp(const std::string &output, const GammaRamp &current);
 
     DisplayGamma &m_gamma;
     mutable std::mutex m_mutex;
