@@ -1,8 +1,32 @@
 #include "TopLevelWindows.h"
 
 #include <cstdlib>
+#include <memory>
 
 namespace hlx {
+
+namespace {
+
+using PropertyReply = std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)>;
+
+// Each window's property, all asked for before any answer is read: one round trip for them all.
+// A window destroyed meanwhile answers with nothing.
+std::vector<PropertyReply> propertyOfEach(XConnection &connection,
+                                          const std::vector<xcb_window_t> &windows,
+                                          xcb_atom_t property, xcb_atom_t type, uint32_t length) {
+    xcb_connection_t *c = connection.get();
+    std::vector<xcb_get_property_cookie_t> cookies;
+    cookies.reserve(windows.size());
+    for (xcb_window_t window : windows)
+        cookies.push_back(xcb_get_property(c, 0, window, property, type, 0, length));
+    std::vector<PropertyReply> replies;
+    replies.reserve(windows.size());
+    for (const xcb_get_property_cookie_t &cookie : cookies)
+        replies.emplace_back(xcb_get_property_reply(c, cookie, nullptr), &std::free);
+    return replies;
+}
+
+} // namespace
 
 std::vector<xcb_window_t> TopLevelWindows::list(XConnection &connection) {
     // Window managers put their frames between the root and a client window, usually one or
@@ -35,19 +59,15 @@ std::vector<xcb_window_t> TopLevelWindows::carrying(XConnection &connection,
     const xcb_atom_t atom = connection.internAtom(name, true);
     if (atom == XCB_ATOM_NONE)
         return {};
-    xcb_connection_t *c = connection.get();
-    std::vector<xcb_get_property_cookie_t> cookies;
-    cookies.reserve(windows.size());
-    for (xcb_window_t window : windows)
-        cookies.push_back(xcb_get_property(c, 0, window, atom, XCB_ATOM_CARDINAL, 0, 1));
+    const std::vector<PropertyReply> properties =
+        propertyOfEach(connection, windows, atom, XCB_ATOM_CARDINAL, 1);
     std::vector<xcb_window_t> found;
     for (size_t i = 0; i < windows.size(); ++i) {
-        xcb_get_property_reply_t *property = xcb_get_property_reply(c, cookies[i], nullptr);
+        const xcb_get_property_reply_t *property = properties[i].get();
         if (property && property->format == 32 && xcb_get_property_value_length(property) == 4 &&
             (!value ||
              *static_cast<const std::uint32_t *>(xcb_get_property_value(property)) == *value))
             found.push_back(windows[i]);
-        std::free(property);
     }
     return found;
 }
@@ -76,18 +96,11 @@ std::vector<xcb_window_t> TopLevelWindows::children(XConnection &connection,
 std::vector<bool> TopLevelWindows::haveWmState(XConnection &connection,
                                                const std::vector<xcb_window_t> &windows,
                                                xcb_atom_t wmState) {
-    xcb_connection_t *c = connection.get();
-    std::vector<xcb_get_property_cookie_t> cookies;
-    cookies.reserve(windows.size());
-    for (xcb_window_t window : windows)
-        cookies.push_back(xcb_get_property(c, 0, window, wmState, XCB_GET_PROPERTY_TYPE_ANY, 0, 0));
     std::vector<bool> result;
     result.reserve(windows.size());
-    for (const xcb_get_property_cookie_t &cookie : cookies) {
-        xcb_get_property_reply_t *property = xcb_get_property_reply(c, cookie, nullptr);
+    for (const PropertyReply &property :
+         propertyOfEach(connection, windows, wmState, XCB_GET_PROPERTY_TYPE_ANY, 0))
         result.push_back(property && property->type != XCB_ATOM_NONE);
-        std::free(property);
-    }
     return result;
 }
 
