@@ -3,9 +3,8 @@
 // whether it is one of the headset's links and why, then the two links as the library would
 // announce them, the headset's display on the X desktop, and the eye shield.
 #include "DisplayLink.h"
-#include "EntryResults.h"
-#include "Eyeshield.h"
 #include "HeadsetDisplayFinder.h"
+#include "HeadsetDisplayReport.h"
 #include "HeadsetIdFiles.h"
 #include "RandrDisplayGamma.h"
 #include "UdevHandles.h"
@@ -34,40 +33,6 @@ void print(const char *kind, udev_device *device, const headsets::Verdict &verdi
     std::printf("%s %s: %s\n", kind, udev_device_get_sysname(device), verdict.why.c_str());
 }
 
-void printDesktop(const hlx::HeadsetDisplay &display, bool onUsb) {
-    using Place = hlx::HeadsetDisplay::Place;
-    switch (display.place) {
-    case Place::Desktop: {
-        const hlx::HeadsetDisplay::Rect &r = display.rect;
-        std::printf("Headset display: %s (%s), %dx%d+%d+%d at %.2f Hz\n", display.output.c_str(),
-                    display.headset.c_str(), r.width, r.height, r.x, r.y, display.refreshHz);
-        const std::optional<hlx::GammaRamp> ramp = hlx::RandrDisplayGamma().read(display.output);
-        const std::optional<int> level = ramp ? hlx::Eyeshield::levelOf(*ramp) : std::nullopt;
-        if (level)
-            std::printf("Eye shield: on, level %d (%d K)\n", *level,
-                        *hlx::Eyeshield::temperatureOf(*level));
-        else
-            std::printf("Eye shield: off\n");
-        return;
-    }
-    case Place::OffDesktop:
-        std::printf("Headset display: %s (%s) is not on the desktop: %s\n", display.output.c_str(),
-                    display.headset.c_str(), display.why.c_str());
-        break;
-    case Place::None:
-        std::printf("Headset display: none on the X desktop\n");
-        if (!onUsb) {
-            std::printf("Eye shield: no headset (the library answers %d)\n",
-                        hlx::entryResult::unavailable);
-            return;
-        }
-        break;
-    }
-    std::printf("Eye shield: cannot be switched while the headset's display is not on the desktop, "
-                "since its colours are set through the desktop (the library answers %d)\n",
-                hlx::entryResult::notOnDesktop);
-}
-
 } // namespace
 
 int main(int argc, char **argv) {
@@ -94,6 +59,7 @@ int main(int argc, char **argv) {
     const hlx::HeadsetDisplayFinder finder(ids);
     for (const hlx::HeadsetDisplay &output : finder.all())
         std::printf("X output %s: %s\n", output.output.c_str(), output.why.c_str());
-    printDesktop(finder.find(), usb.up());
+    hlx::RandrDisplayGamma gamma;
+    std::fputs(hlx::headsetDisplayReport(finder.find(), gamma, usb.up()).c_str(), stdout);
     return 0;
 }

@@ -1,0 +1,55 @@
+#include "HeadsetDisplayReport.h"
+
+#include "EntryResults.h"
+#include "Eyeshield.h"
+
+#include <cstdio>
+
+namespace hlx {
+
+namespace {
+
+template <typename... Values> std::string line(const char *format, Values... values) {
+    char text[512];
+    std::snprintf(text, sizeof text, format, values...);
+    return std::string(text) + '\n';
+}
+
+std::string eyeshieldOn(const HeadsetDisplay &display, DisplayGamma &gamma) {
+    const std::optional<GammaRamp> ramp = gamma.read(display.output);
+    if (!ramp)
+        return line("Eye shield: unknown; the display's colour table cannot be read");
+    const std::optional<int> level = Eyeshield::levelOf(*ramp);
+    if (!level)
+        return line("Eye shield: off");
+    return line("Eye shield: on, level %d (%d K)", *level, *Eyeshield::temperatureOf(*level));
+}
+
+} // namespace
+
+std::string headsetDisplayReport(const HeadsetDisplay &display, DisplayGamma &gamma,
+                                 bool headsetOnUsb) {
+    switch (display.place) {
+    case HeadsetDisplay::Place::Desktop:
+        return line("Headset display: %s on %s, %dx%d at %d,%d, %g Hz", display.headset.c_str(),
+                    display.output.c_str(), display.rect.width, display.rect.height, display.rect.x,
+                    display.rect.y, display.refreshHz) +
+               eyeshieldOn(display, gamma);
+    case HeadsetDisplay::Place::OffDesktop:
+        return line("Headset display: %s, not on the desktop: %s", display.headset.c_str(),
+                    display.why.c_str()) +
+               line("Eye shield: the headset's display is not on the desktop, so its colours "
+                    "cannot be set (the library answers %d)",
+                    entryResult::notOnDesktop);
+    case HeadsetDisplay::Place::None:
+        break;
+    }
+    const std::string none = line("Headset display: none; no display is a headset's");
+    if (headsetOnUsb)
+        return none + line("Eye shield: the headset is on USB but its display is not on the "
+                           "desktop, so its colours cannot be set (the library answers %d)",
+                           entryResult::notOnDesktop);
+    return none + line("Eye shield: no headset (the library answers %d)", entryResult::unavailable);
+}
+
+} // namespace hlx
