@@ -38,9 +38,12 @@ void DemoWindow::startFrames(double refreshHz) {
 }
 
 void DemoWindow::tick() {
+    if (!isVisible() || isMinimized()) {
+        m_paused = true;
+        return;
+    }
     const qint64 start = m_clock.nsecsElapsed();
-    if (isVisible() && !isMinimized())
-        repaint();
+    repaint();
     const qint64 end = m_clock.nsecsElapsed();
     // Deadlines are counted from the start, so the timer's rounding to milliseconds averages
     // out to the exact refresh rate; one that has already passed is a refresh we missed.
@@ -62,6 +65,25 @@ void DemoWindow::paintEvent(QPaintEvent *) {
     if (native.size() != (QSizeF(size()) * ratio).toSize())
         painter.fillRect(rect(), Qt::black);
     m_scene.paint(painter, target, double(m_clock.nsecsElapsed()) / 1e9);
+}
+
+void DemoWindow::resume() {
+    if (!m_paused)
+        return;
+    m_paused = false;
+    m_nextDeadlineNs = m_clock.nsecsElapsed();
+    m_timer.start(0);
+}
+
+void DemoWindow::showEvent(QShowEvent *event) {
+    QWidget::showEvent(event);
+    resume();
+}
+
+void DemoWindow::changeEvent(QEvent *event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && !isMinimized())
+        resume();
 }
 
 void DemoWindow::keyPressEvent(QKeyEvent *event) {

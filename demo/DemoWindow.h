@@ -28,9 +28,13 @@ signals:
 protected:
     void paintEvent(QPaintEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     void tick();
+    // Frames again once the window can be seen, from now on.
+    void resume();
 
     StereoScene m_scene;
     QSize m_sceneSize;
@@ -41,4 +45,7 @@ private:
     qint64 m_periodNs = 0;
     qint64 m_nextDeadlineNs = 0;
     int m_missed = 0;
+    // Hidden or minimised (as the utility starts it on Windows), nothing is drawn and the timer
+    // does not run, so the demo costs nothing until it is shown.
+    bool m_paused = false;
 };

@@ -925,6 +925,15 @@ private slots:
                   said("demo restored onto the headset's display in", millisecondsSince(start))
                       .c_str());
         }
+        // Its scene moves, restored as shown: the frames that wait while it is minimised run. The
+        // first look comes once the window has been drawn, so that drawing it is not taken for
+        // motion.
+        Sleep(kQuietMilliseconds);
+        const support::ClientPixels before = support::grabClient(demo);
+        QVERIFY(!before.pixels.empty());
+        QVERIFY2(support::waitFor(
+                     2000, [&] { return support::grabClient(demo).pixels != before.pixels; }),
+                 "the demo's picture stands still");
     }
 };
 
