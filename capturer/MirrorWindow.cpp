@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
+#include <QWindow>
 
 MirrorWindow::MirrorWindow(std::unique_ptr<ScreenGrabber> grabber)
     : m_grabber(std::move(grabber)) {
@@ -115,6 +116,45 @@ void MirrorWindow::placeAwayFromHeadset(bool firstTime) {
     setGeometry(QRect(available.x() + (available.width() - size.width()) / 2,
                       available.y() + (available.height() - size.height()) / 2, size.width(),
                       size.height()));
+}
+
+void MirrorWindow::followVisibility() {
+    const QWindow *window = windowHandle();
+    if (m_grabber)
+        m_grabber->setShown(window && window->isExposed() && !isMinimized());
+}
+
+bool MirrorWindow::eventFilter(QObject *watched, QEvent *event) {
+    // The toolkit keeps exposure on the native window and tells the widget nothing of it.
+    if (watched == windowHandle() && event->type() == QEvent::Expose)
+        followVisibility();
+    return QWidget::eventFilter(watched, event);
+}
+
+void MirrorWindow::changeEvent(QEvent *event) {
+    if (event->type() == QEvent::WindowStateChange)
+        followVisibility();
+    QWidget::changeEvent(event);
+}
+
+void MirrorWindow::showEvent(QShowEvent *event) {
+    if (QWindow *window = windowHandle()) {
+        window->removeEventFilter(this);
+        window->installEventFilter(this);
+    }
+    QWidget::showEvent(event);
+}
+
+void MirrorWindow::moveEvent(QMoveEvent *event) {
+    if (m_grabber)
+        m_grabber->ignore(frameGeometry());
+    QWidget::moveEvent(event);
+}
+
+void MirrorWindow::resizeEvent(QResizeEvent *event) {
+    if (m_grabber)
+        m_grabber->ignore(frameGeometry());
+    QWidget::resizeEvent(event);
 }
 
 void MirrorWindow::paintEvent(QPaintEvent *) {

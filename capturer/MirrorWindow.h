@@ -29,13 +29,21 @@ public:
     void lookForHeadset();
 
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void lookSoon();
     void watchScreen(QScreen *screen);
     // Sized and placed on a screen that is not the headset's.
     void placeAwayFromHeadset(bool firstTime);
+    // Exposed and not minimised: unmapped, iconic, or on another virtual desktop (which window
+    // managers unmap, or mark hidden as they do a minimised window) nobody sees it.
+    void followVisibility();
 
     std::unique_ptr<ScreenGrabber> m_grabber;
     hlx::HeadsetDisplay m_display;

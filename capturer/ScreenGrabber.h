@@ -6,8 +6,9 @@
 
 #include <memory>
 
-// Copies one rectangle of the desktop, no more often than its display refreshes and, where the
-// system can tell, only after something in it was drawn. Each system has its own.
+// Copies one rectangle of the desktop, no more often than its display refreshes, only while
+// someone can see the mirror, and only after something in it was drawn that is not the mirror's
+// own painting. Each system has its own ways of learning what was drawn.
 class ScreenGrabber : public QObject {
     Q_OBJECT
 
@@ -19,7 +20,15 @@ public:
 
     // Starts following `rect`, in desktop pixels, at most `refreshHz` times a second; an empty
     // rectangle stops, and drops the last picture.
-    virtual void follow(const QRect &rect, double refreshHz) = 0;
+    void follow(const QRect &rect, double refreshHz);
+    // While the mirror cannot be seen nothing is read; seen again, the picture as it is now is
+    // read at once.
+    void setShown(bool shown);
+    // The mirror's own window, in desktop pixels. On a desktop that is all headset it lies in the
+    // rectangle followed, and a change there is the mirror painting the last picture: counted, it
+    // would be read again, painted again, and so on at every refresh.
+    void ignore(const QRect &ownWindow) { m_ownWindow = ownWindow; }
+
     // The last picture, the size of the rectangle followed; null before the first.
     const QImage &frame() const { return m_frame; }
 
@@ -30,5 +39,22 @@ signals:
     void displaysChanged();
 
 protected:
+    // Begins reading m_rect, with the picture as it is now.
+    virtual void start() = 0;
+    // Reads nothing more, and lets go of what reading held.
+    virtual void stop() = 0;
+
+    // Whether a change drawn over `area` of the desktop is one of the picture followed.
+    bool counts(const QRect &area) const;
+    int periodMs() const { return m_periodMs; }
+
+    QRect m_rect;
+    QRect m_ownWindow;
     QImage m_frame;
+
+private:
+    bool reading() const { return m_shown && !m_rect.isEmpty(); }
+
+    int m_periodMs = 16;
+    bool m_shown = false;
 };

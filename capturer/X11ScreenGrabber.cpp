@@ -8,7 +8,6 @@
 #include <sys/ipc.h>
 #include <sys/shm.h>
 
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -102,35 +101,35 @@ X11ScreenGrabber::~X11ScreenGrabber() {
     xcb_disconnect(m_connection);
 }
 
-void X11ScreenGrabber::follow(const QRect &rect, double refreshHz) {
+void X11ScreenGrabber::start() {
     if (!m_connection)
         return;
-    m_periodMs = refreshHz > 1 ? int(std::floor(1000.0 / refreshHz)) : 16;
-    if (rect == m_rect)
+    // The root's damage, inferiors included, is every pixel drawn anywhere on the desktop; the
+    // bounding box level keeps the notices down to one each time the box grows. It exists only
+    // while we read: without it the server neither tracks nor tells us anything.
+    m_damage = xcb_generate_id(m_connection);
+    xcb_damage_create(m_connection, m_damage, m_root, XCB_DAMAGE_REPORT_LEVEL_BOUNDING_BOX);
+    if (m_hasShm && !attachBuffers(size_t(m_rect.width()) * size_t(m_rect.height()) * 4))
+        m_hasShm = false;
+    // Whatever is there now is the first picture, read without waiting for a period.
+    m_dirty = true;
+    m_sinceGrab.invalidate();
+    grabWhenDue();
+    xcb_flush(m_connection);
+}
+
+void X11ScreenGrabber::stop() {
+    if (!m_connection)
         return;
     m_pace.stop();
+    m_dirty = false;
+    // The picture lives in the shared buffers, which go.
     m_frame = QImage();
     releaseBuffers();
-    if (m_damage) {
+    if (m_damage)
         xcb_damage_destroy(m_connection, m_damage);
-        m_damage = 0;
-    }
-    m_rect = rect;
-    m_dirty = false;
-    if (!m_rect.isEmpty()) {
-        // The root's damage, inferiors included, is every pixel drawn anywhere on the desktop;
-        // the bounding box level keeps the notices down to one each time the box grows.
-        m_damage = xcb_generate_id(m_connection);
-        xcb_damage_create(m_connection, m_damage, m_root, XCB_DAMAGE_REPORT_LEVEL_BOUNDING_BOX);
-        if (m_hasShm && !attachBuffers(size_t(m_rect.width()) * size_t(m_rect.height()) * 4))
-            m_hasShm = false;
-        // Whatever is there now is the first picture.
-        m_dirty = true;
-        m_sinceGrab.invalidate();
-        grabWhenDue();
-    }
+    m_damage = 0;
     xcb_flush(m_connection);
-    emit frameChanged();
 }
 
 void X11ScreenGrabber::readEvents() {
@@ -143,7 +142,7 @@ void X11ScreenGrabber::readEvents() {
             damaged = true;
             const QRect area(notify->area.x, notify->area.y, notify->area.width,
                              notify->area.height);
-            if (notify->damage == m_damage && area.intersects(m_rect))
+            if (notify->damage == m_damage && counts(area))
                 m_dirty = true;
         } else if (m_hasRandr && (type == m_randrEvent + XCB_RANDR_SCREEN_CHANGE_NOTIFY ||
                                   type == m_randrEvent + XCB_RANDR_NOTIFY)) {
@@ -170,15 +169,15 @@ void X11ScreenGrabber::readEvents() {
 void X11ScreenGrabber::grabWhenDue() {
     if (m_pace.isActive())
         return;
-    const qint64 since = m_sinceGrab.isValid() ? m_sinceGrab.elapsed() : m_periodMs;
-    if (since >= m_periodMs)
+    const qint64 since = m_sinceGrab.isValid() ? m_sinceGrab.elapsed() : periodMs();
+    if (since >= periodMs())
         grab();
     else
-        m_pace.start(int(m_periodMs - since));
+        m_pace.start(int(periodMs() - since));
 }
 
 void X11ScreenGrabber::grab() {
-    if (!m_dirty || m_rect.isEmpty())
+    if (!m_dirty || !m_damage)
         return;
     m_dirty = false;
     m_sinceGrab.start();

@@ -22,7 +22,10 @@ public:
     ~X11ScreenGrabber() override;
 
     bool isValid() const { return m_connection != nullptr; }
-    void follow(const QRect &rect, double refreshHz) override;
+
+protected:
+    void start() override;
+    void stop() override;
 
 private:
     // Two, so that the picture on show is never the one the server is writing into.
@@ -49,8 +52,6 @@ private:
     bool m_hasShm = false;
     xcb_damage_damage_t m_damage = 0;
 
-    QRect m_rect;
-    int m_periodMs = 16;
     bool m_dirty = false;
     QElapsedTimer m_sinceGrab;
     QTimer m_pace;

@@ -1,12 +1,21 @@
 // Pictor as a process on the dummy Xorg: where its window goes, what it shows for each state of
-// the second display, and how it behaves when started twice or when the headset's display leaves.
+// the second display, how it behaves when started twice or when the headset's display leaves, and
+// what it costs where nobody sees it or where it sees itself.
 #include "HeadsetDesk.h"
+#include "ProcessCpu.h"
 #include "WindowPinger.h"
 
 #include <QElapsedTimer>
 #include <QtTest>
 
+#include <xcb/damage.h>
+
+#include <array>
+
+enum class Sight { Shown, Unmapped, Minimised };
+
 Q_DECLARE_METATYPE(HeadsetDesk::Dummy1)
+Q_DECLARE_METATYPE(Sight)
 
 namespace {
 
@@ -74,6 +83,52 @@ bool showsSentence(const QImage &image) {
     return text > 100;
 }
 
+// Where a point of the headset's picture shows in a mirror window of `window`'s size.
+QPoint mirrored(const QPoint &onHeadset, const QSize &window) {
+    const QSize fitted = headsetSize.scaled(window, Qt::KeepAspectRatio);
+    return QPoint((window.width() - fitted.width()) / 2, (window.height() - fitted.height()) / 2) +
+           onHeadset * fitted.width() / headsetSize.width();
+}
+
+// The rectangles a window is painted in, as the X server's DAMAGE tells another client.
+class PaintCount {
+public:
+    explicit PaintCount(xcb_window_t window) {
+        free(xcb_damage_query_version_reply(m_x.get(), xcb_damage_query_version(m_x.get(), 1, 1),
+                                            nullptr));
+        m_damage = xcb_generate_id(m_x.get());
+        xcb_damage_create(m_x.get(), m_damage, window, XCB_DAMAGE_REPORT_LEVEL_RAW_RECTANGLES);
+        m_x.sync();
+    }
+    ~PaintCount() {
+        xcb_damage_destroy(m_x.get(), m_damage);
+        m_x.sync();
+    }
+    // Those since the last take.
+    int take() {
+        m_x.sync();
+        int painted = 0;
+        while (xcb_generic_event_t *event = xcb_poll_for_event(m_x.get())) {
+            painted += (event->response_type & 0x7f) != 0;
+            free(event);
+        }
+        return painted;
+    }
+
+private:
+    testsupport::XcbConnection m_x;
+    xcb_damage_damage_t m_damage = 0;
+};
+
+// What a window manager does to a window the user restores from its icon (ICCCM 4.1.4).
+void restoreAsWindowManager(testsupport::XcbConnection &x, xcb_window_t window) {
+    const xcb_atom_t wmState = x.atom("WM_STATE");
+    const std::array<uint32_t, 2> value{1 /* NormalState */, XCB_WINDOW_NONE};
+    xcb_change_property(x.get(), XCB_PROP_MODE_REPLACE, window, wmState, wmState, 32, 2,
+                        value.data());
+    xcb_map_window(x.get(), window);
+}
+
 } // namespace
 
 class CapturerCases : public QObject {
@@ -87,6 +142,8 @@ private slots:
     void mirrorsTheHeadsetOrSaysWhy();
     void runsOncePerSession();
     void outlivesTheHeadsetDisplay();
+    void costsOnlyWhatIsSeen_data();
+    void costsOnlyWhatIsSeen();
 
 private:
     // Started and found, with its mark naming it.
@@ -109,6 +166,7 @@ void CapturerCases::init() {
 }
 
 void CapturerCases::cleanup() {
+    HeadsetDesk::run("xrandr", {"--output", "DUMMY0", "--mode", "1024x768", "--pos", "0x0"});
     if (m_pattern)
         m_desk.destroy(m_pattern);
     m_pattern = 0;
@@ -220,6 +278,109 @@ void CapturerCases::outlivesTheHeadsetDisplay() {
     m_desk.destroy(m_pattern);
     m_pattern = m_desk.showPattern(m_desk.outputRect("DUMMY1"), pattern(), patternColumns);
     QTRY_VERIFY_WITH_TIMEOUT(showsPattern(windowImage(window)), 5000);
+    QVERIFY(m_desk.closeCapturer(capturer, window));
+}
+
+// The picture moves in a corner of the headset's display, away from where the mirror's window goes
+// on a desktop that is all headset. Unseen, the mirror reads nothing, and seen again it shows the
+// picture as it is then. On a desktop that is all headset, its own painting is no change: a still
+// picture costs nothing, and a moving one is painted no more often than it moves.
+void CapturerCases::costsOnlyWhatIsSeen_data() {
+    QTest::addColumn<bool>("allHeadset");
+    QTest::addColumn<Sight>("sight");
+    QTest::addColumn<int>("changesPerSecond");
+    // Bounds in % of a core over the measurement, and of the window's paints; -1: not checked.
+    QTest::addColumn<double>("capturerCpu");
+    QTest::addColumn<double>("serverCpu");
+    QTest::addColumn<int>("paints");
+
+    QTest::newRow("unmapped, moving") << false << Sight::Unmapped << 60 << 0.5 << 4.0 << -1;
+    QTest::newRow("minimised, moving") << false << Sight::Minimised << 60 << 0.5 << 4.0 << -1;
+    QTest::newRow("all headset, still") << true << Sight::Shown << 0 << 1.0 << 2.0 << 2;
+    // Each change painted once at most, with some room for one drawn in two rectangles.
+    QTest::newRow("all headset, moving") << true << Sight::Shown << 20 << -1.0 << -1.0 << 90;
+}
+
+void CapturerCases::costsOnlyWhatIsSeen() {
+    QFETCH(bool, allHeadset);
+    QFETCH(Sight, sight);
+    QFETCH(int, changesPerSecond);
+    QFETCH(double, capturerCpu);
+    QFETCH(double, serverCpu);
+    QFETCH(int, paints);
+
+    QVERIFY(m_desk.setDummy1(HeadsetDesk::Dummy1::Headset));
+    if (allHeadset) {
+        QVERIFY(HeadsetDesk::run(
+            "xrandr", {"--output", "DUMMY0", "--off", "--output", "DUMMY1", "--pos", "0x0"}));
+    }
+    const QRect headset = m_desk.outputRect("DUMMY1");
+    QCOMPARE(headset.size(), headsetSize);
+    m_pattern = m_desk.showPattern(headset, pattern(), patternColumns);
+    const QRect corner(0, 0, 400, 200);
+    QProcess capturer;
+    const xcb_window_t window = startCapturer(capturer);
+    QVERIFY(window);
+    const QRect geometry = m_desk.client().rootGeometry(window);
+    QCOMPARE(geometry.intersects(headset), allHeadset);
+    QVERIFY(!geometry.intersects(corner.translated(headset.topLeft())));
+    const QRect probe(geometry.topLeft() + mirrored(corner.center(), geometry.size()), QSize(1, 1));
+    QTRY_VERIFY_WITH_TIMEOUT(closeTo(m_desk.grab(probe).pixel(0, 0), colours[0], 24), 5000);
+
+    testsupport::XcbConnection &x = m_desk.x();
+    if (sight == Sight::Minimised)
+        QVERIFY(m_desk.client().iconifyAsWindowManager(window));
+    if (sight == Sight::Unmapped) {
+        xcb_unmap_window(x.get(), window);
+        QVERIFY(x.sync());
+    }
+    QVERIFY(m_desk.client().isViewable(window) == (sight == Sight::Shown));
+    // Settled: the picture drawn and the window's state taken in.
+    QTest::qWait(500);
+
+    PaintCount painted(window);
+    const qint64 server = processcpu::xServerPid();
+    QVERIFY(server);
+    const double capturerBefore = processcpu::seconds(capturer.processId());
+    const double serverBefore = processcpu::seconds(server);
+    QElapsedTimer measuring;
+    measuring.start();
+    int changes = 0;
+    while (measuring.elapsed() < 3000) {
+        if (changesPerSecond > 0 && measuring.elapsed() >= changes * 1000 / changesPerSecond) {
+            m_desk.fill(m_pattern, corner, QColor::fromHsv(changes * 67 % 360, 255, 255));
+            x.sync();
+            ++changes;
+        }
+        QThread::msleep(2);
+    }
+    const double seconds = double(measuring.elapsed()) / 1000.0;
+    const double capturerUsed =
+        100 * (processcpu::seconds(capturer.processId()) - capturerBefore) / seconds;
+    const double serverUsed = 100 * (processcpu::seconds(server) - serverBefore) / seconds;
+    const int paintCount = painted.take();
+    qInfo("%d changes in %.1f s: capturer %.1f %% of a core, X server %.1f %%, %d paints", changes,
+          seconds, capturerUsed, serverUsed, paintCount);
+    if (capturerCpu >= 0)
+        QVERIFY2(capturerUsed < capturerCpu, qPrintable(QString::number(capturerUsed)));
+    if (serverCpu >= 0)
+        QVERIFY2(serverUsed < serverCpu, qPrintable(QString::number(serverUsed)));
+    if (paints >= 0)
+        QVERIFY2(paintCount <= paints, qPrintable(QString::number(paintCount)));
+
+    // The picture as it is now, once the window shows again.
+    const QColor now(Qt::white);
+    m_desk.fill(m_pattern, corner, now);
+    QVERIFY(x.sync());
+    if (sight == Sight::Minimised)
+        restoreAsWindowManager(x, window);
+    else
+        xcb_map_window(x.get(), window);
+    QVERIFY(x.sync());
+    QElapsedTimer showing;
+    showing.start();
+    QTRY_VERIFY_WITH_TIMEOUT(closeTo(m_desk.grab(probe).pixel(0, 0), now, 24), 5000);
+    qInfo("the picture of now shown %lld ms after the window", showing.elapsed());
     QVERIFY(m_desk.closeCapturer(capturer, window));
 }
 
