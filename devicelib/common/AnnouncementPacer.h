@@ -18,10 +18,15 @@ namespace hlx {
 class AnnouncementPacer {
 public:
     using Clock = std::chrono::steady_clock;
+    // The device libraries' pace. In a storm: faster than the eye follows a sentence, slow enough
+    // for the window's thread to keep up.
+    static constexpr std::chrono::milliseconds linkInterval{25};
+    // After a quiet spell: the first look, or a headset's two links and a change of mind, at once.
+    static constexpr int linkBurst = 4;
 
     // `burst` announcements may follow each other at once; each interval earns one more, up to
     // `burst`.
-    AnnouncementPacer(Clock::duration interval, int burst);
+    explicit AnnouncementPacer(Clock::duration interval = linkInterval, int burst = linkBurst);
 
     // The links as they are after one change of the devices.
     void see(const Links &links);

@@ -19,11 +19,6 @@ namespace hlx::udev {
 class LinkMonitor final : public DeviceSystem::Following {
 public:
     static constexpr const char *threadName = "hlx-udev";
-    // In a storm: faster than the eye follows a sentence, slow enough for the window's thread to
-    // keep up.
-    static constexpr std::chrono::milliseconds pacingInterval{25};
-    // After a quiet spell: the first look, or a headset's two links and a change of mind, at once.
-    static constexpr int pacingBurst = 4;
 
     explicit LinkMonitor(headsets::HeadsetIds ids);
     ~LinkMonitor() override;
@@ -54,7 +49,7 @@ private:
     DisplayLink m_display;
     UdevContext m_context;
     UdevMonitor m_monitor;
-    AnnouncementPacer m_pacer{pacingInterval, pacingBurst};
+    AnnouncementPacer m_pacer;
     int m_stopEvent = -1;
     std::thread m_thread;
 };

@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <QTest>
 
+#include <algorithm>
+
 Q_DECLARE_METATYPE(std::vector<int>)
 
 namespace {
@@ -27,6 +29,33 @@ QString names(const std::vector<const hlx::DeviceMessage *> &messages) {
         shortNames << QString::fromLatin1(message->shortName.data(),
                                           int(message->shortName.size()));
     return shortNames.join(' ');
+}
+
+// When the library's thread tells what: it asks the pacer after each change, and again whenever
+// the pacer says that what it holds back is due.
+std::vector<std::pair<Pacer::Clock::duration, const hlx::DeviceMessage *>>
+toldOverTime(Pacer &pacer, const QStringList &changes, const std::vector<int> &atMs) {
+    std::vector<std::pair<Pacer::Clock::duration, const hlx::DeviceMessage *>> told;
+    const Pacer::Clock::time_point start{};
+    const auto tell = [&](Pacer::Clock::time_point now) {
+        for (const hlx::DeviceMessage *message : pacer.due(now))
+            told.emplace_back(now - start, message);
+    };
+    hlx::Links links;
+    for (int step = 0; step < changes.size(); ++step) {
+        Pacer::Clock::time_point now = start + std::chrono::milliseconds(atMs.at(size_t(step)));
+        links = apply(links, changes.at(step));
+        pacer.see(links);
+        tell(now);
+        const auto next = step + 1 < changes.size()
+                              ? start + std::chrono::milliseconds(atMs.at(size_t(step) + 1))
+                              : now + std::chrono::seconds(1);
+        for (auto held = pacer.wait(now); held && now + *held < next; held = pacer.wait(now)) {
+            now += *held;
+            tell(now);
+        }
+    }
+    return told;
 }
 
 std::vector<int> operator+(std::vector<int> first, const std::vector<int> &then) {
@@ -88,6 +117,47 @@ private slots:
             pacer.see(links);
             const auto now = start + std::chrono::milliseconds(atMs.at(size_t(step)));
             QCOMPARE(names(pacer.due(now)), told.at(step));
+        }
+    }
+
+    // At the library's own pace, whatever it told shortly before: the last two changes are a
+    // headset's links coming up, and the window must have both within a frame of the first.
+    void headsetsTwoLinksWithinAFrame_data() {
+        QTest::addColumn<QStringList>("changes");
+        QTest::addColumn<std::vector<int>>("atMs");
+        QTest::newRow("USB, the display 3 ms later")
+            << QStringList{".", "U+", "D+"} << std::vector<int>{0, 1000, 1003};
+        QTest::newRow("the display, USB 12 ms later")
+            << QStringList{".", "D+", "U+"} << std::vector<int>{0, 1000, 1012};
+        QTest::newRow("plugged as the library first looks")
+            << QStringList{".", "U+", "D+"} << std::vector<int>{0, 1, 4};
+        QTest::newRow("plugged again a moment after it was unplugged")
+            << QStringList{".", "D+", "U+", "U-", "D-", "D+", "U+"}
+            << std::vector<int>{0, 1000, 1003, 2000, 2002, 2030, 2035};
+        QTest::newRow("the display's link trained twice, then USB")
+            << QStringList{".", "D+", "D-", "D+", "U+"}
+            << std::vector<int>{0, 1000, 1002, 1004, 1009};
+    }
+
+    void headsetsTwoLinksWithinAFrame() {
+        QFETCH(QStringList, changes);
+        QFETCH(std::vector<int>, atMs);
+        constexpr std::chrono::milliseconds kFrame{16};
+        Pacer pacer;
+        const auto told = toldOverTime(pacer, changes, atMs);
+        const std::chrono::milliseconds firstUp{atMs.at(atMs.size() - 2)};
+        for (const hlx::Link link : {hlx::Link::Display, hlx::Link::Usb}) {
+            const auto last = std::find_if(told.rbegin(), told.rend(), [&](const auto &message) {
+                return message.second->link == link;
+            });
+            QVERIFY(last != told.rend());
+            QVERIFY(last->second->linkUp);
+            QVERIFY2(last->first <= firstUp + kFrame,
+                     qPrintable(QString("%1 told %2 us after the first link came up")
+                                    .arg(names({last->second}))
+                                    .arg(std::chrono::duration_cast<std::chrono::microseconds>(
+                                             last->first - firstUp)
+                                             .count())));
         }
     }
 
