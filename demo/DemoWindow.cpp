@@ -2,8 +2,18 @@
 
 #include <QKeyEvent>
 #include <QPainter>
+#include <QScreen>
+#include <QSemaphore>
 
 #include <algorithm>
+
+namespace {
+
+QRect toLogical(const QRect &native, qreal ratio) {
+    return QRectF(QPointF(native.topLeft()) / ratio, QSizeF(native.size()) / ratio).toAlignedRect();
+}
+
+} // namespace
 
 DemoWindow::DemoWindow(QSize sceneSize, QWidget *parent)
     : QWidget(parent)
@@ -12,10 +22,13 @@ DemoWindow::DemoWindow(QSize sceneSize, QWidget *parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
     setCursor(Qt::BlankCursor);
+    m_painter.setMaxThreadCount(1);
+    m_painter.setExpiryTimeout(-1);
     m_timer.setTimerType(Qt::PreciseTimer);
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &DemoWindow::tick);
     m_clock.start();
+    setRefreshRate(0);
 }
 
 QRect DemoWindow::sceneRect(QSize requested, QSize area) {
@@ -27,14 +40,50 @@ QRect DemoWindow::sceneRect(QSize requested, QSize area) {
                  size);
 }
 
-void DemoWindow::startFrames(double refreshHz) {
-    // A display that reports no rate is taken for the common 60 Hz.
+void DemoWindow::follow(QScreen *screen, bool fullscreen) {
+    connect(screen, &QScreen::refreshRateChanged, this, &DemoWindow::setRefreshRate);
+    if (fullscreen)
+        connect(screen, &QScreen::geometryChanged, this,
+                [this](const QRect &geometry) { setGeometry(geometry); });
+    setRefreshRate(screen->refreshRate());
+    m_nextDeadlineNs = m_clock.nsecsElapsed();
+    tick();
+}
+
+void DemoWindow::setRefreshRate(double refreshHz) {
     if (!(refreshHz >= 1.0))
         refreshHz = 60.0;
     m_periodNs = qint64(1e9 / refreshHz);
-    m_missed = 0;
-    m_nextDeadlineNs = m_clock.nsecsElapsed();
-    tick();
+    // The next frame one new period after the last, rather than on the old pace's deadline.
+    m_nextDeadlineNs = m_lastFrameNs + m_periodNs;
+    if (m_timer.isActive())
+        schedule();
+}
+
+QRect DemoWindow::nativeSceneRect() const {
+    return sceneRect(m_sceneSize, (QSizeF(size()) * devicePixelRatioF()).toSize());
+}
+
+QRegion DemoWindow::advanceEyes() {
+    const QRect scene = nativeSceneRect();
+    const QSize eye(std::max(1, scene.width() / 2), scene.height());
+    const double seconds = double(m_clock.nsecsElapsed()) / 1e9;
+    QRegion left;
+    QSemaphore leftDone;
+    m_painter.start([&] {
+        left = m_left.advance(m_scene, eye, seconds);
+        leftDone.release();
+    });
+    const QRegion right = m_right.advance(m_scene, eye, seconds);
+    leftDone.acquire();
+
+    const qreal ratio = devicePixelRatioF();
+    QRegion changed;
+    for (const QRect &rect : left.translated(scene.topLeft()))
+        changed += toLogical(rect, ratio);
+    for (const QRect &rect : right.translated(scene.topLeft() + QPoint(eye.width(), 0)))
+        changed += toLogical(rect, ratio);
+    return changed;
 }
 
 void DemoWindow::tick() {
@@ -42,29 +91,48 @@ void DemoWindow::tick() {
         m_paused = true;
         return;
     }
-    const qint64 start = m_clock.nsecsElapsed();
-    repaint();
-    const qint64 end = m_clock.nsecsElapsed();
+    m_lastFrameNs = m_clock.nsecsElapsed();
+    // Only what changed goes to the window, and so to the display's server.
+    const QRegion changed = advanceEyes();
+    if (!changed.isEmpty())
+        repaint(changed);
     // Deadlines are counted from the start, so the timer's rounding to milliseconds averages
-    // out to the exact refresh rate; one that has already passed is a refresh we missed.
+    // out to the exact refresh rate; one that has already passed is a refresh missed.
     m_nextDeadlineNs += m_periodNs;
-    while (m_nextDeadlineNs <= end) {
-        m_nextDeadlineNs += m_periodNs;
-        ++m_missed;
-    }
-    m_timer.start(int((m_nextDeadlineNs - end) / 1000000));
-    emit frameDone(end - start, m_missed);
+    schedule();
 }
 
-void DemoWindow::paintEvent(QPaintEvent *) {
+void DemoWindow::schedule() {
+    const qint64 now = m_clock.nsecsElapsed();
+    while (m_nextDeadlineNs <= now)
+        m_nextDeadlineNs += m_periodNs;
+    m_timer.start(int((m_nextDeadlineNs - now) / 1000000));
+}
+
+void DemoWindow::paintEvent(QPaintEvent *event) {
+    const QRect scene = nativeSceneRect();
+    const QSize eye(std::max(1, scene.width() / 2), scene.height());
+    // Qt asks for the whole window at a new size, before the next frame's time.
+    if (m_left.picture().size() != eye)
+        advanceEyes();
+
     QPainter painter(this);
-    // The requested size is in the display's own pixels, whatever Qt's scaling makes of them.
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
     const qreal ratio = devicePixelRatioF();
-    const QRect native = sceneRect(m_sceneSize, (QSizeF(size()) * ratio).toSize());
-    const QRectF target(QPointF(native.topLeft()) / ratio, QSizeF(native.size()) / ratio);
-    if (native.size() != (QSizeF(size()) * ratio).toSize())
-        painter.fillRect(rect(), Qt::black);
-    m_scene.paint(painter, target, double(m_clock.nsecsElapsed()) / 1e9);
+    QRegion outside = event->region();
+    const auto copy = [&](const EyeView &view, QPoint origin) {
+        const QRect area = toLogical(QRect(origin, eye), ratio);
+        outside -= area;
+        for (const QRect &rect : event->region() & area) {
+            const QRectF source(QPointF(rect.topLeft()) * ratio - QPointF(origin),
+                                QSizeF(rect.size()) * ratio);
+            painter.drawImage(rect, view.picture(), source);
+        }
+    };
+    copy(m_left, scene.topLeft());
+    copy(m_right, scene.topLeft() + QPoint(eye.width(), 0));
+    for (const QRect &rect : outside)
+        painter.fillRect(rect, Qt::black);
 }
 
 void DemoWindow::resume() {

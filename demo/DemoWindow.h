@@ -1,14 +1,18 @@
 #pragma once
 
+#include "EyeView.h"
 #include "StereoScene.h"
 
 #include <QElapsedTimer>
 #include <QSize>
+#include <QThreadPool>
 #include <QTimer>
 #include <QWidget>
 
+class QScreen;
+
 // The demo's one window: the stereo scene at the requested size, fitted into the window, redrawn
-// once a refresh of its display.
+// once a refresh of its display, where it changed, the two eyes side by side on two threads.
 class DemoWindow : public QWidget {
     Q_OBJECT
 public:
@@ -18,12 +22,11 @@ public:
     // with its aspect kept where the area is smaller.
     static QRect sceneRect(QSize requested, QSize area);
 
-    void startFrames(double refreshHz);
-    int missedFrames() const { return m_missed; }
-
-signals:
-    // After each frame: how long drawing it took, and the refreshes missed so far.
-    void frameDone(qint64 drawNs, int missedFrames);
+    // Starts the frames at the screen's refresh rate and keeps to the screen from then on: to a
+    // new rate, and while `fullscreen`, to a new mode's rectangle.
+    void follow(QScreen *screen, bool fullscreen);
+    // The frames' pace from the next one on; a display that reports no rate is taken for 60 Hz.
+    void setRefreshRate(double refreshHz);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -33,18 +36,27 @@ protected:
 
 private:
     void tick();
+    void schedule();
     // Frames again once the window can be seen, from now on.
     void resume();
+    // Both eyes brought to now; what changed, in the window's coordinates.
+    QRegion advanceEyes();
+    // In the display's own pixels, whatever Qt's scaling makes of the window.
+    QRect nativeSceneRect() const;
 
     StereoScene m_scene;
+    EyeView m_left{Eye::Left};
+    EyeView m_right{Eye::Right};
+    // One thread beside the window's, for the left eye.
+    QThreadPool m_painter;
     QSize m_sceneSize;
     QTimer m_timer;
     // The scene's clock as well as the frames': the scene moves by time, so a late frame shows
     // where things are now instead of slowing the world down.
     QElapsedTimer m_clock;
     qint64 m_periodNs = 0;
+    qint64 m_lastFrameNs = 0;
     qint64 m_nextDeadlineNs = 0;
-    int m_missed = 0;
     // Hidden or minimised (as the utility starts it on Windows), nothing is drawn and the timer
     // does not run, so the demo costs nothing until it is shown.
     bool m_paused = false;

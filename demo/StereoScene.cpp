@@ -79,24 +79,13 @@ std::vector<StereoScene::Face> StereoScene::facesAt(double seconds) const {
     return faces;
 }
 
-void StereoScene::paint(QPainter &painter, const QRectF &target, double seconds) const {
-    const std::vector<Face> faces = facesAt(seconds);
-    const QSizeF eyeSize(target.width() / 2, target.height());
+StereoCamera StereoScene::camera(QSizeF eyeSize) const {
     StereoCamera camera(eyeSize);
     camera.setHead(m_head);
-    for (Eye eye : {Eye::Left, Eye::Right}) {
-        painter.save();
-        const QPointF origin =
-            target.topLeft() + QPointF(eye == Eye::Left ? 0 : eyeSize.width(), 0);
-        painter.setClipRect(QRectF(origin, eyeSize));
-        painter.translate(origin);
-        paintEye(painter, camera, eye, faces);
-        painter.restore();
-    }
+    return camera;
 }
 
-void StereoScene::paintEye(QPainter &painter, const StereoCamera &camera, Eye eye,
-                           const std::vector<Face> &faces) const {
+void StereoScene::paintStill(QPainter &painter, const StereoCamera &camera, Eye eye) const {
     const QSizeF size(camera.centre().x() * 2, camera.centre().y() * 2);
     // The axes are level, so the horizon runs through the middle of each eye.
     const double horizon = camera.centre().y();
@@ -122,15 +111,17 @@ void StereoScene::paintEye(QPainter &painter, const StereoCamera &camera, Eye ey
         drawGroundLine({double(x), 0, 0.5}, {double(x), 0, -reach});
     for (int z = 0; z <= int(reach); z += 2)
         drawGroundLine({-20, 0, -double(z)}, {20, 0, -double(z)});
+}
 
+std::vector<StereoScene::Shape> StereoScene::movingShapes(const StereoCamera &camera, Eye eye,
+                                                          double seconds) const {
     struct Projected {
-        QPolygonF polygon;
+        Shape shape;
         double depth;
-        QColor colour;
     };
     std::vector<Projected> visible;
     const Vec3 eyeAt = camera.eyePosition(eye);
-    for (const Face &face : faces) {
+    for (const Face &face : facesAt(seconds)) {
         const Vec3 normal = (face.corners[1] - face.corners[0])
                                 .cross(face.corners[2] - face.corners[0])
                                 .normalized();
@@ -151,23 +142,35 @@ void StereoScene::paintEye(QPainter &painter, const StereoCamera &camera, Eye ey
         const double light = 0.35 + 0.65 * std::max(0.0, normal.dot(towardsLight));
         const QColor c = face.colour;
         visible.push_back(
-            {polygon, depth / double(face.corners.size()),
-             QColor::fromRgbF(c.redF() * light, c.greenF() * light, c.blueF() * light)});
+            {{polygon, QColor::fromRgbF(c.redF() * light, c.greenF() * light, c.blueF() * light)},
+             depth / double(face.corners.size())});
     }
     // Painter's algorithm: the farthest first. The solids never interpenetrate, so their
     // faces' mean depths order them well enough.
     std::sort(visible.begin(), visible.end(),
               [](const Projected &a, const Projected &b) { return a.depth > b.depth; });
-    painter.setPen(Qt::NoPen);
-    for (const Projected &p : visible) {
-        painter.setBrush(p.colour);
-        painter.drawPolygon(p.polygon);
-    }
+    std::vector<Shape> shapes;
+    shapes.reserve(visible.size());
+    for (Projected &p : visible)
+        shapes.push_back(std::move(p.shape));
+    return shapes;
+}
 
-    // The fixation cross sits at optical infinity in both eyes: converging on it relaxes the
-    // eyes as the lenses expect.
+void StereoScene::paintShapes(QPainter &painter, const std::vector<Shape> &shapes) {
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    for (const Shape &shape : shapes) {
+        painter.setBrush(shape.colour);
+        painter.drawPolygon(shape.polygon);
+    }
+}
+
+void StereoScene::paintFixationCross(QPainter &painter, const StereoCamera &camera) {
+    // The cross sits at optical infinity in both eyes: converging on it relaxes the eyes as the
+    // lenses expect.
     const QPointF c = camera.centre();
-    const double arm = std::max(6.0, size.height() / 60);
+    const double arm = std::max(6.0, c.y() * 2 / 60);
+    painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QPen(Qt::white, std::max(1.5, arm / 4)));
     painter.drawLine(c - QPointF(arm, 0), c + QPointF(arm, 0));
     painter.drawLine(c - QPointF(0, arm), c + QPointF(0, arm));

@@ -3,21 +3,35 @@
 #include "StereoCamera.h"
 
 #include <QColor>
-#include <QRectF>
+#include <QPolygonF>
+#include <QSizeF>
 
 #include <vector>
 
 class QPainter;
 
 // A small world seen by both eyes: ground grid to the horizon, a few shaded solids that spin and
-// drift, and a fixation cross at each eye's centre to converge on.
+// drift, and a fixation cross at each eye's centre to converge on. Only the solids move, so an
+// eye's picture is the still part, drawn once, with the solids over it.
 class StereoScene {
 public:
+    // A solid's face as one eye sees it, shaded.
+    struct Shape {
+        QPolygonF polygon;
+        QColor colour;
+    };
+
     StereoScene();
 
-    // Left eye in the left half of `target`, right eye in the right half; `seconds` is the
-    // scene's clock.
-    void paint(QPainter &painter, const QRectF &target, double seconds) const;
+    // The cameras of both eyes for pictures of `eyeSize` pixels each.
+    StereoCamera camera(QSizeF eyeSize) const;
+    // Sky, ground and its grid, which never move.
+    void paintStill(QPainter &painter, const StereoCamera &camera, Eye eye) const;
+    // The faces the eye sees at `seconds` on the scene's clock, the farthest first.
+    std::vector<Shape> movingShapes(const StereoCamera &camera, Eye eye, double seconds) const;
+    static void paintShapes(QPainter &painter, const std::vector<Shape> &shapes);
+    // Over the solids, as the eyes converge on it.
+    static void paintFixationCross(QPainter &painter, const StereoCamera &camera);
 
 private:
     struct Face {
@@ -33,8 +47,6 @@ private:
         double drift; // metres of sideways sway
     };
 
-    void paintEye(QPainter &painter, const StereoCamera &camera, Eye eye,
-                  const std::vector<Face> &faces) const;
     std::vector<Face> facesAt(double seconds) const;
 
     std::vector<Solid> m_solids;

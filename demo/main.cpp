@@ -78,6 +78,6 @@ int main(int argc, char **argv) {
     }
 
     DisplayWatch watch(screen, onHeadset);
-    window.startFrames(screen->refreshRate());
+    window.follow(screen, fullscreen);
     return app.exec();
 }

@@ -1,87 +1,118 @@
-// Frame times of the demo's window at 1920x1080 on the dummy Xorg, paced at 60 Hz as on a
-// headset: how long each frame takes to draw and reach the server, the time between frames,
-// and the refreshes missed. `cmake --build build --target bench-demoframes` prints them.
-#include "DemoWindow.h"
+// The demo's frame rate at a headset's own modes on the dummy Xorg, measured from outside: the
+// built demo runs full screen on DUMMY1, which carries a Valve Index's EDID, and its frames are
+// counted as they reach the X server (DAMAGE notices with the server's time). For each mode it
+// prints frames a second, the share of intervals longer than one and a half periods, and the
+// demo's CPU. `cmake --build build --target bench-demoframes` prints them; the first argument,
+// if any, names another build of the demo to measure.
+#include "DamageFrames.h"
+#include "HeadsetDesk.h"
 
-#include <QApplication>
-#include <QElapsedTimer>
+#include <QCoreApplication>
+#include <QFile>
 #include <QProcess>
-#include <QScreen>
+#include <QTest>
 
 #include <algorithm>
 #include <cstdio>
-#include <vector>
+#include <unistd.h>
 
 namespace {
 
-constexpr int frames = 600;
+constexpr int measuredMs = 10000;
 
-void print(const char *what, std::vector<double> ms) {
-    std::sort(ms.begin(), ms.end());
-    double sum = 0;
-    for (double v : ms)
-        sum += v;
-    std::printf("%-18s mean %6.2f ms  median %6.2f ms  p99 %6.2f ms  max %6.2f ms\n", what,
-                sum / double(ms.size()), ms[ms.size() / 2], ms[ms.size() * 99 / 100], ms.back());
+struct Mode {
+    const char *name;
+    QSize size;
+    double hz;
+    QStringList timing;
+};
+
+// The Index's own timings, as its EDID lists them, and the common 1080p.
+const Mode modes[] = {
+    {"1920x1080_60", {1920, 1080}, 60.0, {}},
+    {"2880x1600_90",
+     {2880, 1600},
+     90.0026,
+     {"686.000", "2880", "2888", "2920", "2960", "1600", "2565", "2571", "2575", "-hsync",
+      "-vsync"}},
+    {"2880x1600_144",
+     {2880, 1600},
+     144.0002,
+     {"687.100", "2880", "2888", "2920", "2960", "1600", "1603", "1609", "1612", "-hsync",
+      "-vsync"}},
+};
+
+// User and system CPU time of a process, in seconds.
+double cpuSeconds(qint64 pid) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray line = stat.readAll();
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    return double(fields.value(11).toLongLong() + fields.value(12).toLongLong()) /
+           double(sysconf(_SC_CLK_TCK));
+}
+
+bool measure(HeadsetDesk &desk, const QString &demoPath, const Mode &mode) {
+    const QString xrandr = QStringLiteral("xrandr");
+    if (!mode.timing.isEmpty()) {
+        HeadsetDesk::run(xrandr, QStringList{"--newmode", mode.name} + mode.timing);
+        HeadsetDesk::run(xrandr, {"--addmode", "DUMMY1", mode.name});
+    }
+    if (!HeadsetDesk::run(xrandr, {"--output", "DUMMY1", "--mode", mode.name}))
+        return false;
+
+    QProcess demo;
+    demo.setProcessChannelMode(QProcess::ForwardedChannels);
+    demo.start(demoPath,
+               {"-screen-fullscreen", "1", "-screen-width", QString::number(mode.size.width()),
+                "-screen-height", QString::number(mode.size.height())});
+    xcb_window_t window = XCB_NONE;
+    const bool shown = QTest::qWaitFor(
+        [&] {
+            for (xcb_window_t candidate : desk.client().findTopLevels("Lumeshow", QString()))
+                window = desk.client().isViewable(candidate) ? candidate : window;
+            return window != XCB_NONE;
+        },
+        10000);
+    DamageFrames damage(window);
+    if (!shown || !damage.isValid()) {
+        std::fprintf(stderr, "bench_demoframes: no demo window at %s\n", mode.name);
+        return false;
+    }
+    // The first frames include the window's mapping and the demo's start.
+    damage.collect(1500);
+    const double cpuBefore = cpuSeconds(demo.processId());
+    const DamageFrames::Pace pace = DamageFrames::pace(damage.collect(measuredMs), mode.hz);
+    const double cpu = (cpuSeconds(demo.processId()) - cpuBefore) / (measuredMs / 1000.0);
+    demo.kill();
+    demo.waitForFinished();
+    std::printf("%-14s %4d frames  %7.2f a second (%5.1f %% of the refresh)  late %5.2f %%  "
+                "demo CPU %5.1f %% of a core\n",
+                mode.name, pace.frames, pace.perSecond, 100.0 * pace.perSecond / mode.hz,
+                100.0 * pace.lateShare, 100.0 * cpu);
+    std::fflush(stdout);
+    return true;
 }
 
 } // namespace
 
 int main(int argc, char **argv) {
-    // A second output at 1920x1080, as a headset's display would be. The dummy driver reports
-    // it connected only once a client has probed the outputs, which the last query does.
-    for (const QStringList &arguments :
-         {QStringList{"--newmode", "1920x1080_60", "148.50", "1920", "2008", "2052", "2200", "1080",
-                      "1084", "1089", "1125", "+hsync", "+vsync"},
-          QStringList{"--addmode", "DUMMY1", "1920x1080_60"},
-          QStringList{"--output", "DUMMY1", "--mode", "1920x1080_60", "--right-of", "DUMMY0"},
-          QStringList{"--query"}}) {
-        QProcess xrandr;
-        xrandr.setStandardOutputFile(QProcess::nullDevice());
-        xrandr.start("xrandr", arguments);
-        xrandr.waitForFinished();
-    }
-    QApplication app(argc, argv);
-    QScreen *screen = nullptr;
-    for (QScreen *candidate : QGuiApplication::screens()) {
-        if (candidate->geometry().size() == QSize(1920, 1080))
-            screen = candidate;
-    }
-    if (!screen) {
-        std::fprintf(stderr, "bench_demoframes: no 1920x1080 display\n");
+    QCoreApplication app(argc, argv);
+    HeadsetDesk desk;
+    if (!desk.isValid() || !desk.setDummy1(HeadsetDesk::Dummy1::Headset)) {
+        std::fprintf(stderr, "bench_demoframes: no dummy Xorg with a second output\n");
         return 1;
     }
-
-    DemoWindow window(QSize(1920, 1080));
-    window.setWindowFlag(Qt::FramelessWindowHint);
-    window.setGeometry(screen->geometry());
-    window.show();
-
-    std::vector<double> draw;
-    std::vector<double> interval;
-    QElapsedTimer clock;
-    qint64 last = -1;
-    int missedAtStart = 0;
-    QObject::connect(&window, &DemoWindow::frameDone, [&](qint64 drawNs, int missed) {
-        const qint64 now = clock.nsecsElapsed();
-        // The first frames include the window's mapping and are left out.
-        if (last < 0) {
-            clock.start();
-            last = 0;
-            missedAtStart = missed;
-            return;
-        }
-        draw.push_back(double(drawNs) / 1e6);
-        interval.push_back(double(now - last) / 1e6);
-        last = now;
-        if (int(draw.size()) == frames) {
-            std::printf("%d frames at 1920x1080, paced for 60 Hz (%.2f ms)\n", frames, 1000.0 / 60);
-            print("draw and flush", draw);
-            print("frame interval", interval);
-            std::printf("missed refreshes   %d\n", missed - missedAtStart);
-            app.quit();
-        }
-    });
-    window.startFrames(60.0);
-    return app.exec();
+    std::FILE *load = std::fopen("/proc/loadavg", "r");
+    char loadLine[128] = {};
+    if (load && std::fgets(loadLine, sizeof loadLine, load))
+        std::printf("load average: %s", loadLine);
+    if (load)
+        std::fclose(load);
+    const QString demoPath = app.arguments().value(1, QStringLiteral(LUMESHOW_PATH));
+    bool ok = true;
+    for (const Mode &mode : modes)
+        ok = measure(desk, demoPath, mode) && ok;
+    return ok ? 0 : 1;
 }

@@ -1,7 +1,9 @@
 // The demo's decisions that need no display: its command line, where its scene goes in its
-// window, its projection and how it reads Windows's show command.
+// window, its projection, its pictures drawn frame by frame, and how it reads Windows's show
+// command.
 #include "DemoOptions.h"
 #include "DemoWindow.h"
+#include "EyeView.h"
 #include "ShowCommand.h"
 #include "StereoCamera.h"
 
@@ -18,6 +20,8 @@ private slots:
     void sceneRect();
     void projection_data();
     void projection();
+    void eyeView_data();
+    void eyeView();
     void showCommand_data();
     void showCommand();
 };
@@ -151,6 +155,44 @@ void DemoLogic::projection() {
     const double disparity = left->x() - right->x();
     QVERIFY2(qAbs(disparity - f * 0.064 / distance) < 1.0, qPrintable(QString::number(disparity)));
     QCOMPARE(left->y(), right->y());
+}
+
+void DemoLogic::eyeView_data() {
+    QTest::addColumn<QSize>("firstSize");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<double>("frameSeconds");
+
+    QTest::newRow("1080p at 60 Hz") << QSize(960, 1080) << QSize(960, 1080) << 1.0 / 60;
+    QTest::newRow("headset panel at 144 Hz") << QSize(1440, 1600) << QSize(1440, 1600) << 1 / 144.0;
+    QTest::newRow("a late frame, half a second on") << QSize(960, 1080) << QSize(960, 1080) << 0.5;
+    QTest::newRow("a new mode between frames") << QSize(960, 1080) << QSize(1440, 1600) << 1 / 90.0;
+}
+
+void DemoLogic::eyeView() {
+    QFETCH(QSize, firstSize);
+    QFETCH(QSize, size);
+    QFETCH(double, frameSeconds);
+    const StereoScene scene;
+    for (Eye eye : {Eye::Left, Eye::Right}) {
+        EyeView kept(eye);
+        QCOMPARE(kept.advance(scene, firstSize, 10.0), QRegion(QRect(QPoint(), firstSize)));
+        QRegion changed;
+        double seconds = 10.0;
+        for (int frame = 1; frame <= 5; ++frame) {
+            seconds += frameSeconds;
+            changed = kept.advance(scene, size, seconds);
+        }
+        // Drawn again only where the solids are or were, yet the same picture as drawn anew.
+        EyeView fresh(eye);
+        fresh.advance(scene, size, seconds);
+        QCOMPARE(kept.picture().size(), size);
+        QVERIFY(kept.picture() == fresh.picture());
+        qint64 changedArea = 0;
+        for (const QRect &rect : changed)
+            changedArea += qint64(rect.width()) * rect.height();
+        QVERIFY2(changedArea > 0 && changedArea < qint64(size.width()) * size.height() / 5,
+                 qPrintable(QString::number(changedArea)));
+    }
 }
 
 void DemoLogic::showCommand_data() {

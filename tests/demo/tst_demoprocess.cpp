@@ -1,5 +1,7 @@
 // The built demo as the utility starts it, on a dummy Xorg whose second output carries a real
-// headset's or monitor's EDID: where its window lands, what it draws, and when it ends.
+// headset's or monitor's EDID: where its window lands, what it draws, how it keeps pace with its
+// display, and when it ends.
+#include "DamageFrames.h"
 #include "HeadsetDesk.h"
 
 #include <QProcess>
@@ -25,6 +27,8 @@ private slots:
     void placement();
     void ending_data();
     void ending();
+    void pace_data();
+    void pace();
 
 private:
     xcb_window_t start(const QString &arguments, const QString &scale = QString());
@@ -36,6 +40,16 @@ private:
 
 void DemoProcess::initTestCase() {
     QVERIFY(m_desk.isValid());
+    // Beside the desk's own 1920x1080 at 60 Hz: the same at 30 Hz, and a Valve Index's
+    // preferred mode as its EDID lists it.
+    for (const QStringList &mode :
+         {QStringList{"1920x1080_30", "74.25", "1920", "2008", "2052", "2200", "1080", "1084",
+                      "1089", "1125", "+hsync", "+vsync"},
+          QStringList{"2880x1600_90", "686.000", "2880", "2888", "2920", "2960", "1600", "2565",
+                      "2571", "2575", "-hsync", "-vsync"}}) {
+        QVERIFY(HeadsetDesk::run("xrandr", QStringList{"--newmode"} + mode));
+        QVERIFY(HeadsetDesk::run("xrandr", {"--addmode", "DUMMY1", mode.first()}));
+    }
 }
 
 void DemoProcess::cleanup() {
@@ -163,6 +177,53 @@ void DemoProcess::ending() {
     } else {
         QVERIFY(m_x.isViewable(window));
     }
+}
+
+void DemoProcess::pace_data() {
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<QString>("to");
+    QTest::addColumn<QRect>("covers");
+    // Frames a second reaching the server once the new mode is on, with room for a busy machine.
+    QTest::addColumn<double>("atLeast");
+    QTest::addColumn<double>("atMost");
+
+    QTest::newRow("60 Hz to 30 Hz") << "1920x1080_60"
+                                    << "1920x1080_30" << dummy1 << 20.0 << 33.0;
+    QTest::newRow("30 Hz to 60 Hz") << "1920x1080_30"
+                                    << "1920x1080_60" << dummy1 << 40.0 << 63.0;
+    QTest::newRow("1080p to the headset's own mode")
+        << "1920x1080_60"
+        << "2880x1600_90" << QRect(1024, 0, 2880, 1600) << 45.0 << 94.0;
+}
+
+void DemoProcess::pace() {
+    QFETCH(QString, from);
+    QFETCH(QString, to);
+    QFETCH(QRect, covers);
+    QFETCH(double, atLeast);
+    QFETCH(double, atMost);
+    QVERIFY(m_desk.setDummy1(Dummy1::Headset));
+    QVERIFY(HeadsetDesk::run("xrandr", {"--output", "DUMMY1", "--mode", from}));
+    const xcb_window_t window =
+        start("-screen-fullscreen 1 -screen-height 1080 -screen-width 1920");
+    QVERIFY(window != XCB_NONE);
+    DamageFrames damage(window);
+    QVERIFY(damage.isValid());
+    QVERIFY(damage.collect(1000).size() > 10);
+
+    QVERIFY(HeadsetDesk::run("xrandr", {"--output", "DUMMY1", "--mode", to}));
+    // Within a second the demo takes the new pace and covers the display in its new mode.
+    damage.collect(1000);
+    QCOMPARE(m_x.rootGeometry(window), covers);
+    QString problem;
+    QVERIFY2(QTest::qWaitFor([&] {
+                 problem = HeadsetDesk::stereoProblem(m_desk.grab(covers));
+                 return problem.isEmpty();
+             }),
+             qPrintable(problem));
+    const double perSecond = DamageFrames::pace(damage.collect(3000), 60.0).perSecond;
+    QVERIFY2(perSecond >= atLeast && perSecond <= atMost,
+             qPrintable(QStringLiteral("%1 frames a second").arg(perSecond)));
 }
 
 QTEST_GUILESS_MAIN(DemoProcess)
