@@ -6,7 +6,7 @@ namespace hlx {
 
 DeviceSide::DeviceSide(std::unique_ptr<DeviceSystem> system)
     : m_system(std::move(system))
-    , m_eyeshield(m_system->gamma()) {}
+    , m_eyeshield(m_system->gamma(), m_system->ownRamps()) {}
 
 int DeviceSide::init() {
     const std::lock_guard<std::mutex> lock(m_mutex);
@@ -49,18 +49,20 @@ int DeviceSide::enableEyeshield(int level) {
     if (display.place != HeadsetDisplay::Place::Desktop)
         return headsetAwayResult(display);
     const int result = m_eyeshield.switchOn(display, level);
-    if (result == entryResult::ok) {
-        const std::lock_guard<std::mutex> lock(m_watchMutex);
-        if (!m_displayWatch)
-            m_displayWatch = m_system->watchDisplays([this] { onDisplaysChanged(); });
-    }
+    if (result == entryResult::ok)
+        watchDisplays();
     return result;
 }
 
 int DeviceSide::disableEyeshield() {
     const HeadsetDisplay display = m_system->headsetDisplay();
-    if (display.place != HeadsetDisplay::Place::Desktop)
-        return headsetAwayResult(display);
+    if (display.place != HeadsetDisplay::Place::Desktop) {
+        // Off holds wherever the display is: the utility stores the choice, and the display gets
+        // its own colours when it is back on the desktop.
+        m_eyeshield.switchOffAway();
+        watchDisplays();
+        return entryResult::ok;
+    }
     const int result = m_eyeshield.switchOff(display);
     if (result == entryResult::ok) {
         std::unique_ptr<DeviceSystem::Following> watch;
@@ -82,6 +84,12 @@ int DeviceSide::headsetAwayResult(const HeadsetDisplay &display) {
     if (!onUsb)
         return entryResult::failed;
     return *onUsb ? entryResult::notOnDesktop : entryResult::unavailable;
+}
+
+void DeviceSide::watchDisplays() {
+    const std::lock_guard<std::mutex> lock(m_watchMutex);
+    if (!m_displayWatch)
+        m_displayWatch = m_system->watchDisplays([this] { onDisplaysChanged(); });
 }
 
 void DeviceSide::onDisplaysChanged() {

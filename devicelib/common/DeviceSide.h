@@ -28,6 +28,9 @@ public:
 private:
     // Why the shield cannot be switched when the headset's display is not on the desktop.
     int headsetAwayResult(const HeadsetDisplay &display);
+    // Until the shield is switched off on the desktop: the shield's table, or the display's own
+    // after an off while it was away, goes on a headset display that comes back.
+    void watchDisplays();
     void onDisplaysChanged();
 
     const std::unique_ptr<DeviceSystem> m_system;
@@ -35,7 +38,6 @@ private:
     std::unique_ptr<DeviceSystem::Following> m_following;
     DisplayCapturer m_capturer;
     Eyeshield m_eyeshield;
-    // While the shield is on: a headset display that comes back gets it again.
     std::mutex m_watchMutex;
     std::unique_ptr<DeviceSystem::Following> m_displayWatch;
 };

@@ -2,6 +2,7 @@
 
 #include "DisplayGamma.h"
 #include "HeadsetDisplay.h"
+#include "OwnRampStore.h"
 
 #include <functional>
 #include <memory>
@@ -28,6 +29,8 @@ public:
     // The headset's display as the desktop has it at this moment.
     virtual HeadsetDisplay headsetDisplay() = 0;
     virtual DisplayGamma &gamma() = 0;
+    // Where the eye shield keeps a display's own table for the library's later runs.
+    virtual OwnRampStore &ownRamps() = 0;
     // Calls `changed` from a thread of its own whenever the desktop's displays change (one
     // plugged or unplugged, a new mode), until the result is destroyed. Null when they cannot
     // be watched here.

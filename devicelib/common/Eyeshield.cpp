@@ -4,7 +4,6 @@
 #include "EntryResults.h"
 
 #include <cmath>
-#include <cstdlib>
 
 namespace hlx {
 
@@ -21,28 +20,11 @@ constexpr struct {
     {3, 2700},
 };
 
-// Systems store the table at their own precision: one step of an 8-bit level is still a match.
-constexpr int matchTolerance = 256;
-
 std::vector<uint16_t> scaled(const std::vector<uint16_t> &channel, double factor) {
     std::vector<uint16_t> result(channel.size());
     for (size_t i = 0; i < channel.size(); ++i)
         result[i] = static_cast<uint16_t>(std::lround(channel[i] * factor));
     return result;
-}
-
-bool near(const std::vector<uint16_t> &a, const std::vector<uint16_t> &b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (std::abs(int(a[i]) - int(b[i])) > matchTolerance)
-            return false;
-    }
-    return true;
-}
-
-bool near(const GammaRamp &a, const GammaRamp &b) {
-    return near(a.red, b.red) && near(a.green, b.green) && near(a.blue, b.blue);
 }
 
 } // namespace
@@ -61,17 +43,30 @@ GammaRamp Eyeshield::shielded(const GammaRamp &original, int kelvin) {
             scaled(original.blue, white.blue)};
 }
 
-std::optional<int> Eyeshield::levelOf(const GammaRamp &ramp) {
-    const GammaRamp identity = GammaRamp::identity(ramp.size());
+std::optional<int> Eyeshield::levelOf(const GammaRamp &ramp, const GammaRamp &own, int tolerance) {
+    if (ramp.matches(own, tolerance))
+        return std::nullopt;
     for (const auto &entry : levels) {
-        if (near(ramp, shielded(identity, entry.kelvin)))
+        if (ramp.matches(shielded(own, entry.kelvin), tolerance))
             return entry.level;
     }
     return std::nullopt;
 }
 
-Eyeshield::Eyeshield(DisplayGamma &gamma)
-    : m_gamma(gamma) {}
+GammaRamp Eyeshield::ownOf(const GammaRamp &current, const std::optional<GammaRamp> &kept,
+                           int tolerance) {
+    if (kept && kept->size() == current.size()) {
+        if (current.matches(*kept, tolerance) || levelOf(current, *kept, tolerance))
+            return *kept;
+        return current;
+    }
+    const GammaRamp plain = GammaRamp::identity(current.size());
+    return levelOf(current, plain, tolerance) ? plain : current;
+}
+
+Eyeshield::Eyeshield(DisplayGamma &gamma, OwnRampStore &store)
+    : m_gamma(gamma)
+    , m_store(store) {}
 
 int Eyeshield::switchOn(const HeadsetDisplay &display, int level) {
     const std::optional<int> kelvin = temperatureOf(level);
@@ -79,26 +74,34 @@ int Eyeshield::switchOn(const HeadsetDisplay &display, int level) {
         return entryResult::failed;
     const std::lock_guard<std::mutex> lock(m_mutex);
     const std::optional<GammaRamp> current = m_gamma.read(display.output);
-    if (!current || current->size() == 0 ||
-        !m_gamma.write(display.output, shielded(ownRamp(display.output, *current), *kelvin)))
+    if (!current || current->size() == 0)
+        return entryResult::failed;
+    const GammaRamp own = ownRamp(display, *current);
+    const GammaRamp warm = shielded(own, *kelvin);
+    // Kept before the warm table goes on: a run that ends in between leaves the two in step.
+    m_store.keep(display, own);
+    if (!current->matches(warm, m_gamma.readBackTolerance()) &&
+        !m_gamma.write(display.output, warm))
         return entryResult::failed;
     m_level = level;
+    m_giveBackOnReturn = false;
     return entryResult::ok;
 }
 
 int Eyeshield::switchOff(const HeadsetDisplay &display) {
     const std::lock_guard<std::mutex> lock(m_mutex);
     const std::optional<GammaRamp> current = m_gamma.read(display.output);
-    if (!current || current->size() == 0)
-        return entryResult::failed;
-    const GammaRamp own = ownRamp(display.output, *current);
-    if (*current != own && !m_gamma.write(display.output, own))
+    if (!current || !giveBack(display, *current))
         return entryResult::failed;
     m_level.reset();
-    // The display's own table is read afresh next time: another program may change it
-    // while the shield is off.
-    m_ownRamps.erase(display.output);
+    m_giveBackOnReturn = false;
     return entryResult::ok;
+}
+
+void Eyeshield::switchOffAway() {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_level.reset();
+    m_giveBackOnReturn = true;
 }
 
 std::optional<int> Eyeshield::level() const {
@@ -108,25 +111,39 @@ std::optional<int> Eyeshield::level() const {
 
 void Eyeshield::reapply(const HeadsetDisplay &display) {
     const std::lock_guard<std::mutex> lock(m_mutex);
-    if (!m_level)
+    if (!m_level && !m_giveBackOnReturn)
         return;
     const std::optional<GammaRamp> current = m_gamma.read(display.output);
-    if (!current)
+    if (!current || current->size() == 0)
         return;
-    const int kelvin = *temperatureOf(*m_level);
-    if (*current == shielded(ownRamp(display.output, *current), kelvin))
+    if (!m_level) {
+        m_giveBackOnReturn = !giveBack(display, *current);
         return;
-    // A display plugged again, or given a new mode, starts from a table of its own.
-    m_ownRamps.erase(display.output);
-    m_gamma.write(display.output, shielded(ownRamp(display.output, *current), kelvin));
+    }
+    // A display plugged again, or given a new mode, may come with a table of its own.
+    const GammaRamp own = ownRamp(display, *current);
+    const GammaRamp warm = shielded(own, *temperatureOf(*m_level));
+    if (current->matches(warm, m_gamma.readBackTolerance()))
+        return;
+    m_store.keep(display, own);
+    m_gamma.write(display.output, warm);
 }
 
-GammaRamp Eyeshield::ownRamp(const std::string &output, const GammaRamp &current) {
-    const auto known = m_ownRamps.find(output);
-    if (known != m_ownRamps.end() && known->second.size() == current.size())
-        return known->second;
-    // A table the shield left on in an earlier run is not the display's own.
-    return m_ownRamps[output] = levelOf(current) ? GammaRamp::identity(current.size()) : current;
+GammaRamp Eyeshield::ownRamp(const HeadsetDisplay &display, const GammaRamp &current) {
+    return ownOf(current, m_store.recall(display), m_gamma.readBackTolerance());
+}
+
+bool Eyeshield::giveBack(const HeadsetDisplay &display, const GammaRamp &current) {
+    // A table with no entries is the display's own: there is nothing to give back.
+    if (current.size() != 0) {
+        const GammaRamp own = ownRamp(display, current);
+        if (!current.matches(own, m_gamma.readBackTolerance()) &&
+            !m_gamma.write(display.output, own))
+            return false;
+    }
+    // Read afresh next time: another program may change it while the shield is off.
+    m_store.forget(display);
+    return true;
 }
 
 } // namespace hlx

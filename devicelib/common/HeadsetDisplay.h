@@ -28,6 +28,9 @@ struct HeadsetDisplay {
     // The system's name of the display: the RandR output ("DP-1"), or the Windows display
     // device ("\\.\DISPLAY2").
     std::string output;
+    // Tells this display from another on the same output (see edidIdentity); empty without an
+    // EDID.
+    std::string identity;
     // In desktop pixels; empty unless the display is on the desktop.
     Rect rect;
     double refreshHz = 0;

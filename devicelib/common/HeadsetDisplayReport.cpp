@@ -15,11 +15,16 @@ template <typename... Values> std::string line(const char *format, Values... val
     return std::string(text) + '\n';
 }
 
-std::string eyeshieldOn(const HeadsetDisplay &display, DisplayGamma &gamma) {
+std::string eyeshieldOn(const HeadsetDisplay &display, DisplayGamma &gamma,
+                        OwnRampStore &ownRamps) {
     const std::optional<GammaRamp> ramp = gamma.read(display.output);
     if (!ramp)
         return line("Eye shield: unknown; the display's colour table cannot be read");
-    const std::optional<int> level = Eyeshield::levelOf(*ramp);
+    if (ramp->size() == 0)
+        return line("Eye shield: off; the display's colour table has no entries");
+    const int tolerance = gamma.readBackTolerance();
+    const std::optional<int> level = Eyeshield::levelOf(
+        *ramp, Eyeshield::ownOf(*ramp, ownRamps.recall(display), tolerance), tolerance);
     if (!level)
         return line("Eye shield: off");
     return line("Eye shield: on, level %d (%d K)", *level, *Eyeshield::temperatureOf(*level));
@@ -28,13 +33,13 @@ std::string eyeshieldOn(const HeadsetDisplay &display, DisplayGamma &gamma) {
 } // namespace
 
 std::string headsetDisplayReport(const HeadsetDisplay &display, DisplayGamma &gamma,
-                                 bool headsetOnUsb) {
+                                 OwnRampStore &ownRamps, bool headsetOnUsb) {
     switch (display.place) {
     case HeadsetDisplay::Place::Desktop:
         return line("Headset display: %s on %s, %dx%d at %d,%d, %g Hz", display.headset.c_str(),
                     display.output.c_str(), display.rect.width, display.rect.height, display.rect.x,
                     display.rect.y, display.refreshHz) +
-               eyeshieldOn(display, gamma);
+               eyeshieldOn(display, gamma, ownRamps);
     case HeadsetDisplay::Place::OffDesktop:
         return line("Headset display: %s, not on the desktop: %s", display.headset.c_str(),
                     display.why.c_str()) +

@@ -7,6 +7,7 @@
 #include "HeadsetDisplayReport.h"
 #include "HeadsetIdFiles.h"
 #include "RandrDisplayGamma.h"
+#include "RootPropertyRampStore.h"
 #include "UdevHandles.h"
 #include "UsbLink.h"
 
@@ -60,6 +61,7 @@ int main(int argc, char **argv) {
     for (const hlx::HeadsetDisplay &output : finder.all())
         std::printf("X output %s: %s\n", output.output.c_str(), output.why.c_str());
     hlx::RandrDisplayGamma gamma;
-    std::fputs(hlx::headsetDisplayReport(finder.find(), gamma, usb.up()).c_str(), stdout);
+    hlx::RootPropertyRampStore ownRamps;
+    std::fputs(hlx::headsetDisplayReport(finder.find(), gamma, ownRamps, usb.up()).c_str(), stdout);
     return 0;
 }

@@ -2,6 +2,7 @@
 
 #include "DeviceSystem.h"
 #include "RandrDisplayGamma.h"
+#include "RootPropertyRampStore.h"
 
 namespace hlx::udev {
 
@@ -13,12 +14,14 @@ public:
     std::optional<bool> headsetOnUsb() override;
     HeadsetDisplay headsetDisplay() override;
     DisplayGamma &gamma() override { return m_gamma; }
+    OwnRampStore &ownRamps() override { return m_ownRamps; }
     std::unique_ptr<Following> watchDisplays(std::function<void()> changed) override;
     bool raiseCapturer() override;
     bool closeCapturer() override;
 
 private:
     RandrDisplayGamma m_gamma;
+    RootPropertyRampStore m_ownRamps;
 };
 
 } // namespace hlx::udev

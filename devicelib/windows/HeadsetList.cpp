@@ -6,6 +6,7 @@
 #include "HeadsetDisplayReport.h"
 #include "HeadsetIdFiles.h"
 #include "PresentHeadsets.h"
+#include "SessionRegistryRampStore.h"
 #include "WindowsDisplayGamma.h"
 
 #include <cstdio>
@@ -36,7 +37,10 @@ int main(int argc, char **argv) {
     std::printf("HDMI link: %s\nUSB link: %s\n", display ? "ready" : "not ready",
                 usb ? "ready" : "not ready");
     WindowsDisplayGamma gamma;
-    std::fputs(hlx::headsetDisplayReport(hlx::HeadsetDisplayFinder(ids).find(), gamma, usb).c_str(),
-               stdout);
+    SessionRegistryRampStore ownRamps;
+    std::fputs(
+        hlx::headsetDisplayReport(hlx::HeadsetDisplayFinder(ids).find(), gamma, ownRamps, usb)
+            .c_str(),
+        stdout);
     return 0;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DeviceSystem.h"
+#include "SessionRegistryRampStore.h"
 
 #include <memory>
 
@@ -22,12 +23,14 @@ public:
     std::optional<bool> headsetOnUsb() override;
     HeadsetDisplay headsetDisplay() override;
     DisplayGamma &gamma() override;
+    OwnRampStore &ownRamps() override { return m_ownRamps; }
     std::unique_ptr<Following> watchDisplays(std::function<void()> changed) override;
     bool raiseCapturer() override;
     bool closeCapturer() override;
 
 private:
     std::unique_ptr<DisplayGamma> m_gamma;
+    SessionRegistryRampStore m_ownRamps;
 };
 
 } // namespace hlx::windows

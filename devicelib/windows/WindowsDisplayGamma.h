@@ -34,6 +34,8 @@ public:
     // Refuses at once a table that Windows would ignore, since Windows may report success for
     // it; and takes a table as written only when reading it back gives it.
     bool write(const std::string &output, const GammaRamp &ramp) override;
+    // One of GDI's 256 levels: a driver may keep as few as 8 bits of each entry.
+    int readBackTolerance() const override { return 256; }
 
 private:
     Open m_open;

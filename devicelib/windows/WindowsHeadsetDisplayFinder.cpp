@@ -2,6 +2,7 @@
 
 #include "DeviceList.h"
 #include "Edid.h"
+#include "EdidIdentity.h"
 #include "HeadsetIdFiles.h"
 #include "HeadsetJudge.h"
 #include "Utf16.h"
@@ -135,6 +136,7 @@ std::vector<HeadsetDisplay> HeadsetDisplayFinder::all() const {
         const headsets::Verdict verdict = judge.display(bytes);
         HeadsetDisplay display;
         display.output = monitor.output;
+        display.identity = edidIdentity(bytes);
         display.headset = verdict.headset ? headsetName(bytes, monitor.instanceId) : "";
         if (monitor.onDesktop) {
             display.place = HeadsetDisplay::Place::Desktop;

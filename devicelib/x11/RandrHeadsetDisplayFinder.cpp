@@ -1,6 +1,7 @@
 #include "HeadsetDisplayFinder.h"
 
 #include "Edid.h"
+#include "EdidIdentity.h"
 #include "HeadsetJudge.h"
 #include "RandrOutputs.h"
 #include "XConnection.h"
@@ -12,6 +13,7 @@ namespace {
 HeadsetDisplay describe(const RandrOutputs::Output &output, const headsets::Verdict &verdict) {
     HeadsetDisplay display;
     display.output = output.name;
+    display.identity = edidIdentity(output.edid);
     if (verdict.headset) {
         const std::optional<headsets::Edid> edid = headsets::Edid::parse(output.edid);
         display.headset = edid ? edid->name() : output.name;

@@ -1,8 +1,12 @@
 // The eye shield's colours against published black-body chromaticities, and its bookkeeping of
-// each display's own table, on tables kept here in place of a display's.
+// each display's own table, on tables kept here in place of a display's, with the own tables kept
+// where the X11 libraries keep them: on the root window of this test's X server.
 #include "BlackBody.h"
 #include "EntryResults.h"
 #include "Eyeshield.h"
+#include "HeadsetDisplayReport.h"
+#include "RootPropertyRampStore.h"
+#include "XConnection.h"
 
 #include <QTest>
 
@@ -10,10 +14,12 @@
 #include <array>
 #include <cmath>
 #include <map>
+#include <memory>
 
 namespace {
 
-// The display tables of a desktop, by output name; a refusing output keeps its table.
+// The display tables of a desktop, by output name; a refusing output keeps its table. With
+// `eightBits`, each entry keeps its top 8 bits, as some Windows drivers keep it.
 class TablesHere final : public hlx::DisplayGamma {
 public:
     std::optional<hlx::GammaRamp> read(const std::string &output) override {
@@ -23,28 +29,59 @@ public:
     bool write(const std::string &output, const hlx::GammaRamp &ramp) override {
         if (refusing || !tables.count(output))
             return false;
-        tables[output] = ramp;
+        hlx::GammaRamp &table = tables[output] = ramp;
+        if (eightBits) {
+            for (auto *channel : {&table.red, &table.green, &table.blue}) {
+                for (uint16_t &entry : *channel)
+                    entry &= 0xff00;
+            }
+        }
         ++writes;
         return true;
     }
+    int readBackTolerance() const override { return eightBits ? 256 : 0; }
 
     std::map<std::string, hlx::GammaRamp> tables;
     bool refusing = false;
+    bool eightBits = false;
     int writes = 0;
 };
 
-hlx::HeadsetDisplay headsetOn(const std::string &output) {
+hlx::HeadsetDisplay headsetOn(const std::string &output, const std::string &identity = "index") {
     hlx::HeadsetDisplay display;
     display.place = hlx::HeadsetDisplay::Place::Desktop;
     display.output = output;
+    display.identity = identity;
     return display;
 }
+
+// The tables kept on this test's X server, gone with the test's display as with the server.
+class KeptOnRoot {
+public:
+    KeptOnRoot() { forgetAll(); }
+    ~KeptOnRoot() { forgetAll(); }
+    hlx::RootPropertyRampStore store;
+
+private:
+    void forgetAll() {
+        for (const char *identity : {"index", "another index"})
+            store.forget(headsetOn("headset", identity));
+    }
+};
 
 // A calibrated display's own table: not the identity, and not one the shield makes.
 hlx::GammaRamp calibrated() {
     hlx::GammaRamp ramp = hlx::GammaRamp::identity(256);
     for (uint16_t &level : ramp.green)
         level = static_cast<uint16_t>(level * 0.9);
+    return ramp;
+}
+
+// The same display calibrated again by its user: another table of the same size.
+hlx::GammaRamp recalibrated() {
+    hlx::GammaRamp ramp = hlx::GammaRamp::identity(256);
+    for (uint16_t &level : ramp.red)
+        level = static_cast<uint16_t>(level * 0.95);
     return ramp;
 }
 
@@ -123,7 +160,8 @@ private slots:
         TablesHere tables;
         tables.tables = {{"primary", calibrated()}, {"headset", hlx::GammaRamp::identity(256)}};
         const auto before = tables.tables;
-        hlx::Eyeshield shield(tables);
+        KeptOnRoot kept;
+        hlx::Eyeshield shield(tables, kept.store);
         QCOMPARE(shield.switchOn(headsetOn("headset"), level), result);
         QCOMPARE(tables.tables.at("primary"), before.at("primary"));
         if (result != hlx::entryResult::ok) {
@@ -133,7 +171,7 @@ private slots:
         }
         const hlx::GammaRamp &warm = tables.tables.at("headset");
         QVERIFY(warm.blue.back() < warm.green.back() && warm.green.back() < warm.red.back());
-        QCOMPARE(hlx::Eyeshield::levelOf(warm), std::optional(level));
+        QCOMPARE(hlx::Eyeshield::levelOf(warm, before.at("headset"), 0), std::optional(level));
         QCOMPARE(shield.level(), std::optional(level));
         QCOMPARE(shield.switchOff(headsetOn("headset")), hlx::entryResult::ok);
         QCOMPARE(tables.tables, before);
@@ -155,7 +193,8 @@ private slots:
         TablesHere tables;
         const hlx::GammaRamp own = calibratedDisplay ? calibrated() : hlx::GammaRamp::identity(256);
         tables.tables["headset"] = leftOnByEarlierRun ? hlx::Eyeshield::shielded(own, 4500) : own;
-        hlx::Eyeshield shield(tables);
+        KeptOnRoot kept;
+        hlx::Eyeshield shield(tables, kept.store);
         QCOMPARE(shield.switchOn(headsetOn("headset"), 1), hlx::entryResult::ok);
         const hlx::GammaRamp once = tables.tables["headset"];
         QCOMPARE(once, hlx::Eyeshield::shielded(own, 4500));
@@ -165,12 +204,126 @@ private slots:
         QCOMPARE(tables.tables["headset"], own);
     }
 
+    // Each row: the headset display's own table, whether the system keeps only 8 bits of each
+    // entry, and what happens in turn. A restart is a new load of the library: a new shield,
+    // with nothing but the display's table and what the X server keeps. Then the table the
+    // display ends with, and whether hlx-headsets calls the shield on.
+    void acrossRuns_data() {
+        QTest::addColumn<bool>("calibratedDisplay");
+        QTest::addColumn<bool>("eightBits");
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QString>("ends");
+        QTest::addColumn<bool>("reportedOn");
+        QTest::newRow("calibrated, left warm: a restart's Level 1 warms it once")
+            << true << false << QStringList{"on", "restart", "on"} << "warm own" << true;
+        QTest::newRow("calibrated, left warm across restarts: off gives it back")
+            << true << false
+            << QStringList{"on", "restart", "on", "restart", "on", "restart", "off"} << "own"
+            << false;
+        QTest::newRow("plain, left warm: off after a restart")
+            << false << false << QStringList{"on", "restart", "off"} << "own" << false;
+        QTest::newRow("calibrated again while warm: the new table is the display's own")
+            << true << false << QStringList{"on", "restart", "recalibrate", "on"}
+            << "warm recalibrated" << true;
+        QTest::newRow("calibrated again while warm, then off")
+            << true << false << QStringList{"on", "recalibrate", "restart", "on", "off"}
+            << "recalibrated" << false;
+        QTest::newRow("a system that keeps 8 bits, across restarts")
+            << true << true << QStringList{"on", "restart", "on", "restart", "off"} << "own"
+            << false;
+        QTest::newRow("a display away while switched off comes back with its own")
+            << true << false << QStringList{"on", "away off", "back"} << "own" << false;
+        QTest::newRow("a display away while switched off after a restart")
+            << true << false << QStringList{"on", "restart", "away off", "back", "back"} << "own"
+            << false;
+        QTest::newRow("switched on again after an off while away")
+            << true << false << QStringList{"on", "away off", "on"} << "warm own" << true;
+        QTest::newRow("a table of another size (a new mode) while on")
+            << true << false << QStringList{"on", "restart", "new mode", "on", "restart", "off"}
+            << "plain 1024" << false;
+        QTest::newRow("a table of another size (a new mode) while off")
+            << true << false << QStringList{"on", "restart", "new mode", "off"} << "plain 1024"
+            << false;
+        QTest::newRow("a table with no entries")
+            << false << false << QStringList{"no entries", "on=-1", "off", "restart", "on=-1"}
+            << "no entries" << false;
+        QTest::newRow("a kept own table that no longer fits the display")
+            << true << false << QStringList{"misfit kept", "on", "restart", "off"} << "own"
+            << false;
+        QTest::newRow("a kept own table that no longer fits, under a warm plain table")
+            << false << false << QStringList{"on", "misfit kept", "restart", "off"} << "own"
+            << false;
+        QTest::newRow("another client's property of the name, under a warm plain table")
+            << false << false << QStringList{"on", "foreign property", "restart", "off"} << "own"
+            << false;
+    }
+
+    void acrossRuns() {
+        QFETCH(bool, calibratedDisplay);
+        QFETCH(bool, eightBits);
+        QFETCH(QStringList, steps);
+        QFETCH(QString, ends);
+        QFETCH(bool, reportedOn);
+        const hlx::GammaRamp own = calibratedDisplay ? calibrated() : hlx::GammaRamp::identity(256);
+        const std::map<QString, hlx::GammaRamp> named = {
+            {"own", own},
+            {"warm own", hlx::Eyeshield::shielded(own, 4500)},
+            {"recalibrated", recalibrated()},
+            {"warm recalibrated", hlx::Eyeshield::shielded(recalibrated(), 4500)},
+            {"plain 1024", hlx::GammaRamp::identity(1024)},
+            {"no entries", hlx::GammaRamp{}},
+        };
+        const hlx::HeadsetDisplay display = headsetOn("headset");
+        TablesHere tables;
+        tables.eightBits = eightBits;
+        tables.tables = {{"headset", own}};
+        KeptOnRoot kept;
+        auto shield = std::make_unique<hlx::Eyeshield>(tables, kept.store);
+        for (const QString &step : steps) {
+            const QString name = step.section('=', 0, 0);
+            const int result = step.contains('=') ? step.section('=', 1).toInt() : 0;
+            if (name == "on")
+                QCOMPARE(shield->switchOn(display, 1), result);
+            else if (name == "off")
+                QCOMPARE(shield->switchOff(display), result);
+            else if (name == "restart")
+                shield = std::make_unique<hlx::Eyeshield>(tables, kept.store);
+            else if (name == "away off")
+                shield->switchOffAway();
+            else if (name == "back")
+                shield->reapply(display);
+            else if (name == "recalibrate")
+                tables.tables["headset"] = recalibrated();
+            else if (name == "new mode")
+                tables.tables["headset"] = hlx::GammaRamp::identity(1024);
+            else if (name == "no entries")
+                tables.tables["headset"] = hlx::GammaRamp{};
+            else if (name == "misfit kept")
+                QVERIFY(kept.store.keep(display, hlx::GammaRamp::identity(1024)));
+            else if (name == "foreign property")
+                QVERIFY(setForeignProperty(hlx::RootPropertyRampStore::propertyOf(display)));
+            else
+                QFAIL(qPrintable("no such step: " + step));
+        }
+        const hlx::GammaRamp &now = tables.tables.at("headset");
+        QVERIFY2(now.matches(named.at(ends), tables.readBackTolerance()),
+                 qPrintable(QString("top: red %1, green %2, blue %3")
+                                .arg(now.size() ? now.red.back() : -1)
+                                .arg(now.size() ? now.green.back() : -1)
+                                .arg(now.size() ? now.blue.back() : -1)));
+        const std::string report = hlx::headsetDisplayReport(display, tables, kept.store, true);
+        QVERIFY2(report.find(reportedOn ? "Eye shield: on, level 1" : "Eye shield: off") !=
+                     std::string::npos,
+                 report.c_str());
+    }
+
     // A headset display plugged again comes back with a table of its own, and gets the shield's
     // again; a refused table leaves the shield off.
     void displayComingBackAndRefusal() {
         TablesHere tables;
         tables.tables["headset"] = hlx::GammaRamp::identity(1024);
-        hlx::Eyeshield shield(tables);
+        KeptOnRoot kept;
+        hlx::Eyeshield shield(tables, kept.store);
         QCOMPARE(shield.switchOn(headsetOn("headset"), 1), hlx::entryResult::ok);
         const hlx::GammaRamp warm = tables.tables["headset"];
         tables.tables["headset"] = hlx::GammaRamp::identity(1024);
@@ -183,9 +336,19 @@ private slots:
         TablesHere refusing;
         refusing.tables["headset"] = hlx::GammaRamp::identity(256);
         refusing.refusing = true;
-        hlx::Eyeshield refused(refusing);
+        hlx::Eyeshield refused(refusing, kept.store);
         QCOMPARE(refused.switchOn(headsetOn("headset"), 3), hlx::entryResult::failed);
         QVERIFY(!refused.level());
+    }
+
+private:
+    // What another client may put under the same name: bytes, not a table.
+    static bool setForeignProperty(const std::string &name) {
+        hlx::XConnection x(nullptr);
+        const xcb_atom_t atom = x.internAtom(name);
+        xcb_change_property(x.get(), XCB_PROP_MODE_REPLACE, x.root(), atom, XCB_ATOM_STRING, 8, 5,
+                            "junk!");
+        return atom != XCB_ATOM_NONE && x.sync();
     }
 };
 
