@@ -1,14 +1,19 @@
 #pragma once
 
+#include "XcbConnection.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
 #include <QList>
 
+#include <array>
+
 #include <unistd.h>
 
-// What a process has spent, read from outside it as the kernel counts it.
-namespace processcpu {
+// The capturer as others see it: what its process spends, as the kernel counts it, and its window
+// as a window manager treats it.
+namespace fromoutside {
 
 inline QList<QByteArray> statFields(const QString &pid) {
     QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
@@ -20,7 +25,7 @@ inline QList<QByteArray> statFields(const QString &pid) {
 }
 
 // utime + stime, in seconds.
-inline double seconds(qint64 pid) {
+inline double cpuSeconds(qint64 pid) {
     const QList<QByteArray> fields = statFields(QString::number(pid));
     return double(fields.value(11).toLongLong() + fields.value(12).toLongLong()) /
            double(sysconf(_SC_CLK_TCK));
@@ -38,4 +43,14 @@ inline qint64 xServerPid() {
     return 0;
 }
 
-} // namespace processcpu
+// What a window manager does to a window the user restores from its icon (ICCCM 4.1.4).
+inline bool restoreAsWindowManager(testsupport::XcbConnection &x, xcb_window_t window) {
+    const xcb_atom_t wmState = x.atom("WM_STATE");
+    const std::array<uint32_t, 2> value{1 /* NormalState */, XCB_WINDOW_NONE};
+    xcb_change_property(x.get(), XCB_PROP_MODE_REPLACE, window, wmState, wmState, 32, 2,
+                        value.data());
+    xcb_map_window(x.get(), window);
+    return x.sync();
+}
+
+} // namespace fromoutside

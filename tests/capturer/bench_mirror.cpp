@@ -4,55 +4,32 @@
 //
 // (a) the delay from a new colour drawn on DUMMY1 to that colour in the capturer's window, over
 // 100 changes; (b) the CPU the capturer (and the X server, which copies the pixels for it) spends
-// in 10 s with the picture changing every 60 Hz frame, and in 10 s with the picture still.
+// in 10 s with the picture changing every 60 Hz frame, and in 10 s with the picture still; (c) the
+// same with the capturer's window unmapped and minimised, and how soon the picture of the moment
+// shows when the window comes back; (d) with the real demo on the headset's display, the window
+// shown, unmapped and minimised; (e) on a desktop that is all headset, where the capturer's window
+// lies on the display it mirrors, with the picture still and with a corner changing every frame.
+#include "FromOutside.h"
 #include "HeadsetDesk.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <random>
 #include <thread>
-
-#include <unistd.h>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// utime + stime, in seconds.
-double cpuSeconds(qint64 pid) {
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray text = stat.readAll();
-    // The fields after the command, whose name may hold spaces and parentheses.
-    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-    return double(fields.value(11).toLongLong() + fields.value(12).toLongLong()) /
-           double(sysconf(_SC_CLK_TCK));
-}
-
-// The X server that with-dummy-xorg.sh started beside us.
-qint64 xServerPid() {
-    const QString parent = QString::number(getppid());
-    for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
-        if (!stat.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray text = stat.readAll();
-        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-        if (text.contains("(Xorg)") && fields.value(1) == parent.toLatin1())
-            return entry.toLongLong();
-    }
-    return 0;
-}
-
 QColor colourNumber(int i) {
     return QColor::fromHsv((i * 67) % 360, 255, 128 + (i % 2) * 127);
 }
+
+using fromoutside::cpuSeconds;
 
 void load(const char *what, HeadsetDesk &desk, xcb_window_t target, const QRect &area,
           qint64 capturer, qint64 server, bool changing) {
@@ -63,18 +40,61 @@ void load(const char *what, HeadsetDesk &desk, xcb_window_t target, const QRect 
     int frame = 0;
     while (Clock::now() - start < std::chrono::seconds(10)) {
         if (changing) {
-            desk.fill(target, QRect(QPoint(), area.size()), colourNumber(frame));
+            desk.fill(target, area, colourNumber(frame));
             desk.x().sync();
         }
         ++frame;
         std::this_thread::sleep_until(start + frame * period);
     }
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    std::printf("(b) %s for %.1f s: capturer %.1f %% of a core", what, seconds,
+    std::printf("%s for %.1f s: capturer %.2f %% of a core", what, seconds,
                 100 * (cpuSeconds(capturer) - capturerBefore) / seconds);
     if (server)
         std::printf(", X server %.1f %%", 100 * (cpuSeconds(server) - serverBefore) / seconds);
     std::printf("\n");
+}
+
+// The milliseconds until `colour` shows at `probe`; negative if it does not within 2 s.
+double delayUntil(HeadsetDesk &desk, const QRect &probe, QColor colour) {
+    const auto drawn = Clock::now();
+    while (Clock::now() - drawn < std::chrono::seconds(2)) {
+        const QImage pixels = desk.grab(probe);
+        if (!pixels.isNull() &&
+            closeTo(pixels.pixel(probe.width() / 2, probe.height() / 2), colour, 8))
+            return std::chrono::duration<double, std::milli>(Clock::now() - drawn).count();
+    }
+    return -1;
+}
+
+// The window taken out of sight as a window manager would for `how`, the load measured, and the
+// window brought back while the picture shows a new colour.
+void loadUnseen(const char *how, HeadsetDesk &desk, xcb_window_t window, xcb_window_t target,
+                const QRect &area, const QRect &probe, qint64 capturer, qint64 server,
+                bool changing) {
+    testsupport::XcbConnection &x = desk.x();
+    const bool minimised = std::strcmp(how, "minimised") == 0;
+    if (minimised)
+        desk.client().iconifyAsWindowManager(window);
+    else
+        xcb_unmap_window(x.get(), window);
+    x.sync();
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    load(QByteArray("    ").append(how).constData(), desk, target, area, capturer, server,
+         changing);
+    // Drawn while out of sight, unless the demo covers the picture.
+    const QColor now(Qt::white);
+    if (changing) {
+        desk.fill(target, area, now);
+        x.sync();
+    }
+    if (minimised)
+        fromoutside::restoreAsWindowManager(x, window);
+    xcb_map_window(x.get(), window);
+    x.sync();
+    if (!changing)
+        return;
+    std::printf("    shown again: the picture of now in the window after %.1f ms\n",
+                delayUntil(desk, probe, now));
 }
 
 } // namespace
@@ -129,10 +149,49 @@ int main(int argc, char **argv) {
                 delays.size(), delays[delays.size() / 2], delays[delays.size() * 9 / 10],
                 delays.back());
 
-    const qint64 server = xServerPid();
-    load("changing every frame", desk, target, headset, capturer.processId(), server, true);
-    load("still", desk, target, headset, capturer.processId(), server, false);
+    const qint64 server = fromoutside::xServerPid();
+    const QRect whole(QPoint(), headset.size());
+    std::printf("(b) the window shown\n");
+    load("    changing every frame", desk, target, whole, capturer.processId(), server, true);
+    load("    still", desk, target, whole, capturer.processId(), server, false);
 
+    std::printf("(c) the window out of sight, the picture changing every frame\n");
+    for (const char *how : {"unmapped", "minimised"})
+        loadUnseen(how, desk, window, target, whole, probe, capturer.processId(), server, true);
+
+    QProcess demo;
+    demo.setProcessChannelMode(QProcess::ForwardedChannels);
+    demo.start(QStringLiteral(LUMESHOW_PATH), {"-screen-fullscreen", "1", "-screen-height", "1080",
+                                               "-screen-width", "1920", "-adapter", "1"});
+    if (demo.waitForStarted(5000)) {
+        std::this_thread::sleep_for(std::chrono::seconds(3));
+        std::printf("(d) the real demo running on the headset's display\n");
+        load("    the window shown", desk, target, whole, capturer.processId(), server, false);
+        for (const char *how : {"unmapped", "minimised"})
+            loadUnseen(how, desk, window, target, whole, probe, capturer.processId(), server,
+                       false);
+        demo.terminate();
+        demo.waitForFinished(5000);
+    }
     desk.closeCapturer(capturer, window);
+
+    // The headset's display alone on the desktop: the capturer's window lands on it.
+    HeadsetDesk::run("xrandr",
+                     {"--output", "DUMMY0", "--off", "--output", "DUMMY1", "--pos", "0x0"});
+    desk.destroy(target);
+    const xcb_window_t alone = desk.showPattern(desk.outputRect("DUMMY1"), {Qt::black}, 1);
+    QProcess selfSeen;
+    const xcb_window_t seen = desk.startCapturer(selfSeen) ? desk.waitForCapturerWindow() : 0;
+    if (seen) {
+        const QRect onHeadset = desk.client().rootGeometry(seen);
+        std::printf("(e) a desktop that is all headset, the capturer's window %dx%d at %d,%d\n",
+                    onHeadset.width(), onHeadset.height(), onHeadset.x(), onHeadset.y());
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        load("    still", desk, alone, whole, selfSeen.processId(), server, false);
+        load("    a corner changing every frame", desk, alone, QRect(0, 0, 400, 200),
+             selfSeen.processId(), server, true);
+        desk.closeCapturer(selfSeen, seen);
+    }
+    HeadsetDesk::run("xrandr", {"--output", "DUMMY0", "--mode", "1024x768", "--pos", "0x0"});
     return 0;
 }

@@ -1,16 +1,14 @@
 // Pictor as a process on the dummy Xorg: where its window goes, what it shows for each state of
 // the second display, how it behaves when started twice or when the headset's display leaves, and
 // what it costs where nobody sees it or where it sees itself.
+#include "FromOutside.h"
 #include "HeadsetDesk.h"
-#include "ProcessCpu.h"
 #include "WindowPinger.h"
 
 #include <QElapsedTimer>
 #include <QtTest>
 
 #include <xcb/damage.h>
-
-#include <array>
 
 enum class Sight { Shown, Unmapped, Minimised };
 
@@ -119,15 +117,6 @@ private:
     testsupport::XcbConnection m_x;
     xcb_damage_damage_t m_damage = 0;
 };
-
-// What a window manager does to a window the user restores from its icon (ICCCM 4.1.4).
-void restoreAsWindowManager(testsupport::XcbConnection &x, xcb_window_t window) {
-    const xcb_atom_t wmState = x.atom("WM_STATE");
-    const std::array<uint32_t, 2> value{1 /* NormalState */, XCB_WINDOW_NONE};
-    xcb_change_property(x.get(), XCB_PROP_MODE_REPLACE, window, wmState, wmState, 32, 2,
-                        value.data());
-    xcb_map_window(x.get(), window);
-}
 
 } // namespace
 
@@ -339,10 +328,10 @@ void CapturerCases::costsOnlyWhatIsSeen() {
     QTest::qWait(500);
 
     PaintCount painted(window);
-    const qint64 server = processcpu::xServerPid();
+    const qint64 server = fromoutside::xServerPid();
     QVERIFY(server);
-    const double capturerBefore = processcpu::seconds(capturer.processId());
-    const double serverBefore = processcpu::seconds(server);
+    const double capturerBefore = fromoutside::cpuSeconds(capturer.processId());
+    const double serverBefore = fromoutside::cpuSeconds(server);
     QElapsedTimer measuring;
     measuring.start();
     int changes = 0;
@@ -356,8 +345,8 @@ void CapturerCases::costsOnlyWhatIsSeen() {
     }
     const double seconds = double(measuring.elapsed()) / 1000.0;
     const double capturerUsed =
-        100 * (processcpu::seconds(capturer.processId()) - capturerBefore) / seconds;
-    const double serverUsed = 100 * (processcpu::seconds(server) - serverBefore) / seconds;
+        100 * (fromoutside::cpuSeconds(capturer.processId()) - capturerBefore) / seconds;
+    const double serverUsed = 100 * (fromoutside::cpuSeconds(server) - serverBefore) / seconds;
     const int paintCount = painted.take();
     qInfo("%d changes in %.1f s: capturer %.1f %% of a core, X server %.1f %%, %d paints", changes,
           seconds, capturerUsed, serverUsed, paintCount);
@@ -373,9 +362,8 @@ void CapturerCases::costsOnlyWhatIsSeen() {
     m_desk.fill(m_pattern, corner, now);
     QVERIFY(x.sync());
     if (sight == Sight::Minimised)
-        restoreAsWindowManager(x, window);
-    else
-        xcb_map_window(x.get(), window);
+        QVERIFY(fromoutside::restoreAsWindowManager(x, window));
+    xcb_map_window(x.get(), window);
     QVERIFY(x.sync());
     QElapsedTimer showing;
     showing.start();
