@@ -29,8 +29,10 @@ QRegion EyeView::advance(const StereoScene &scene, QSize size, double seconds) {
     for (const QRect &rect : changed)
         painter.drawImage(rect.topLeft(), m_still, rect);
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    painter.setClipRegion(changed);
+    // The solids lie within what changed; the cross, drawn over them, must not blend twice
+    // where nothing changed.
     StereoScene::paintShapes(painter, shapes);
+    painter.setClipRegion(changed);
     StereoScene::paintFixationCross(painter, camera);
     return changed;
 }
