@@ -115,10 +115,11 @@ void DuplicationScreenGrabber::poll() {
         emit displaysChanged();
         return;
     }
-    // A frame that only moved the pointer has no picture (the pointer is drawn by the system
-    // apart from the desktop, and left out).
+    // A frame that only moved the pointer has no new picture (the pointer is drawn by the system
+    // apart from the desktop, and left out); the first is read whatever it brings.
     ComPtr<ID3D11Texture2D> desktop;
-    if (info.LastPresentTime.QuadPart != 0 && SUCCEEDED(resource.As(&desktop))) {
+    const bool newPicture = info.LastPresentTime.QuadPart != 0 || m_frame.isNull();
+    if (newPicture && SUCCEEDED(resource.As(&desktop))) {
         const QVector<QRect> parts =
             m_frame.isNull() ? QVector<QRect>{QRect(QPoint(), m_rect.size())} : changedParts(info);
         if (!parts.isEmpty()) {

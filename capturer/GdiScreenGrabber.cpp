@@ -8,6 +8,9 @@ namespace {
 // The slowest pace of copies while the picture stays still: a change then shows within a quarter
 // of a second, at a sixteenth of the full rate's cost on a 60 Hz display.
 constexpr int kStillIntervalMs = 250;
+// How long the picture has to stay still before the copies slow down: a scene drawn at a few
+// frames a second, slower than the display refreshes, still moves.
+constexpr int kStillAfterMs = 500;
 
 } // namespace
 
@@ -41,6 +44,7 @@ void GdiScreenGrabber::start() {
     m_bits = static_cast<uchar *>(bits);
     m_previousBitmap = SelectObject(m_memory, m_bitmap);
     m_intervalMs = periodMs();
+    m_sinceChange.start();
     grab();
 }
 
@@ -63,8 +67,9 @@ void GdiScreenGrabber::grab() {
         m_frame = QImage(m_last.data(), m_rect.width(), m_rect.height(), m_rect.width() * 4,
                          QImage::Format_RGB32);
         m_intervalMs = periodMs();
+        m_sinceChange.start();
         emit frameChanged();
-    } else {
+    } else if (m_sinceChange.elapsed() >= kStillAfterMs) {
         m_intervalMs = std::min(m_intervalMs * 2, std::max(kStillIntervalMs, periodMs()));
     }
     m_tick.start(m_intervalMs);

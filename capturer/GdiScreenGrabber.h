@@ -2,6 +2,7 @@
 
 #include "ScreenGrabber.h"
 
+#include <QElapsedTimer>
 #include <QTimer>
 
 #include <vector>
@@ -11,8 +12,8 @@
 // Copies the rectangle from the screen's device context, where the desktop cannot be duplicated
 // (a remote session, wine). GDI says nothing of what was drawn where, so each copy is compared
 // with the last picture: a changed one is handed on and the next copy follows a refresh period
-// later; while the picture stays still the copies come ever further apart, down to a few a
-// second, and the first change brings back the full rate.
+// later; once the picture has stayed still for a moment the copies come ever further apart, down
+// to a few a second, and the first change brings back the full rate.
 class GdiScreenGrabber final : public ScreenGrabber {
     Q_OBJECT
 
@@ -31,6 +32,7 @@ private:
 
     QTimer m_tick;
     int m_intervalMs = 16;
+    QElapsedTimer m_sinceChange;
     HDC m_screen = nullptr;
     HDC m_memory = nullptr;
     HBITMAP m_bitmap = nullptr;
