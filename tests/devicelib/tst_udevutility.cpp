@@ -1,3 +1,5 @@
+#include "AnnouncementPacer.h"
+#include "DeviceMessageWindow.h"
 #include "EdidSample.h"
 #include "FootprintChecks.h"
 #include "HeadsetTestbed.h"
@@ -154,7 +156,9 @@ private slots:
     }
 
     // A dock or a hub let loose: 1,000 link changes as fast as the testbed makes them. The window
-    // ends in the true state and keeps answering all along, a menu opened meanwhile included.
+    // ends in the true state and keeps answering all along, a menu opened meanwhile included, and
+    // hears of the storm at the library's pace. How long the window keeps a user waiting is only
+    // reported: a loaded machine stretches it without bound, paced or not.
     void burstEndsTrueAndAnswering() {
         constexpr int kChanges = 1000;
         IndexBench bench;
@@ -165,10 +169,15 @@ private slots:
         // Its reference window gets the device messages too, and Qt would warn of each.
         QLoggingCategory::setFilterRules("qt.qpa.xcb.warning=false");
         UtilityWindow hands(x);
+        DeviceMessageWindow heard;
+        QVERIFY(heard.isValid());
+        heard.take();
 
         // The links change in turn, USB twice at the end: each changes an odd number of times,
         // so the burst ends with both up, where the window was not at its start.
         std::atomic<int> made{0};
+        QElapsedTimer burst;
+        burst.start();
         std::thread device([&] {
             std::string usb;
             bool display = false;
@@ -186,33 +195,39 @@ private slots:
             }
         });
         const Joined joined{device};
-        QElapsedTimer burst;
-        burst.start();
-        QVERIFY(QTest::qWaitFor([&] { return made >= kChanges / 10; }, 60000));
+        QVERIFY(QTest::qWaitFor([&] { return made >= kChanges / 10; }, kGiveUpAfterMs));
         const int madeBeforeMenu = made;
         QElapsedTimer menu;
         menu.start();
-        const xcb_window_t popup = hands.openMenu(bench.window, "Tools", kAnswerWithinMs);
+        const xcb_window_t popup = hands.openMenu(bench.window, "Tools", kGiveUpAfterMs);
         const qint64 menuMs = menu.elapsed();
         const int madeWhenOpen = made;
-        QVERIFY2(popup != XCB_WINDOW_NONE, "the Tools menu did not open in time");
+        QVERIFY2(popup != XCB_WINDOW_NONE, "the Tools menu did not open");
         QVERIFY(x.pressKey(kEscape));
         device.join();
         const qint64 burstMs = burst.elapsed();
         QElapsedTimer sinceLast;
         sinceLast.start();
-        QVERIFY2(reader.waitForWindowLabel(kBothReady, 30000), qPrintable(statusText()));
+        QVERIFY2(reader.waitForWindowLabel(kBothReady, kGiveUpAfterMs), qPrintable(statusText()));
         const qint64 finalMs = sinceLast.elapsed();
+        const std::chrono::milliseconds storm{burst.elapsed()};
         const testsupport::WindowPinger::Answers answers = bench.pinger->stop();
-        qInfo("burst: %d link changes in %lld ms; final state shown %lld ms after the last; the "
-              "Tools menu, clicked after change %d, opened %lld ms later, after change %d; %d "
-              "pings, the longest answered in %.1f ms",
-              kChanges, burstMs, finalMs, madeBeforeMenu, menuMs, madeWhenOpen, answers.answered,
-              answers.longestMs);
+        const int messages = int(heard.take().size());
+        qInfo("burst: %d link changes in %lld ms, told in %d messages; final state shown %lld ms "
+              "after the last; the Tools menu, clicked after change %d, opened %lld ms later, "
+              "after change %d; %d pings, the longest answered in %.1f ms",
+              kChanges, burstMs, messages, finalMs, madeBeforeMenu, menuMs, madeWhenOpen,
+              answers.answered, answers.longestMs);
         QVERIFY2(madeBeforeMenu < kChanges, "the menu was clicked only after the burst");
         QVERIFY2(answers.all && answers.answered > 0, "a ping went unanswered for 30 s");
-        QVERIFY2(answers.longestMs < kAnswerWithinMs,
-                 qPrintable(QString::number(answers.longestMs)));
+        // One announcement tells both links at most.
+        const int paced =
+            2 * (hlx::AnnouncementPacer::linkBurst + 1 +
+                 int(storm / std::chrono::milliseconds(hlx::AnnouncementPacer::linkInterval)));
+        QVERIFY2(messages <= paced, qPrintable(QString("%1 messages, at most %2 at the library's "
+                                                       "pace")
+                                                   .arg(messages)
+                                                   .arg(paced)));
         QVERIFY(QTest::qWaitFor([&] { return statusColours(bench.window) == qMakePair(1, 0); }));
         QVERIFY(bench.utility.isRunning());
     }
@@ -285,11 +300,11 @@ private:
     static constexpr qint64 kRssGrowthKiB = 4096;
     // AddressSanitizer keeps freed memory in quarantine: there RSS says nothing about leaks.
     static constexpr bool kRssIsMeaningful = !HLX_SANITIZED;
-    // How long the window may keep a user waiting during a burst. The library paces its messages
-    // in a storm: pings waited 10 to 28 ms and the menu 4 to 14 ms, where a message for every
-    // change (1,000 in 3 s) kept them waiting up to 1.2 s and 3.4 s. AddressSanitizer makes every
-    // step several times slower.
-    static constexpr int kAnswerWithinMs = HLX_SANITIZED ? 5000 : 1000;
+    // How long a case waits for what a loaded machine only delays. The library paces its messages
+    // in a storm: on a quiet machine pings waited 10 to 28 ms and the menu 4 to 14 ms, where a
+    // message for every change (1,000 in 3 s) kept them waiting up to 1.2 s and 3.4 s; under
+    // `ctest -j2` beside a build, paced, up to 2 s and 6 s.
+    static constexpr int kGiveUpAfterMs = 30000;
 
     xcb_window_t start(UtilityProcess &utility) {
         utility.setWorkingDirectory(scratch->path());
