@@ -63,14 +63,20 @@ std::vector<uint32_t> DamageFrames::collect(int ms) {
 DamageFrames::Pace DamageFrames::pace(const std::vector<uint32_t> &frameTimes, double refreshHz) {
     Pace pace;
     pace.frames = int(frameTimes.size());
+    pace.perSecond = perSecond(frameTimes);
     if (frameTimes.size() < 2)
         return pace;
     const double lateMs = 1.5 * 1000.0 / refreshHz;
     int late = 0;
     for (size_t i = 1; i < frameTimes.size(); ++i)
         late += frameTimes[i] - frameTimes[i - 1] > lateMs;
-    const double intervals = double(frameTimes.size() - 1);
-    pace.perSecond = intervals * 1000.0 / double(frameTimes.back() - frameTimes.front());
-    pace.lateShare = late / intervals;
+    pace.lateShare = late / double(frameTimes.size() - 1);
     return pace;
+}
+
+double DamageFrames::perSecond(const std::vector<uint32_t> &frameTimes) {
+    if (frameTimes.size() < 2)
+        return 0;
+    // Frames are more than a millisecond apart, so the span is never zero.
+    return double(frameTimes.size() - 1) * 1000.0 / double(frameTimes.back() - frameTimes.front());
 }

@@ -28,6 +28,7 @@ public:
         double lateShare = 0;
     };
     static Pace pace(const std::vector<uint32_t> &frameTimes, double refreshHz);
+    static double perSecond(const std::vector<uint32_t> &frameTimes);
 
 private:
     testsupport::XcbConnection m_x;

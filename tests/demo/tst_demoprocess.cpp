@@ -214,14 +214,14 @@ void DemoProcess::pace() {
     QVERIFY(HeadsetDesk::run("xrandr", {"--output", "DUMMY1", "--mode", to}));
     // Within a second the demo takes the new pace and covers the display in its new mode.
     damage.collect(1000);
-    QCOMPARE(m_x.rootGeometry(window), covers);
+    QTRY_COMPARE(m_x.rootGeometry(window), covers);
     QString problem;
     QVERIFY2(QTest::qWaitFor([&] {
                  problem = HeadsetDesk::stereoProblem(m_desk.grab(covers));
                  return problem.isEmpty();
              }),
              qPrintable(problem));
-    const double perSecond = DamageFrames::pace(damage.collect(3000), 60.0).perSecond;
+    const double perSecond = DamageFrames::perSecond(damage.collect(3000));
     QVERIFY2(perSecond >= atLeast && perSecond <= atMost,
              qPrintable(QStringLiteral("%1 frames a second").arg(perSecond)));
 }
