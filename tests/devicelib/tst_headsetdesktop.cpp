@@ -10,6 +10,9 @@
 #include <QDir>
 #include <QFile>
 #include <QLibrary>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSettings>
 #include <QTest>
 
 #include <algorithm>
@@ -82,11 +85,14 @@ private slots:
                     desk.client().findTopLevels("Pictor", QString()).empty());
     }
 
-    // Each row: what is on DUMMY1, whether the headset is on USB, what the person clicks, and
-    // then: the headset display's table warm or its own, the warning the utility shows, and
-    // whether the demo and one capturer run.
+    // Each row: what is on DUMMY1 with which table (as xrandr --gamma sets it), whether the
+    // headset is on USB, what the person does, and then: the headset display's table warm (as
+    // warm as after the first "Level 1") or its own, the warning the utility shows, and whether
+    // the demo and one capturer run. A restart ends the utility, and with it the library, and
+    // starts it again with the same settings.
     void clicks_data() {
         QTest::addColumn<HeadsetDesk::Dummy1>("dummy1");
+        QTest::addColumn<QString>("headsetGamma");
         QTest::addColumn<bool>("onUsb");
         QTest::addColumn<QStringList>("clicks");
         QTest::addColumn<bool>("warm");
@@ -94,26 +100,46 @@ private slots:
         QTest::addColumn<bool>("demo");
         using D = HeadsetDesk::Dummy1;
         QTest::newRow("Level 1 warms the headset's display only")
-            << D::Headset << true << QStringList{"Level 1"} << true << "" << false;
+            << D::Headset << "1:1:1" << true << QStringList{"Level 1"} << true << "" << false;
         QTest::newRow("DisableEyeshield gives both displays their own")
-            << D::Headset << true << QStringList{"Level 1", "DisableEyeshield"} << false << ""
-            << false;
+            << D::Headset << "1:1:1" << true << QStringList{"Level 1", "DisableEyeshield"} << false
+            << "" << false;
         QTest::newRow("ShowDemo: the demo on the headset, mirrored, the shield again")
-            << D::Headset << true << QStringList{"Level 1", "ShowDemo"} << true << "" << true;
+            << D::Headset << "1:1:1" << true << QStringList{"Level 1", "ShowDemo"} << true << ""
+            << true;
         QTest::newRow("a second ShowDemo leaves one capturer")
-            << D::Headset << true << QStringList{"ShowDemo", "ShowDemo"} << false << "" << true;
+            << D::Headset << "1:1:1" << true << QStringList{"ShowDemo", "ShowDemo"} << false << ""
+            << true;
         // The driver gives the display a plain table when it comes back: the shield goes on again.
         QTest::newRow("the headset's display plugged again is warmed again")
-            << D::Headset << true << QStringList{"Level 1", "plug again"} << true << "" << false;
-        QTest::newRow("headset on USB, its display not on the desktop: silent")
-            << D::NonDesktop << true << QStringList{"Level 1"} << false << "" << false;
-        QTest::newRow("a monitor and no headset: the warning")
-            << D::Monitor << false << QStringList{"Level 1"} << false << "enable eye shield fail"
+            << D::Headset << "1:1:1" << true << QStringList{"Level 1", "plug again"} << true << ""
             << false;
+        QTest::newRow("headset on USB, its display not on the desktop: silent")
+            << D::NonDesktop << "1:1:1" << true << QStringList{"Level 1"} << false << "" << false;
+        QTest::newRow("a monitor and no headset: the warning")
+            << D::Monitor << "1:1:1" << false << QStringList{"Level 1"} << false
+            << "enable eye shield fail" << false;
+        QTest::newRow("calibrated, left warm: a new run's Level 1 warms it once, off gives it back")
+            << D::Headset << "1.0:0.9:1.15" << true
+            << QStringList{"Level 1", "restart", "Level 1", "restart", "DisableEyeshield"} << false
+            << "" << false;
+        QTest::newRow("calibrated, left warm: a new run's Level 1 warms it once")
+            << D::Headset << "1.0:0.9:1.15" << true
+            << QStringList{"Level 1", "restart", "Level 1", "restart", "Level 1"} << true << ""
+            << false;
+        QTest::newRow("DisableEyeshield while the headset's display is switched off holds")
+            << D::Headset << "1.0:0.9:1.15" << true
+            << QStringList{"Level 1", "switch off", "DisableEyeshield", "switch on"} << false << ""
+            << false;
+        QTest::newRow("DisableEyeshield while switched off holds across a restart")
+            << D::Headset << "1.0:0.9:1.15" << true
+            << QStringList{"Level 1", "restart", "switch off", "DisableEyeshield", "switch on"}
+            << false << "" << false;
     }
 
     void clicks() {
         QFETCH(HeadsetDesk::Dummy1, dummy1);
+        QFETCH(QString, headsetGamma);
         QFETCH(bool, onUsb);
         QFETCH(QStringList, clicks);
         QFETCH(bool, warm);
@@ -121,16 +147,24 @@ private slots:
         QFETCH(bool, demo);
         QVERIFY(desk.setDummy1(dummy1));
         if (dummy1 != HeadsetDesk::Dummy1::NonDesktop)
-            QVERIFY(HeadsetDesk::run("xrandr", {"--output", "DUMMY1", "--gamma", "1:1:1"}));
+            QVERIFY(HeadsetDesk::run("xrandr", {"--output", "DUMMY1", "--gamma", headsetGamma}));
         if (onUsb)
             testbed->plugUsb(0x28de, 0x2613);
         const HeadsetDesk::GammaTable first = desk.gamma("DUMMY0");
         const HeadsetDesk::GammaTable headset = desk.gamma("DUMMY1");
-        const xcb_window_t window = startUtility();
+        const UtilityProcess::Session session = UtilityProcess::newSession();
+        xcb_window_t window = startUtility(session);
         QVERIFY(window != XCB_WINDOW_NONE);
 
+        HeadsetDesk::GammaTable warmedOnce;
         for (const QString &click : clicks) {
-            if (click == "plug again")
+            if (click == "restart") {
+                utility.reset();
+                window = startUtility(session);
+                QVERIFY(window != XCB_WINDOW_NONE);
+            } else if (click == "switch off" || click == "switch on") {
+                QVERIFY(desk.setDummy1(click == "switch on" ? dummy1 : HeadsetDesk::Dummy1::Off));
+            } else if (click == "plug again")
                 QVERIFY(HeadsetDesk::run("xrandr", {"--output", "DUMMY1", "--gamma", "1:1:1"}) &&
                         desk.setDummy1(HeadsetDesk::Dummy1::Off) && desk.setDummy1(dummy1));
             else if (click == "ShowDemo")
@@ -145,6 +179,8 @@ private slots:
                 QVERIFY(desk.client().sendDeleteWindow(box));
             }
             QTest::qWait(500);
+            if (click == "Level 1" && warmedOnce.blue.empty())
+                warmedOnce = desk.gamma("DUMMY1");
         }
         QCOMPARE(int(hands->shown(QString()).size()), 1);
 
@@ -152,12 +188,35 @@ private slots:
         const HeadsetDesk::GammaTable now = desk.gamma("DUMMY1");
         if (warm) {
             QVERIFY(!now.red.empty());
-            QVERIFY2(now.blue.back() < now.red.back(),
-                     qPrintable(
-                         QString("top: red %1, blue %2").arg(now.red.back()).arg(now.blue.back())));
+            QVERIFY2(now.blue.back() < now.red.back() && !warmedOnce.blue.empty() &&
+                         std::abs(now.blue.back() - warmedOnce.blue.back()) <=
+                             0.03 * warmedOnce.blue.back(),
+                     qPrintable(QString("top: red %1, blue %2; one warming's blue %3")
+                                    .arg(now.red.back())
+                                    .arg(now.blue.back())
+                                    .arg(warmedOnce.blue.empty() ? 0 : warmedOnce.blue.back())));
         } else {
-            QVERIFY(now == headset);
+            // A display switched on again gets its own table when the library hears of it.
+            QTRY_VERIFY_WITH_TIMEOUT(desk.gamma("DUMMY1") == headset, 10000);
         }
+        if (dummy1 == HeadsetDesk::Dummy1::Headset) {
+            QProcess headsets;
+            headsets.start(HLX_UDEV_LIBRARY_DIR "/hlx-headsets", QStringList());
+            QVERIFY(headsets.waitForFinished(30000));
+            const QByteArray said = headsets.readAllStandardOutput();
+            QVERIFY2(said.contains(warm ? "\nEye shield: on, level 1 (4500 K)\n"
+                                        : "\nEye shield: off\n"),
+                     said.constData());
+        }
+        // The utility stores what the library took, an off while the display is away too.
+        const QStringList switches =
+            clicks.filter(QRegularExpression("^(Level 1|DisableEyeshield)$"));
+        if (warning.isEmpty() && dummy1 == HeadsetDesk::Dummy1::Headset && !switches.isEmpty())
+            QCOMPARE(
+                QSettings(session.workingDirectory() + "/UserSetting.ini", QSettings::IniFormat)
+                    .value("KEY_Eyeshield")
+                    .toString(),
+                QString(switches.last() == "Level 1" ? "EnableEyeshield" : "DisableEyeshield"));
         if (demo)
             checkDemoAndMirror();
         else
@@ -194,8 +253,7 @@ private slots:
     }
 
 private:
-    xcb_window_t startUtility() {
-        const UtilityProcess::Session session = UtilityProcess::newSession();
+    xcb_window_t startUtility(const UtilityProcess::Session &session) {
         utility.reset(new UtilityProcess(session));
         // The demo and the capturer of the default install beside the working folder.
         const QDir home(session.workingDirectory() + "/..");
