@@ -3,7 +3,6 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScreen>
-#include <QSemaphore>
 
 #include <algorithm>
 
@@ -22,13 +21,17 @@ DemoWindow::DemoWindow(QSize sceneSize, QWidget *parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
     setCursor(Qt::BlankCursor);
-    m_painter.setMaxThreadCount(1);
-    m_painter.setExpiryTimeout(-1);
+    m_painters.setMaxThreadCount(2);
+    m_painters.setExpiryTimeout(-1);
     m_timer.setTimerType(Qt::PreciseTimer);
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &DemoWindow::tick);
     m_clock.start();
     setRefreshRate(0);
+}
+
+DemoWindow::~DemoWindow() {
+    waitForEyes();
 }
 
 QRect DemoWindow::sceneRect(QSize requested, QSize area) {
@@ -64,25 +67,40 @@ QRect DemoWindow::nativeSceneRect() const {
     return sceneRect(m_sceneSize, (QSizeF(size()) * devicePixelRatioF()).toSize());
 }
 
-QRegion DemoWindow::advanceEyes() {
-    const QRect scene = nativeSceneRect();
-    const QSize eye(std::max(1, scene.width() / 2), scene.height());
-    const double seconds = double(m_clock.nsecsElapsed()) / 1e9;
-    QRegion left;
-    QSemaphore leftDone;
-    m_painter.start([&] {
-        left = m_left.advance(m_scene, eye, seconds);
-        leftDone.release();
-    });
-    const QRegion right = m_right.advance(m_scene, eye, seconds);
-    leftDone.acquire();
+QSize DemoWindow::eyeSize(const QRect &scene) {
+    return {std::max(1, scene.width() / 2), scene.height()};
+}
 
+void DemoWindow::startEyes(double seconds) {
+    waitForEyes();
+    m_eyesScene = nativeSceneRect();
+    const QSize eye = eyeSize(m_eyesScene);
+    for (const auto &[view, changed] :
+         {std::pair(&m_left, &m_leftChanged), std::pair(&m_right, &m_rightChanged)}) {
+        m_painters.start([this, view = view, changed = changed, eye, seconds] {
+            *changed += view->advance(m_scene, eye, seconds);
+            m_eyesDone.release();
+        });
+    }
+    m_eyesRunning = 2;
+}
+
+void DemoWindow::waitForEyes() {
+    m_eyesDone.acquire(m_eyesRunning);
+    m_eyesRunning = 0;
+}
+
+QRegion DemoWindow::takeChanged() {
+    waitForEyes();
     const qreal ratio = devicePixelRatioF();
     QRegion changed;
-    for (const QRect &rect : left.translated(scene.topLeft()))
+    for (const QRect &rect : m_leftChanged.translated(m_eyesScene.topLeft()))
         changed += toLogical(rect, ratio);
-    for (const QRect &rect : right.translated(scene.topLeft() + QPoint(eye.width(), 0)))
+    const QPoint rightOrigin = m_eyesScene.topLeft() + QPoint(eyeSize(m_eyesScene).width(), 0);
+    for (const QRect &rect : m_rightChanged.translated(rightOrigin))
         changed += toLogical(rect, ratio);
+    m_leftChanged = QRegion();
+    m_rightChanged = QRegion();
     return changed;
 }
 
@@ -92,14 +110,17 @@ void DemoWindow::tick() {
         return;
     }
     m_lastFrameNs = m_clock.nsecsElapsed();
-    // Only what changed goes to the window, and so to the display's server.
-    const QRegion changed = advanceEyes();
+    // The frame drawn since the last one, and only what changed in it, goes to the window and
+    // so to the display's server.
+    const QRegion changed = takeChanged();
     if (!changed.isEmpty())
         repaint(changed);
     // Deadlines are counted from the start, so the timer's rounding to milliseconds averages
     // out to the exact refresh rate; one that has already passed is a refresh missed.
     m_nextDeadlineNs += m_periodNs;
     schedule();
+    // The next frame shows the scene at its own time.
+    startEyes(double(m_nextDeadlineNs) / 1e9);
 }
 
 void DemoWindow::schedule() {
@@ -110,11 +131,16 @@ void DemoWindow::schedule() {
 }
 
 void DemoWindow::paintEvent(QPaintEvent *event) {
+    // A frame being drawn ahead is finished before it is copied; what it changed still goes out
+    // at its own time.
+    waitForEyes();
     const QRect scene = nativeSceneRect();
-    const QSize eye(std::max(1, scene.width() / 2), scene.height());
+    const QSize eye = eyeSize(scene);
     // Qt asks for the whole window at a new size, before the next frame's time.
-    if (m_left.picture().size() != eye)
-        advanceEyes();
+    if (m_left.picture().size() != eye) {
+        startEyes(double(m_clock.nsecsElapsed()) / 1e9);
+        waitForEyes();
+    }
 
     QPainter painter(this);
     painter.setCompositionMode(QPainter::CompositionMode_Source);

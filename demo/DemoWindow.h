@@ -4,6 +4,8 @@
 #include "StereoScene.h"
 
 #include <QElapsedTimer>
+#include <QRegion>
+#include <QSemaphore>
 #include <QSize>
 #include <QThreadPool>
 #include <QTimer>
@@ -12,11 +14,13 @@
 class QScreen;
 
 // The demo's one window: the stereo scene at the requested size, fitted into the window, redrawn
-// once a refresh of its display, where it changed, the two eyes side by side on two threads.
+// once a refresh of its display. Each frame is drawn ahead while the one before goes to the
+// display, the two eyes side by side on two threads, and only where it changed.
 class DemoWindow : public QWidget {
     Q_OBJECT
 public:
     explicit DemoWindow(QSize sceneSize, QWidget *parent = nullptr);
+    ~DemoWindow() override;
 
     // Where a scene of `requested` pixels goes in `area`: its own size, centred, or scaled down
     // with its aspect kept where the area is smaller.
@@ -39,16 +43,26 @@ private:
     void schedule();
     // Frames again once the window can be seen, from now on.
     void resume();
-    // Both eyes brought to now; what changed, in the window's coordinates.
-    QRegion advanceEyes();
+    // Both eyes brought to `seconds` on the scene's clock, on the painters' threads.
+    void startEyes(double seconds);
+    void waitForEyes();
+    // What the eyes changed since it was last taken, in the window's coordinates.
+    QRegion takeChanged();
     // In the display's own pixels, whatever Qt's scaling makes of the window.
     QRect nativeSceneRect() const;
+    static QSize eyeSize(const QRect &scene);
 
     StereoScene m_scene;
     EyeView m_left{Eye::Left};
     EyeView m_right{Eye::Right};
-    // One thread beside the window's, for the left eye.
-    QThreadPool m_painter;
+    // Written by the painters' threads until waitForEyes() has returned.
+    QRegion m_leftChanged;
+    QRegion m_rightChanged;
+    QRect m_eyesScene;
+    QSemaphore m_eyesDone;
+    int m_eyesRunning = 0;
+    QThreadPool m_painters;
+
     QSize m_sceneSize;
     QTimer m_timer;
     // The scene's clock as well as the frames': the scene moves by time, so a late frame shows

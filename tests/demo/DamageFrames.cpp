@@ -32,7 +32,7 @@ DamageFrames::~DamageFrames() {
     }
 }
 
-std::vector<uint32_t> DamageFrames::collect(int ms) {
+std::vector<uint32_t> DamageFrames::collect(int ms, double refreshHz) {
     std::vector<uint32_t> frames;
     if (!m_damage)
         return frames;
@@ -41,6 +41,10 @@ std::vector<uint32_t> DamageFrames::collect(int ms) {
     while (xcb_generic_event_t *event = xcb_poll_for_event(c))
         std::free(event);
     const QDeadlineTimer deadline(ms);
+    // A frame that lands in several rectangles gives several notices, which a busy server may
+    // take milliseconds apart; frames come a period apart. Two frames that land together count
+    // as one, which errs on the side of too few.
+    const double sameFrameMs = 500.0 / refreshHz;
     uint32_t lastNotice = 0;
     while (!deadline.hasExpired() && !xcb_connection_has_error(c)) {
         pollfd socket{xcb_get_file_descriptor(c), POLLIN, 0};
@@ -48,9 +52,7 @@ std::vector<uint32_t> DamageFrames::collect(int ms) {
         while (xcb_generic_event_t *event = xcb_poll_for_event(c)) {
             if ((event->response_type & 0x7f) == m_damageEvent + XCB_DAMAGE_NOTIFY) {
                 const auto *notify = reinterpret_cast<xcb_damage_notify_event_t *>(event);
-                // A frame that lands in several rectangles gives several notices within a
-                // millisecond; frames are milliseconds apart even at 144 Hz.
-                if (frames.empty() || notify->timestamp - lastNotice > 1)
+                if (frames.empty() || notify->timestamp - lastNotice >= sameFrameMs)
                     frames.push_back(notify->timestamp);
                 lastNotice = notify->timestamp;
             }
@@ -77,6 +79,6 @@ DamageFrames::Pace DamageFrames::pace(const std::vector<uint32_t> &frameTimes, d
 double DamageFrames::perSecond(const std::vector<uint32_t> &frameTimes) {
     if (frameTimes.size() < 2)
         return 0;
-    // Frames are more than a millisecond apart, so the span is never zero.
+    // Frames are at least half a period apart, so the span is never zero.
     return double(frameTimes.size() - 1) * 1000.0 / double(frameTimes.back() - frameTimes.front());
 }

@@ -18,8 +18,9 @@ public:
     DamageFrames &operator=(const DamageFrames &) = delete;
 
     bool isValid() const { return m_damage != 0; }
-    // The server's times, in milliseconds, of the frames that land within the next `ms`.
-    std::vector<uint32_t> collect(int ms);
+    // The server's times, in milliseconds, of the frames that land within the next `ms`, on a
+    // display at `refreshHz`.
+    std::vector<uint32_t> collect(int ms, double refreshHz);
 
     struct Pace {
         int frames = 0;

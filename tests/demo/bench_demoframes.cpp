@@ -81,9 +81,10 @@ bool measure(HeadsetDesk &desk, const QString &demoPath, const Mode &mode) {
         return false;
     }
     // The first frames include the window's mapping and the demo's start.
-    damage.collect(1500);
+    damage.collect(1500, mode.hz);
     const double cpuBefore = cpuSeconds(demo.processId());
-    const DamageFrames::Pace pace = DamageFrames::pace(damage.collect(measuredMs), mode.hz);
+    const DamageFrames::Pace pace =
+        DamageFrames::pace(damage.collect(measuredMs, mode.hz), mode.hz);
     const double cpu = (cpuSeconds(demo.processId()) - cpuBefore) / (measuredMs / 1000.0);
     demo.kill();
     demo.waitForFinished();
