@@ -17,7 +17,7 @@ QRect toLogical(const QRect &native, qreal ratio) {
 DemoWindow::DemoWindow(QSize sceneSize, QWidget *parent)
     : QWidget(parent)
     , m_sceneSize(sceneSize) {
-    // Every pixel is painted each frame; Qt need not clear them first.
+    // Each paint covers every pixel it is asked for; Qt need not clear them first.
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
     setCursor(Qt::BlankCursor);
