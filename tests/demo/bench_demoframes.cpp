@@ -2,8 +2,8 @@
 // built demo runs full screen on DUMMY1, which carries a Valve Index's EDID, and its frames are
 // counted as they reach the X server (DAMAGE notices with the server's time). For each mode it
 // prints frames a second, the share of intervals longer than one and a half periods, and the
-// demo's CPU. `cmake --build build --target bench-demoframes` prints them; the first argument,
-// if any, names another build of the demo to measure.
+// demo's and the X server's CPU. `cmake --build build --target bench-demoframes` prints them; the
+// first argument, if any, names another build of the demo to measure.
 #include "DamageFrames.h"
 #include "HeadsetDesk.h"
 
@@ -53,6 +53,19 @@ double cpuSeconds(qint64 pid) {
            double(sysconf(_SC_CLK_TCK));
 }
 
+// The X server that with-dummy-xorg.sh started beside this bench, as its own child; 0 if none.
+qint64 xServerPid() {
+    QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(getppid()));
+    if (!children.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &child : children.readAll().split(' ')) {
+        QFile name(QStringLiteral("/proc/%1/comm").arg(QString::fromLatin1(child)));
+        if (name.open(QIODevice::ReadOnly) && name.readAll().trimmed() == "Xorg")
+            return child.toLongLong();
+    }
+    return 0;
+}
+
 bool measure(HeadsetDesk &desk, const QString &demoPath, const Mode &mode) {
     const QString xrandr = QStringLiteral("xrandr");
     if (!mode.timing.isEmpty()) {
@@ -82,16 +95,19 @@ bool measure(HeadsetDesk &desk, const QString &demoPath, const Mode &mode) {
     }
     // The first frames include the window's mapping and the demo's start.
     damage.collect(1500, mode.hz);
+    const qint64 server = xServerPid();
     const double cpuBefore = cpuSeconds(demo.processId());
+    const double serverBefore = cpuSeconds(server);
     const DamageFrames::Pace pace =
         DamageFrames::pace(damage.collect(measuredMs, mode.hz), mode.hz);
     const double cpu = (cpuSeconds(demo.processId()) - cpuBefore) / (measuredMs / 1000.0);
+    const double serverCpu = (cpuSeconds(server) - serverBefore) / (measuredMs / 1000.0);
     demo.kill();
     demo.waitForFinished();
     std::printf("%-14s %4d frames  %7.2f a second (%5.1f %% of the refresh)  late %5.2f %%  "
-                "demo CPU %5.1f %% of a core\n",
+                "CPU of a core: demo %5.1f %%, X server %5.1f %%\n",
                 mode.name, pace.frames, pace.perSecond, 100.0 * pace.perSecond / mode.hz,
-                100.0 * pace.lateShare, 100.0 * cpu);
+                100.0 * pace.lateShare, 100.0 * cpu, 100.0 * serverCpu);
     std::fflush(stdout);
     return true;
 }
