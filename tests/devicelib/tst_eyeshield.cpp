@@ -244,6 +244,10 @@ private slots:
         QTest::newRow("a table of another size (a new mode) while off")
             << true << false << QStringList{"on", "restart", "new mode", "off"} << "plain 1024"
             << false;
+        // The driver may leave the CRTC's table as it was: it is then the new display's own.
+        QTest::newRow("another display on the same output is not given the headset's table")
+            << true << false << QStringList{"on", "restart", "another display", "off"} << "warm own"
+            << false;
         QTest::newRow("a table with no entries")
             << false << false << QStringList{"no entries", "on=-1", "off", "restart", "on=-1"}
             << "no entries" << false;
@@ -273,7 +277,7 @@ private slots:
             {"plain 1024", hlx::GammaRamp::identity(1024)},
             {"no entries", hlx::GammaRamp{}},
         };
-        const hlx::HeadsetDisplay display = headsetOn("headset");
+        hlx::HeadsetDisplay display = headsetOn("headset");
         TablesHere tables;
         tables.eightBits = eightBits;
         tables.tables = {{"headset", own}};
@@ -298,6 +302,8 @@ private slots:
                 tables.tables["headset"] = hlx::GammaRamp::identity(1024);
             else if (name == "no entries")
                 tables.tables["headset"] = hlx::GammaRamp{};
+            else if (name == "another display")
+                display = headsetOn("headset", "another index");
             else if (name == "misfit kept")
                 QVERIFY(kept.store.keep(display, hlx::GammaRamp::identity(1024)));
             else if (name == "foreign property")
