@@ -41,8 +41,8 @@ private:
     void watchScreen(QScreen *screen);
     // Sized and placed on a screen that is not the headset's.
     void placeAwayFromHeadset(bool firstTime);
-    // Exposed and not minimised: unmapped, iconic, or on another virtual desktop (which window
-    // managers unmap, or mark hidden as they do a minimised window) nobody sees it.
+    // Tells the grabber whether anyone can see the window: nobody does while it is unmapped,
+    // minimised, or on another virtual desktop, which window managers unmap or mark iconic.
     void followVisibility();
 
     std::unique_ptr<ScreenGrabber> m_grabber;
