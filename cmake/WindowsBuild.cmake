@@ -52,13 +52,13 @@ hlx_deploy_qt_runtime(hlx-config bin)
 
 # The real demo and screen capturer, Qt programs like the utility, find the headset's display as
 # the device library does. The build keeps them in headset/, as build/demo and build/Pictor hold
-# the simulator's stand-ins; the default install puts them in demo\ and Pictor\, each folder
-# with its own copy of Qt, since Windows looks for a program's DLLs beside it and not in bin\.
+# the simulator's stand-ins; the default install puts their launchers in demo\ and Pictor\ and
+# the programs themselves in bin\, with the utility's copy of Qt.
 set(HLX_DEVICE_CORE hlx_windows_core)
 add_subdirectory(demo)
 add_subdirectory(capturer)
-hlx_deploy_qt_runtime(hlx_lumeshow headset/demo demo)
-hlx_deploy_qt_runtime(hlx_pictor headset/Pictor Pictor)
+hlx_run_companion_from_bin(hlx_lumeshow)
+hlx_run_companion_from_bin(hlx_pictor)
 
 # The programs of our own that use no Qt, the simulator's among them, carry their runtime
 # within, as without Qt.

@@ -1,9 +1,9 @@
 # The Windows installer, made with NSIS's makensis from what the install rules lay out: a
 # per-user install under the user's local programs folder. Its components are the install
-# rules' own: the utility (bin/ with Qt, the device library for real headsets and
-# hlx-headsets.exe; the real demo/ and Pictor/, each with Qt beside it) and the simulator, which
-# puts the stand-in device library in the real one's place, adds hlx-device to bin/, and puts
-# its stand-in companions over the real demo and capturer.
+# rules' own: the utility (bin/ with Qt, the device library for real headsets, hlx-headsets.exe
+# and the real demo and capturer, whose launchers are in demo/ and Pictor/) and the simulator,
+# which puts the stand-in device library in the real one's place, adds hlx-device to bin/, and
+# puts its stand-in companions over the real demo's and capturer's launchers.
 find_program(HLX_MAKENSIS makensis)
 if(NOT HLX_MAKENSIS)
   message(STATUS "No makensis: the Windows installer is not built")
@@ -33,8 +33,8 @@ add_custom_command(OUTPUT ${HLX_INSTALLER}
           -DREMOVALS=${HLX_INSTALLER_DIR}/removals.nsh
           ${PROJECT_SOURCE_DIR}/packaging/windows/hlx-config.nsi
   # A changed install rule changes what is staged.
-  DEPENDS hlx-config Lumeshow Pictor hlx_lumeshow hlx_pictor HLX hlx-device hlx_windows_device
-          hlx-headsets
+  DEPENDS hlx-config Lumeshow Pictor hlx_lumeshow hlx_pictor hlx_lumeshow_launcher
+          hlx_pictor_launcher HLX hlx-device hlx_windows_device hlx-headsets
           ${CMAKE_BINARY_DIR}/cmake_install.cmake
           ${PROJECT_SOURCE_DIR}/packaging/windows/hlx-config.nsi
           ${PROJECT_SOURCE_DIR}/cmake/NsisFileLists.cmake

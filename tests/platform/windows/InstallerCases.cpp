@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -23,6 +24,7 @@ constexpr wchar_t kWindowClass[] = L"" HLX_QT_WINDOW_CLASS;
 constexpr wchar_t kTitle[] = L"HLX_Configuration_Utility";
 // Done, but files in use go at the next restart.
 constexpr long kRestartNeeded = 3010;
+constexpr std::uintmax_t kMiB = 1024 * 1024;
 
 fs::path knownFolder(REFKNOWNFOLDERID which) {
     wchar_t *path = nullptr;
@@ -238,10 +240,21 @@ private slots:
             QCOMPARE(utility.process.waitForExit(30000), 0L);
         }
         QVERIFY(!fs::exists(installed / "bin/hlx-device.exe"));
-        // The real demo and capturer are Qt programs, each with Qt beside it.
-        for (const char *file : {"bin/hlx-config.exe", "bin/hlx-headsets.exe",
-                                 "demo/Qt5Widgets.dll", "Pictor/Qt5Widgets.dll"})
+        for (const char *file : {"bin/hlx-config.exe", "bin/hlx-headsets.exe", "demo/Lumeshow.exe",
+                                 "Pictor/Pictor.exe"})
             QVERIFY2(fs::exists(installed / file), file);
+        // The real demo and capturer are Qt programs too: one copy of Qt serves all three.
+        const std::vector<fs::path> defaultFiles = filesUnder(installed);
+        std::uintmax_t bytes = 0;
+        for (const fs::path &file : defaultFiles)
+            bytes += fs::file_size(file);
+        qInfo("the default install: %zu files, %.1f MiB", defaultFiles.size(),
+              double(bytes) / double(kMiB));
+        QCOMPARE(
+            std::count_if(defaultFiles.begin(), defaultFiles.end(),
+                          [](const fs::path &file) { return file.filename() == "Qt5Core.dll"; }),
+            std::ptrdiff_t(1));
+        QVERIFY2(bytes <= 40 * kMiB, std::to_string(bytes).c_str());
         // Without the simulator, the library for real headsets, the real demo and capturer are
         // back.
         swapped = allFrom(installed, "utility");
