@@ -21,9 +21,9 @@ namespace {
 constexpr int measuredMs = 10000;
 
 struct Mode {
-    const char *name;
+    const char *name = nullptr;
     QSize size;
-    double hz;
+    double hz = 0;
     QStringList timing;
 };
 
