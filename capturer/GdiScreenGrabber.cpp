@@ -5,9 +5,9 @@
 
 namespace {
 
-// The slowest pace of copies while the picture stays still: a change then shows within a quarter
-// of a second, at a sixteenth of the full rate's cost on a 60 Hz display.
-constexpr int kStillIntervalMs = 250;
+// The slowest pace of copies while the picture stays still: a change then shows within a third of
+// a second, at a twentieth of the full rate's cost on a 60 Hz display.
+constexpr int kStillIntervalMs = 333;
 // How long the picture has to stay still before the copies slow down: a scene drawn at a few
 // frames a second, slower than the display refreshes, still moves.
 constexpr int kStillAfterMs = 500;
