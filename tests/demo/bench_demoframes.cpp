@@ -5,16 +5,15 @@
 // demo's and the X server's CPU. `cmake --build build --target bench-demoframes` prints them; the
 // first argument, if any, names another build of the demo to measure.
 #include "DamageFrames.h"
+#include "FromOutside.h"
 #include "HeadsetDesk.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QProcess>
 #include <QTest>
 
 #include <algorithm>
 #include <cstdio>
-#include <unistd.h>
 
 namespace {
 
@@ -41,30 +40,6 @@ const Mode modes[] = {
      {"687.100", "2880", "2888", "2920", "2960", "1600", "1603", "1609", "1612", "-hsync",
       "-vsync"}},
 };
-
-// User and system CPU time of a process, in seconds.
-double cpuSeconds(qint64 pid) {
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return 0;
-    const QByteArray line = stat.readAll();
-    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-    return double(fields.value(11).toLongLong() + fields.value(12).toLongLong()) /
-           double(sysconf(_SC_CLK_TCK));
-}
-
-// The X server that with-dummy-xorg.sh started beside this bench, as its own child; 0 if none.
-qint64 xServerPid() {
-    QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(getppid()));
-    if (!children.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &child : children.readAll().split(' ')) {
-        QFile name(QStringLiteral("/proc/%1/comm").arg(QString::fromLatin1(child)));
-        if (name.open(QIODevice::ReadOnly) && name.readAll().trimmed() == "Xorg")
-            return child.toLongLong();
-    }
-    return 0;
-}
 
 bool measure(HeadsetDesk &desk, const QString &demoPath, const Mode &mode) {
     const QString xrandr = QStringLiteral("xrandr");
@@ -95,13 +70,15 @@ bool measure(HeadsetDesk &desk, const QString &demoPath, const Mode &mode) {
     }
     // The first frames include the window's mapping and the demo's start.
     damage.collect(1500, mode.hz);
-    const qint64 server = xServerPid();
-    const double cpuBefore = cpuSeconds(demo.processId());
-    const double serverBefore = cpuSeconds(server);
+    const qint64 server = fromoutside::xServerPid();
+    const double cpuBefore = fromoutside::cpuSeconds(demo.processId());
+    const double serverBefore = fromoutside::cpuSeconds(server);
     const DamageFrames::Pace pace =
         DamageFrames::pace(damage.collect(measuredMs, mode.hz), mode.hz);
-    const double cpu = (cpuSeconds(demo.processId()) - cpuBefore) / (measuredMs / 1000.0);
-    const double serverCpu = (cpuSeconds(server) - serverBefore) / (measuredMs / 1000.0);
+    const double cpu =
+        (fromoutside::cpuSeconds(demo.processId()) - cpuBefore) / (measuredMs / 1000.0);
+    const double serverCpu =
+        (fromoutside::cpuSeconds(server) - serverBefore) / (measuredMs / 1000.0);
     demo.kill();
     demo.waitForFinished();
     std::printf("%-14s %4d frames  %7.2f a second (%5.1f %% of the refresh)  late %5.2f %%  "

@@ -11,8 +11,8 @@
 
 #include <unistd.h>
 
-// The capturer as others see it: what its process spends, as the kernel counts it, and its window
-// as a window manager treats it.
+// The demo and the capturer as others see them: what a process spends, as the kernel counts it, and
+// a window as a window manager treats it.
 namespace fromoutside {
 
 inline QList<QByteArray> statFields(const QString &pid) {
