@@ -17,6 +17,12 @@ foreach(library libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
   list(APPEND HLX_COMPILER_RUNTIME ${location})
 endforeach()
 
+# The DLLs that go beside a Qt program, the plugins apart.
+set(HLX_QT_RUNTIME_FILES ${HLX_COMPILER_RUNTIME})
+foreach(library ${HLX_QT_DLLS})
+  list(APPEND HLX_QT_RUNTIME_FILES $<TARGET_FILE:${library}>)
+endforeach()
+
 # Copies what `target` needs at run time into its folder of the build, `folder`, before it is
 # linked; programs that share a folder share the copy.
 function(hlx_copy_qt_runtime target folder)
@@ -24,13 +30,9 @@ function(hlx_copy_qt_runtime target folder)
   set(runtime_target qt-runtime-${runtime_name})
   if(NOT TARGET ${runtime_target})
     set(path ${CMAKE_BINARY_DIR}/${folder})
-    set(files ${HLX_COMPILER_RUNTIME})
-    foreach(library ${HLX_QT_DLLS})
-      list(APPEND files $<TARGET_FILE:${library}>)
-    endforeach()
     set(commands COMMAND ${CMAKE_COMMAND} -E make_directory ${path}
-                 COMMAND ${CMAKE_COMMAND} -E copy_if_different ${files} ${path})
-    set(sources ${files})
+                 COMMAND ${CMAKE_COMMAND} -E copy_if_different ${HLX_QT_RUNTIME_FILES} ${path})
+    set(sources ${HLX_QT_RUNTIME_FILES})
     set(plugins ${HLX_QT_PLUGINS})
     while(plugins)
       list(POP_FRONT plugins kind plugin)
@@ -54,11 +56,7 @@ endfunction()
 # beside it in the install's.
 function(hlx_deploy_qt_runtime target destination)
   hlx_copy_qt_runtime(${target} ${destination})
-  set(files ${HLX_COMPILER_RUNTIME})
-  foreach(library ${HLX_QT_DLLS})
-    list(APPEND files $<TARGET_FILE:${library}>)
-  endforeach()
-  install(FILES ${files} DESTINATION ${destination} COMPONENT utility)
+  install(FILES ${HLX_QT_RUNTIME_FILES} DESTINATION ${destination} COMPONENT utility)
   # Debian's compiler runtime carries its debugging information, ten times the code: an
   # install with --strip drops it, as it does from the programs.
   foreach(library ${HLX_COMPILER_RUNTIME})
