@@ -40,6 +40,8 @@ std::optional<GammaRamp> GammaRamp::fromChannels(const uint16_t *values, size_t 
 }
 
 std::vector<uint16_t> GammaRamp::channels() const {
+    if (green.size() != red.size() || blue.size() != red.size())
+        return {};
     std::vector<uint16_t> all(red);
     all.insert(all.end(), green.begin(), green.end());
     all.insert(all.end(), blue.begin(), blue.end());

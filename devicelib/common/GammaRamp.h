@@ -20,7 +20,8 @@ struct GammaRamp {
     static std::optional<GammaRamp> fromChannels(const uint16_t *values, size_t count);
 
     size_t size() const { return red.size(); }
-    // Red, green and blue one after the other.
+    // Red, green and blue one after the other; nothing unless the three are of one size, so that
+    // fromChannels() gives the same table back.
     std::vector<uint16_t> channels() const;
     // The same size, and every entry within `tolerance` of the other table's: how a table read
     // back is told from another where the system keeps fewer bits than it was given.

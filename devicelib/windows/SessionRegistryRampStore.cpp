@@ -97,7 +97,7 @@ std::optional<GammaRamp> SessionRegistryRampStore::recall(const HeadsetDisplay &
 
 bool SessionRegistryRampStore::keep(const HeadsetDisplay &display, const GammaRamp &own) {
     const std::vector<uint16_t> values = own.channels();
-    if (values.empty() || values.size() != 3 * own.size())
+    if (values.empty())
         return false;
     const Key key = made();
     return key && RegSetValueExW(key.get(), toUtf16(keyOf(display)).c_str(), 0, REG_BINARY,

@@ -42,7 +42,7 @@ bool RootPropertyRampStore::keep(const HeadsetDisplay &display, const GammaRamp 
     XConnection x(nullptr);
     const xcb_atom_t atom = x.internAtom(propertyOf(display));
     const std::vector<uint16_t> values = own.channels();
-    if (atom == XCB_ATOM_NONE || values.empty() || values.size() != 3 * own.size())
+    if (atom == XCB_ATOM_NONE || values.empty())
         return false;
     const std::unique_ptr<xcb_generic_error_t, decltype(&std::free)> error(
         xcb_request_check(x.get(),
