@@ -40,16 +40,9 @@ private:
 
 void DemoProcess::initTestCase() {
     QVERIFY(m_desk.isValid());
-    // Beside the desk's own 1920x1080 at 60 Hz: the same at 30 Hz, and a Valve Index's
-    // preferred mode as its EDID lists it.
-    for (const QStringList &mode :
-         {QStringList{"1920x1080_30", "74.25", "1920", "2008", "2052", "2200", "1080", "1084",
-                      "1089", "1125", "+hsync", "+vsync"},
-          QStringList{"2880x1600_90", "686.000", "2880", "2888", "2920", "2960", "1600", "2565",
-                      "2571", "2575", "-hsync", "-vsync"}}) {
-        QVERIFY(HeadsetDesk::run("xrandr", QStringList{"--newmode"} + mode));
-        QVERIFY(HeadsetDesk::run("xrandr", {"--addmode", "DUMMY1", mode.first()}));
-    }
+    // Beside the desk's own 1920x1080 at 60 Hz: the same at 30 Hz, and a Valve Index's own mode.
+    for (const char *mode : {"1920x1080_30", "2880x1600_90"})
+        QVERIFY(m_desk.offerMode(mode));
 }
 
 void DemoProcess::cleanup() {

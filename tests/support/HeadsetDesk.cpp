@@ -13,6 +13,26 @@ namespace {
 
 const QString edidDir = QStringLiteral(HLX_EDID_DIR);
 
+// The modes DUMMY1 takes in the cases and benches, as xrandr's mode lines: the common 1080p, at
+// 60 Hz and at half that, and a Valve Index's own, as its EDID lists them (at 90 Hz with the
+// long vertical blanking that keeps its panel's persistence low).
+const struct {
+    const char *name;
+    QStringList line;
+} knownModes[] = {
+    {"1920x1080_60",
+     {"148.50", "1920", "2008", "2052", "2200", "1080", "1084", "1089", "1125", "+hsync",
+      "+vsync"}},
+    {"1920x1080_30",
+     {"74.25", "1920", "2008", "2052", "2200", "1080", "1084", "1089", "1125", "+hsync", "+vsync"}},
+    {"2880x1600_90",
+     {"686.000", "2880", "2888", "2920", "2960", "1600", "2565", "2571", "2575", "-hsync",
+      "-vsync"}},
+    {"2880x1600_144",
+     {"687.100", "2880", "2888", "2920", "2960", "1600", "1603", "1609", "1612", "-hsync",
+      "-vsync"}},
+};
+
 uint32_t pixelOf(QColor colour) {
     return colour.rgb() & 0xffffffu;
 }
@@ -48,16 +68,26 @@ bool HeadsetDesk::run(const QString &program, const QStringList &arguments) {
            process.exitCode() == 0;
 }
 
+bool HeadsetDesk::offerMode(const QString &name) {
+    if (m_offeredModes.count(name))
+        return true;
+    for (const auto &mode : knownModes) {
+        if (name != QLatin1String(mode.name))
+            continue;
+        // Another desk on the same server may have made the mode already.
+        run(QStringLiteral("xrandr"), QStringList{"--newmode", name} + mode.line);
+        if (!run(QStringLiteral("xrandr"), {"--addmode", "DUMMY1", name}))
+            return false;
+        m_offeredModes.insert(name);
+        return true;
+    }
+    return false;
+}
+
 bool HeadsetDesk::setDummy1(Dummy1 state) {
     const QString xrandr = QStringLiteral("xrandr");
-    if (!m_modeAdded) {
-        // The dummy driver offers DUMMY1 no mode of its own.
-        run(xrandr, {"--newmode", "1920x1080_60", "148.50", "1920", "2008", "2052", "2200", "1080",
-                     "1084", "1089", "1125", "+hsync", "+vsync"});
-        if (!run(xrandr, {"--addmode", "DUMMY1", "1920x1080_60"}))
-            return false;
-        m_modeAdded = true;
-    }
+    if (!offerMode(QStringLiteral("1920x1080_60")))
+        return false;
     const QString edid = state == Dummy1::Monitor ? edidDir + "/monitors/dell-e2219hn.hex"
                                                   : edidDir + "/headsets/valve-index.hex";
     bool ok = run(xrandr, {"--output", "DUMMY1", "--set", "non-desktop",

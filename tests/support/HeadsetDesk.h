@@ -12,6 +12,7 @@
 
 #include <xcb/xcb.h>
 
+#include <set>
 #include <vector>
 
 // The dummy Xorg as the headset's cases and benches drive it: DUMMY0 is the desktop's first
@@ -34,6 +35,10 @@ public:
     bool isValid() { return m_x.isValid() && m_client.isConnected(); }
     // Each state from any other: the EDID, the non-desktop property and the mode.
     bool setDummy1(Dummy1 state);
+    // Gives DUMMY1, which the dummy driver offers no mode of its own, one of the modes the cases
+    // and benches use, by its name: "1920x1080_60" or "_30", "2880x1600_90" or "_144". False for
+    // a name it does not know.
+    bool offerMode(const QString &name);
     // On the desktop, from RandR; empty while the output has no mode.
     QRect outputRect(const char *output);
     // Empty while the output has no mode.
@@ -72,7 +77,7 @@ private:
     testsupport::XcbConnection m_x;
     testsupport::X11Client m_client;
     xcb_gcontext_t m_gc = 0;
-    bool m_modeAdded = false;
+    std::set<QString> m_offeredModes;
 };
 
 // Colours compared channel by channel, with room for what scaling blends in.
