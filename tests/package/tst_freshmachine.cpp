@@ -107,7 +107,9 @@ private slots:
             QCOMPARE(userSetting("KEY_Eyeshield"), QString("EnableEyeshield"));
             // The demo is found from the user's folder through the installed companions.
             QVERIFY(hands.press(window, "btnShowDemo"));
-            QTRY_VERIFY_WITH_TIMEOUT(demoShown(), 10000);
+            // The capturer starts before the demo, but its window may show second: a Close pressed
+            // before both were shown and closed would land on the later one.
+            QTRY_VERIFY_WITH_TIMEOUT(shown("Lumeshow") && shown("Pictor"), 10000);
             QCOMPARE(userSetting("target_path_Demo"), kUserFolder + "/bin/../demo/Lumeshow.exe");
             QCOMPARE(userSetting("KEY_Eyeshield"), QString("EnableEyeshield"));
             // Without a headset the demo and the capturer open on this one display, over the
@@ -209,10 +211,10 @@ private:
         return settled ? window : xcb_window_t(XCB_WINDOW_NONE);
     }
 
-    bool demoShown() {
-        // The real demo, without a headset display in a window on the first one.
-        for (xcb_window_t demo : x.findTopLevels("Lumeshow", QString())) {
-            if (x.isViewable(demo))
+    // The real demo or capturer, without a headset display in a window on the first display.
+    bool shown(const QByteArray &program) {
+        for (xcb_window_t window : x.findTopLevels(program, QString())) {
+            if (x.isViewable(window))
                 return true;
         }
         return false;
