@@ -12,6 +12,8 @@ packages=(
   cmake ninja-build g++ pkg-config
   qtbase5-dev qtbase5-dev-tools
   libxcb1-dev libxcb-xtest0-dev libxcb-randr0-dev libxcb-damage0-dev libxcb-shm0-dev libxcb-xfixes0-dev
+  # The demo shows on a headset in direct mode through the kernel's mode setting.
+  libdrm-dev
   xvfb xauth x11-utils x11-xserver-utils fonts-dejavu-core
   # The dummy Xorg with RandR outputs, on which the headset display cases put real EDIDs.
   xserver-xorg-core xserver-xorg-video-dummy libxrandr-dev
