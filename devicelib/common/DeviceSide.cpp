@@ -46,8 +46,12 @@ int DeviceSide::enableEyeshield(int level) {
     if (!Eyeshield::temperatureOf(level))
         return entryResult::failed;
     const HeadsetDisplay display = m_system->headsetDisplay();
-    if (display.place != HeadsetDisplay::Place::Desktop)
-        return headsetAwayResult(display);
+    const DeviceSystem::LeasedShield leased = m_system->chooseLeasedShield(display, level);
+    if (display.place != HeadsetDisplay::Place::Desktop) {
+        if (leased == DeviceSystem::LeasedShield::NotHeld)
+            return headsetAwayResult(display);
+        return leased == DeviceSystem::LeasedShield::Shown ? entryResult::ok : entryResult::failed;
+    }
     const int result = m_eyeshield.switchOn(display, level);
     if (result == entryResult::ok)
         watchDisplays();
@@ -56,6 +60,9 @@ int DeviceSide::enableEyeshield(int level) {
 
 int DeviceSide::disableEyeshield() {
     const HeadsetDisplay display = m_system->headsetDisplay();
+    const DeviceSystem::LeasedShield leased = m_system->chooseLeasedShield(display, 0);
+    if (leased == DeviceSystem::LeasedShield::Refused)
+        return entryResult::failed;
     if (display.place != HeadsetDisplay::Place::Desktop) {
         // Off holds wherever the display is: the utility stores the choice, and the display gets
         // its own colours when it is back on the desktop.
@@ -93,6 +100,8 @@ void DeviceSide::watchDisplays() {
 }
 
 void DeviceSide::onDisplaysChanged() {
+    // A display leased to the demo is not on the desktop, so its CRTC, which the demo's shield
+    // drives then, is never written from here.
     const HeadsetDisplay display = m_system->headsetDisplay();
     if (display.place == HeadsetDisplay::Place::Desktop)
         m_eyeshield.reapply(display);

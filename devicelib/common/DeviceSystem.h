@@ -19,6 +19,10 @@ public:
         virtual ~Following() = default;
     };
 
+    // What became of an eye-shield choice at a program of ours that holds the headset's display
+    // leased from the window system (direct mode), where no desktop table reaches it.
+    enum class LeasedShield { NotHeld, Shown, Refused };
+
     virtual ~DeviceSystem() = default;
 
     // Null when the links cannot be followed here.
@@ -35,6 +39,13 @@ public:
     // plugged or unplugged, a new mode), until the result is destroyed. Null when they cannot
     // be watched here.
     virtual std::unique_ptr<Following> watchDisplays(std::function<void()> changed) = 0;
+
+    // Records `level` (0: off) as the choice for a headset display in direct mode, which a
+    // program that takes the display later shows too, and, when one of ours holds `display`
+    // now, waits until it shows it. Where the system has no direct mode of ours nothing holds it.
+    virtual LeasedShield chooseLeasedShield(const HeadsetDisplay &, int) {
+        return LeasedShield::NotHeld;
+    }
 
     // The screen capturer already running in this session: raised, or asked to close. False
     // when none runs.

@@ -1,6 +1,7 @@
 #include "UdevDeviceSystem.h"
 
 #include "CapturerWindow.h"
+#include "DirectModeShieldRequest.h"
 #include "HeadsetDisplayFinder.h"
 #include "HeadsetIdFiles.h"
 #include "LinkMonitor.h"
@@ -42,6 +43,11 @@ UdevDeviceSystem::watchDisplays(std::function<void()> changed) {
     if (!watch->start())
         return nullptr;
     return watch;
+}
+
+DeviceSystem::LeasedShield UdevDeviceSystem::chooseLeasedShield(const HeadsetDisplay &display,
+                                                                int level) {
+    return DirectModeShieldRequest::send(display, level);
 }
 
 bool UdevDeviceSystem::raiseCapturer() {

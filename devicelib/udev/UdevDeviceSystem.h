@@ -16,6 +16,7 @@ public:
     DisplayGamma &gamma() override { return m_gamma; }
     OwnRampStore &ownRamps() override { return m_ownRamps; }
     std::unique_ptr<Following> watchDisplays(std::function<void()> changed) override;
+    LeasedShield chooseLeasedShield(const HeadsetDisplay &display, int level) override;
     bool raiseCapturer() override;
     bool closeCapturer() override;
 
