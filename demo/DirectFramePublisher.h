@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QImage>
+#include <QLocalServer>
+#include <QObject>
+#include <QRegion>
+#include <QSize>
+
+#include <xcb/xcb.h>
+
+#include <vector>
+
+class QLocalSocket;
+
+// Hands the frames the demo shows on a leased display to the capturer without a copy through the
+// X server: a local socket in the user's runtime folder tells each client which of two slots of
+// a shared file holds the newest frame, and only what changed is copied into a slot. A slot that
+// a client still reads is not written; the frame then waits for the next flip, or for the
+// client's release.
+class DirectFramePublisher : public QObject {
+    Q_OBJECT
+
+public:
+    explicit DirectFramePublisher(QSize frameSize, QObject *parent = nullptr);
+    ~DirectFramePublisher() override;
+
+    // False when neither the socket nor the file could be made; the demo shows all the same.
+    bool isListening() const { return m_pixels != nullptr && m_server.isListening(); }
+    QString socketPath() const { return m_server.fullServerName(); }
+    // Names the socket on the demo's window, where the capturer looks for it.
+    void advertiseOn(xcb_window_t demoWindow);
+
+    // The frame now on the display, which stays as it is until the next flip; `changed` is what
+    // differs from the frame before.
+    void publish(const QImage &shown, const QRegion &changed);
+
+private:
+    struct Client {
+        QLocalSocket *socket = nullptr;
+        // Bit n: slot n is still read by this client.
+        unsigned heldSlots = 0;
+        quint32 lastSequence = 0;
+    };
+
+    void accept();
+    void readReleases(QLocalSocket *socket);
+    void drop(QLocalSocket *socket);
+    Client *clientOf(QLocalSocket *socket);
+    bool slotHeld(int slot) const;
+    // Copies what changed into the free slot, and tells each client of the newest frame.
+    void sendWhatIsNew();
+    void writeSlot(int slot);
+    void sendNewest();
+
+    QSize m_size;
+    int m_stride = 0;
+    QString m_pixelPath;
+    uchar *m_pixels = nullptr;
+    size_t m_pixelBytes = 0;
+    QLocalServer m_server;
+    std::vector<Client> m_clients;
+    QImage m_shown;
+    // Where each slot differs from the frame on the display.
+    QRegion m_stale[2];
+    int m_newest = -1;
+    // A change on the display that no slot holds yet.
+    bool m_unsent = false;
+    quint32 m_sequence = 0;
+};
