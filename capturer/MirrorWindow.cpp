@@ -7,8 +7,10 @@
 #include <QScreen>
 #include <QWindow>
 
-MirrorWindow::MirrorWindow(std::unique_ptr<ScreenGrabber> grabber)
-    : m_grabber(std::move(grabber)) {
+MirrorWindow::MirrorWindow(std::unique_ptr<ScreenGrabber> grabber,
+                           std::unique_ptr<LeasedDisplayFrames> leasedFrames)
+    : m_grabber(std::move(grabber))
+    , m_leasedFrames(std::move(leasedFrames)) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(160, 90);
 
@@ -29,6 +31,12 @@ MirrorWindow::MirrorWindow(std::unique_ptr<ScreenGrabber> grabber)
     if (m_grabber) {
         connect(m_grabber.get(), &ScreenGrabber::frameChanged, this, qOverload<>(&QWidget::update));
         connect(m_grabber.get(), &ScreenGrabber::displaysChanged, this, &MirrorWindow::lookSoon);
+    }
+    if (m_leasedFrames) {
+        connect(m_leasedFrames.get(), &LeasedDisplayFrames::frameChanged, this,
+                qOverload<>(&QWidget::update));
+        connect(m_leasedFrames.get(), &LeasedDisplayFrames::heldOutputChanged, this,
+                &MirrorWindow::lookForHeadset);
     }
 
     lookForHeadset();
@@ -67,17 +75,24 @@ void MirrorWindow::lookForHeadset() {
     const bool onDesktop =
         m_display.place == hlx::HeadsetDisplay::Place::Desktop && r.width > 0 && r.height > 0;
     m_headsetRect = onDesktop ? QRect(r.x, r.y, r.width, r.height) : QRect();
-    m_sentence = onDesktop ? QString() : sentence(m_display);
+    m_direct = m_leasedFrames && m_display.place == hlx::HeadsetDisplay::Place::OffDesktop &&
+               !m_leasedFrames->heldOutput().isEmpty() &&
+               m_leasedFrames->heldOutput() == QString::fromStdString(m_display.output);
+    m_sentence = onDesktop || m_direct ? QString() : sentence(m_display);
     if (!onDesktop && m_display.place == hlx::HeadsetDisplay::Place::Desktop)
         m_sentence = tr("The headset's display has no size on the desktop.");
     if (m_grabber)
         m_grabber->follow(m_headsetRect, m_display.refreshHz);
     else if (onDesktop)
         m_sentence = tr("This desktop cannot be read, so the headset's display cannot be shown.");
+    followVisibility();
 
     const QString headset = QString::fromStdString(m_display.headset);
-    setWindowTitle(headset.isEmpty() ? QStringLiteral("Pictor")
-                                     : QStringLiteral("Pictor — %1").arg(headset));
+    QString title =
+        headset.isEmpty() ? QStringLiteral("Pictor") : QStringLiteral("Pictor — %1").arg(headset);
+    if (m_direct)
+        title = tr("%1 in direct mode").arg(title);
+    setWindowTitle(title);
     if (isVisible())
         placeAwayFromHeadset(false);
     update();
@@ -120,8 +135,11 @@ void MirrorWindow::placeAwayFromHeadset(bool firstTime) {
 
 void MirrorWindow::followVisibility() {
     const QWindow *window = windowHandle();
+    const bool seen = window && window->isExposed() && !isMinimized();
     if (m_grabber)
-        m_grabber->setShown(window && window->isExposed() && !isMinimized());
+        m_grabber->setShown(seen);
+    if (m_leasedFrames)
+        m_leasedFrames->setReading(seen && m_direct);
 }
 
 bool MirrorWindow::eventFilter(QObject *watched, QEvent *event) {
@@ -159,7 +177,7 @@ void MirrorWindow::resizeEvent(QResizeEvent *event) {
 
 void MirrorWindow::paintEvent(QPaintEvent *) {
     QPainter painter(this);
-    const QImage &frame = m_grabber ? m_grabber->frame() : QImage();
+    const QImage &frame = this->frame();
     if (!m_sentence.isEmpty() || frame.isNull()) {
         painter.fillRect(rect(), QColor(32, 32, 32));
         painter.setPen(QColor(230, 230, 230));
@@ -178,4 +196,11 @@ void MirrorWindow::paintEvent(QPaintEvent *) {
         painter.fillRect(band, Qt::black);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(target, frame);
+}
+
+const QImage &MirrorWindow::frame() const {
+    static const QImage none;
+    if (m_direct)
+        return m_leasedFrames->frame();
+    return m_grabber ? m_grabber->frame() : none;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "HeadsetDisplay.h"
+#include "LeasedDisplayFrames.h"
 #include "ScreenGrabber.h"
 
 #include <QRect>
@@ -13,12 +14,14 @@
 class QScreen;
 
 // The desktop window that shows the people around what the wearer sees: the headset's display,
-// scaled with its shape kept, or a sentence that says why there is nothing to show.
+// scaled with its shape kept, or a sentence that says why there is nothing to show. A headset
+// display in direct mode shows what our demo hands over while it holds the display.
 class MirrorWindow : public QWidget {
     Q_OBJECT
 
 public:
-    explicit MirrorWindow(std::unique_ptr<ScreenGrabber> grabber);
+    MirrorWindow(std::unique_ptr<ScreenGrabber> grabber,
+                 std::unique_ptr<LeasedDisplayFrames> leasedFrames);
 
     // Where the picture of `source` goes inside `area`: as large as fits, centred.
     static QRect letterbox(const QSize &source, const QRect &area);
@@ -45,7 +48,12 @@ private:
     // minimised, or on another virtual desktop, which window managers unmap or mark iconic.
     void followVisibility();
 
+    const QImage &frame() const;
+
     std::unique_ptr<ScreenGrabber> m_grabber;
+    std::unique_ptr<LeasedDisplayFrames> m_leasedFrames;
+    // The headset's display is in direct mode and our demo holds it.
+    bool m_direct = false;
     hlx::HeadsetDisplay m_display;
     QRect m_headsetRect;
     QString m_sentence;

@@ -1,4 +1,5 @@
 // Pictor: mirrors the headset's display in a window on the desktop.
+#include "LeasedDisplayFrames.h"
 #include "MirrorWindow.h"
 #include "ScreenGrabber.h"
 #include "SessionLock.h"
@@ -19,7 +20,7 @@ int main(int argc, char **argv) {
     QApplication::setApplicationName(QStringLiteral("Pictor"));
     QApplication::setQuitOnLastWindowClosed(true);
 
-    MirrorWindow window(ScreenGrabber::create());
+    MirrorWindow window(ScreenGrabber::create(), LeasedDisplayFrames::create());
     window.winId();
     markCapturerWindow(window.windowHandle());
     window.show();
