@@ -77,29 +77,20 @@ void DirectFramePublisher::advertiseOn(xcb_window_t demoWindow) {
 }
 
 void DirectFramePublisher::publish(const QImage &shown, const QRegion &changed) {
-    m_shown = shown;
     // With nobody to show it to, nothing is copied at all; a client that comes gets a whole frame.
     if (m_clients.empty())
         return;
-    if (!changed.isEmpty()) {
-        m_stale[0] += changed;
-        m_stale[1] += changed;
-        m_unsent = true;
-    }
-    sendWhatIsNew();
-}
-
-void DirectFramePublisher::sendWhatIsNew() {
-    if (m_unsent && !m_shown.isNull()) {
-        const int slot = m_newest == 0 ? 1 : 0;
-        // Waits for the client's release, or for the next flip.
-        if (slotHeld(slot))
-            return;
-        writeSlot(slot);
+    m_stale[0] += changed;
+    m_stale[1] += changed;
+    m_unsent |= !changed.isEmpty();
+    const int slot = m_newest == 0 ? 1 : 0;
+    // A slot still read waits for the next flip; the display's picture is ours only until
+    // this returns.
+    if (m_unsent && !slotHeld(slot)) {
+        writeSlot(slot, shown);
         m_unsent = false;
     }
-    if (m_newest >= 0)
-        sendNewest();
+    sendNewest();
 }
 
 void DirectFramePublisher::accept() {
@@ -116,7 +107,8 @@ void DirectFramePublisher::accept() {
             m_unsent = true;
         }
     }
-    sendWhatIsNew();
+    // The newest frame, where there is one; else the next flip brings one.
+    sendNewest();
 }
 
 void DirectFramePublisher::readReleases(QLocalSocket *socket) {
@@ -129,8 +121,7 @@ void DirectFramePublisher::readReleases(QLocalSocket *socket) {
         if (slot < 2)
             client->heldSlots &= ~(1u << slot);
     }
-    // A frame that waited for this slot goes now, from the picture still on the display.
-    sendWhatIsNew();
+    // A frame that waited for this slot goes with the next flip.
 }
 
 void DirectFramePublisher::drop(QLocalSocket *socket) {
@@ -159,8 +150,8 @@ bool DirectFramePublisher::slotHeld(int slot) const {
     return false;
 }
 
-void DirectFramePublisher::writeSlot(int slot) {
-    const bool sameLayout = m_shown.size() == m_size && m_shown.depth() == 32;
+void DirectFramePublisher::writeSlot(int slot, const QImage &shown) {
+    const bool sameLayout = shown.size() == m_size && shown.depth() == 32;
     uchar *base = m_pixels + size_t(slot) * size_t(m_stride) * size_t(m_size.height());
     if (sameLayout && !m_stale[slot].isEmpty()) {
         const QRect bounds(QPoint(0, 0), m_size);
@@ -169,7 +160,7 @@ void DirectFramePublisher::writeSlot(int slot) {
             for (int y = area.top(); y <= area.bottom(); ++y)
                 std::memcpy(base + size_t(y) * size_t(m_stride) +
                                 size_t(area.left()) * bytesPerPixel,
-                            m_shown.constScanLine(y) + size_t(area.left()) * bytesPerPixel,
+                            shown.constScanLine(y) + size_t(area.left()) * bytesPerPixel,
                             size_t(area.width()) * bytesPerPixel);
         }
     }
@@ -179,6 +170,8 @@ void DirectFramePublisher::writeSlot(int slot) {
 }
 
 void DirectFramePublisher::sendNewest() {
+    if (m_newest < 0)
+        return;
     const hlx::directmode::FrameMessage message{quint32(m_newest), m_sequence,
                                                 quint32(m_size.width()), quint32(m_size.height()),
                                                 quint32(m_stride)};

@@ -15,8 +15,7 @@ class QLocalSocket;
 // Hands the frames the demo shows on a leased display to the capturer without a copy through the
 // X server: a local socket in the user's runtime folder tells each client which of two slots of
 // a shared file holds the newest frame, and only what changed is copied into a slot. A slot that
-// a client still reads is not written; the frame then waits for the next flip, or for the
-// client's release.
+// a client still reads is not written; the change then goes with the next flip.
 class DirectFramePublisher : public QObject {
     Q_OBJECT
 
@@ -30,8 +29,8 @@ public:
     // Names the socket on the demo's window, where the capturer looks for it.
     void advertiseOn(xcb_window_t demoWindow);
 
-    // The frame now on the display, which stays as it is until the next flip; `changed` is what
-    // differs from the frame before.
+    // The frame now on the display, read only until this returns; `changed` is what differs
+    // from the frame before.
     void publish(const QImage &shown, const QRegion &changed);
 
 private:
@@ -47,9 +46,8 @@ private:
     void drop(QLocalSocket *socket);
     Client *clientOf(QLocalSocket *socket);
     bool slotHeld(int slot) const;
-    // Copies what changed into the free slot, and tells each client of the newest frame.
-    void sendWhatIsNew();
-    void writeSlot(int slot);
+    // Copies what changed since the slot was last written.
+    void writeSlot(int slot, const QImage &shown);
     void sendNewest();
 
     QSize m_size;
@@ -59,7 +57,6 @@ private:
     size_t m_pixelBytes = 0;
     QLocalServer m_server;
     std::vector<Client> m_clients;
-    QImage m_shown;
     // Where each slot differs from the frame on the display.
     QRegion m_stale[2];
     int m_newest = -1;

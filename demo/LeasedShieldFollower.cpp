@@ -9,14 +9,12 @@
 #include <cstdlib>
 
 LeasedShieldFollower::LeasedShieldFollower(int drmFd, uint32_t crtc, uint32_t gammaSize,
-                                           const std::string &output, QObject *parent)
+                                           QObject *parent)
     : QObject(parent)
     , m_gamma(drmFd, crtc, gammaSize)
     , m_x(nullptr) {
-    m_display.place = hlx::HeadsetDisplay::Place::OffDesktop;
-    m_display.output = output;
     m_ownRamps = std::make_unique<LeaseOwnRampStore>(
-        m_gamma.read(output).value_or(hlx::GammaRamp::identity(gammaSize)));
+        m_gamma.read(m_display.output).value_or(hlx::GammaRamp::identity(gammaSize)));
     m_shield = std::make_unique<hlx::Eyeshield>(m_gamma, *m_ownRamps);
     if (!m_x.isValid())
         return;

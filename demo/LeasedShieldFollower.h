@@ -20,8 +20,7 @@ class LeasedShieldFollower : public QObject {
 
 public:
     // Shows the choice recorded now at once, before the lease's first picture.
-    LeasedShieldFollower(int drmFd, uint32_t crtc, uint32_t gammaSize, const std::string &output,
-                         QObject *parent = nullptr);
+    LeasedShieldFollower(int drmFd, uint32_t crtc, uint32_t gammaSize, QObject *parent = nullptr);
     ~LeasedShieldFollower() override;
 
     // Where the answers go: the window that the root names as the demo's. The answer to the
@@ -36,7 +35,8 @@ private:
     LeasedCrtcGamma m_gamma;
     std::unique_ptr<LeaseOwnRampStore> m_ownRamps;
     std::unique_ptr<hlx::Eyeshield> m_shield;
-    hlx::HeadsetDisplay m_display;
+    // The one display the CRTC drives; the gamma and the store need no name for it.
+    const hlx::HeadsetDisplay m_display;
     hlx::XConnection m_x;
     xcb_atom_t m_wantedAtom = XCB_ATOM_NONE;
     xcb_atom_t m_shownAtom = XCB_ATOM_NONE;
