@@ -5,6 +5,7 @@
 #include <QScreen>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -63,8 +64,25 @@ void DemoWindow::setRefreshRate(double refreshHz) {
         schedule();
 }
 
+void DemoWindow::setCaption(const QString &caption) {
+    m_caption = caption;
+    update();
+}
+
+QRect DemoWindow::captionRect() const {
+    if (m_caption.isEmpty())
+        return QRect();
+    const int margin = fontMetrics().height() / 2;
+    const QRect text = fontMetrics().boundingRect(
+        QRect(margin, margin, width() - 2 * margin, height()), Qt::TextWordWrap, m_caption);
+    return QRect(0, 0, width(), std::min(height() / 2, text.bottom() + 1 + margin));
+}
+
 QRect DemoWindow::nativeSceneRect() const {
-    return sceneRect(m_sceneSize, (QSizeF(size()) * devicePixelRatioF()).toSize());
+    const qreal ratio = devicePixelRatioF();
+    const int top = int(std::ceil(captionRect().height() * ratio));
+    const QSize area = (QSizeF(size()) * ratio).toSize() - QSize(0, top);
+    return sceneRect(m_sceneSize, area.expandedTo(QSize(1, 1))).translated(0, top);
 }
 
 QSize DemoWindow::eyeSize(const QRect &scene) {
@@ -159,6 +177,17 @@ void DemoWindow::paintEvent(QPaintEvent *event) {
     copy(m_right, scene.topLeft() + QPoint(eye.width(), 0));
     for (const QRect &rect : outside)
         painter.fillRect(rect, Qt::black);
+    // The scene never reaches under the caption, so a frame's paint leaves it alone and only an
+    // exposure draws it again.
+    const QRect caption = captionRect();
+    if (event->region().intersects(caption)) {
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        painter.setPen(Qt::white);
+        const int margin = fontMetrics().height() / 2;
+        painter.setClipRegion(event->region() & caption);
+        painter.drawText(caption.adjusted(margin, margin, -margin, -margin), Qt::TextWordWrap,
+                         m_caption);
+    }
 }
 
 void DemoWindow::resume() {

@@ -31,6 +31,9 @@ public:
     void follow(QScreen *screen, bool fullscreen);
     // The frames' pace from the next one on; a display that reports no rate is taken for 60 Hz.
     void setRefreshRate(double refreshHz);
+    // A few words above the scene, which then takes the room below them: why the demo is not
+    // where the user expects it. Empty: the scene has the whole window.
+    void setCaption(const QString &caption);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -50,6 +53,8 @@ private:
     QRegion takeChanged();
     // In the display's own pixels, whatever Qt's scaling makes of the window.
     QRect nativeSceneRect() const;
+    // Where the caption goes, in the window's coordinates; empty without one.
+    QRect captionRect() const;
     static QSize eyeSize(const QRect &scene);
 
     StereoScene m_scene;
@@ -64,6 +69,7 @@ private:
     QThreadPool m_painters;
 
     QSize m_sceneSize;
+    QString m_caption;
     QTimer m_timer;
     // The scene's clock as well as the frames': the scene moves by time, so a late frame shows
     // where things are now instead of slowing the world down.

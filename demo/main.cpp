@@ -6,11 +6,44 @@
 #include "ShowCommand.h"
 
 #include "HeadsetDisplayFinder.h"
+#include "ThisDeviceSystem.h"
 
 #include <QApplication>
 #include <QScreen>
 #include <QStyle>
 #include <QWindow>
+
+namespace {
+
+// What the demo tells the user of the headset: its display wherever it is, else its USB devices,
+// which say a headset is there even while its display is unplugged or the system hides it.
+// `directModeRefusal`: why the headset's display could not be had in direct mode, if it was
+// tried.
+KnownHeadset knownHeadset(const hlx::HeadsetDisplay &display, const QString &directModeRefusal) {
+    KnownHeadset known;
+    switch (display.place) {
+    case hlx::HeadsetDisplay::Place::Desktop:
+        known.name = QString::fromStdString(display.headset);
+        known.rect = QRect(display.rect.x, display.rect.y, display.rect.width, display.rect.height);
+        break;
+    case hlx::HeadsetDisplay::Place::OffDesktop:
+        known.name = QString::fromStdString(display.headset);
+        known.unusable = QString::fromStdString(display.why);
+        break;
+    case hlx::HeadsetDisplay::Place::None:
+        if (hlx::thisDeviceSystem()->headsetOnUsb().value_or(false)) {
+            known.name = QStringLiteral("the headset on USB");
+            known.unusable = QStringLiteral("no display connected now is a headset's");
+        }
+        break;
+    }
+    if (!directModeRefusal.isEmpty())
+        known.unusable +=
+            QStringLiteral(", and it could not be had in direct mode: %1").arg(directModeRefusal);
+    return known;
+}
+
+} // namespace
 
 int main(int argc, char **argv) {
     QApplication app(argc, argv);
@@ -18,6 +51,11 @@ int main(int argc, char **argv) {
     const DemoOptions options = DemoOptions::parse(QApplication::arguments().mid(1));
     for (const QString &problem : options.problems)
         say(problem);
+
+    const hlx::HeadsetDisplay headset = hlx::HeadsetDisplayFinder().find();
+    // Why the headset's display, kept off the desktop, could not be shown on in direct mode;
+    // empty where that was not tried.
+    const QString directModeRefusal;
 
     // -adapter counts in QGuiApplication::screens() order, the order every Qt program on this
     // desktop lists the displays in (on X11 the primary display comes first).
@@ -27,26 +65,21 @@ int main(int argc, char **argv) {
         rects << nativeGeometry(screen);
     const int primary = int(screens.indexOf(QGuiApplication::primaryScreen()));
 
-    const hlx::HeadsetDisplay headset = hlx::HeadsetDisplayFinder().find();
-    std::optional<QRect> headsetRect;
-    if (headset.place == hlx::HeadsetDisplay::Place::Desktop)
-        headsetRect =
-            QRect(headset.rect.x, headset.rect.y, headset.rect.width, headset.rect.height);
-
-    const DisplayChoice choice =
-        DisplayChoice::choose(rects, primary, headsetRect, options.adapter);
+    const DisplayChoice choice = DisplayChoice::choose(
+        rects, primary, knownHeadset(headset, directModeRefusal), options.adapter);
     if (!choice.note.isEmpty())
         say(choice.note);
     QScreen *screen = screens.at(choice.index);
     const bool onHeadset = choice.reason == DisplayChoice::Reason::Headset;
-    // Where the asked-for display is missing, a window on the primary display is less of a
-    // surprise than taking over the user's own monitor.
-    const bool fullscreen = options.fullscreen && choice.reason != DisplayChoice::Reason::Primary;
+    const bool fullscreen = options.fullscreen && choice.mayFillScreen();
 
     DemoWindow window(QSize(options.width, options.height));
     window.setWindowTitle(
         QStringLiteral("Lumeshow — %1")
             .arg(onHeadset ? QString::fromStdString(headset.headset) : screen->name()));
+    // Whoever looks for the demo in the headset finds it on their monitor, and there learns why.
+    if (choice.reason == DisplayChoice::Reason::HeadsetUnusable)
+        window.setCaption(choice.note.left(1).toUpper() + choice.note.mid(1) + '.');
     window.setWindowFlag(Qt::FramelessWindowHint, fullscreen);
     window.winId();
     window.windowHandle()->setScreen(screen);

@@ -1,6 +1,6 @@
-// The built demo as the utility starts it, on a dummy Xorg whose second output carries a real
-// headset's or monitor's EDID: where its window lands, what it draws, how it keeps pace with its
-// display, and when it ends.
+// The built demo as the utility starts it, on a dummy Xorg whose second and third outputs carry a
+// real headset's or monitor's EDID: where its window lands, what it draws and says, how it keeps
+// pace with its display, and when it ends.
 #include "DamageFrames.h"
 #include "HeadsetDesk.h"
 
@@ -15,6 +15,23 @@ constexpr xcb_keysym_t escapeKey = 0xff1b; // XK_Escape
 const QRect dummy0(0, 0, 1024, 768);
 const QRect dummy1(1024, 0, 1920, 1080);
 using Dummy1 = HeadsetDesk::Dummy1;
+
+// Whether the top of a window holds a caption: light text on black, and none of the scene's
+// colours.
+bool captioned(const QImage &top) {
+    int light = 0, black = 0;
+    for (int y = 0; y < top.height(); ++y) {
+        for (int x = 0; x < top.width(); ++x) {
+            const QRgb pixel = top.pixel(x, y);
+            if (std::abs(qRed(pixel) - qBlue(pixel)) > 8 ||
+                std::abs(qGreen(pixel) - qBlue(pixel)) > 8)
+                return false;
+            light += qGray(pixel) > 160;
+            black += qGray(pixel) == 0;
+        }
+    }
+    return light >= 50 && black >= top.width() * top.height() / 2;
+}
 
 } // namespace
 
@@ -50,6 +67,8 @@ void DemoProcess::cleanup() {
         m_demo.kill();
         m_demo.waitForFinished();
     }
+    // The other cases have two displays.
+    QVERIFY(m_desk.setDummy2(Dummy1::Unplugged));
 }
 
 // `scale`: Qt's own scaling of the demo's screens, as a desktop at high DPI sets it.
@@ -74,45 +93,72 @@ xcb_window_t DemoProcess::start(const QString &arguments, const QString &scale) 
 void DemoProcess::placement_data() {
     QTest::addColumn<QString>("arguments");
     QTest::addColumn<Dummy1>("dummy1");
+    QTest::addColumn<Dummy1>("dummy2");
     QTest::addColumn<QString>("scale");
     QTest::addColumn<QRect>("expected");
     QTest::addColumn<QString>("title");
     QTest::addColumn<QString>("said"); // on standard error; empty: nothing at all
+    QTest::addColumn<bool>("caption"); // what was said, at the top of the window
 
     const QString utility("-screen-fullscreen 1 -screen-height 1080 -screen-width 1920 -adapter ");
     const QString windowed("-screen-fullscreen 0 -screen-width 800 -screen-height 600");
     const QString none;
-    const Dummy1 headsetEdid = Dummy1::Headset, monitorEdid = Dummy1::Monitor, off = Dummy1::Off;
+    const Dummy1 headsetEdid = Dummy1::Headset, monitorEdid = Dummy1::Monitor, off = Dummy1::Off,
+                 nonDesktop = Dummy1::NonDesktop, nothing = Dummy1::Unplugged;
     const QString index("Lumeshow — VLV 91a8");
     QTest::newRow("headset covers its display, whatever -adapter says")
-        << utility + "0" << headsetEdid << none << dummy1 << index << none;
+        << utility + "0" << headsetEdid << nothing << none << dummy1 << index << none << false;
     QTest::newRow("headset under Qt's scaling covers it to the pixel")
-        << utility + "1" << headsetEdid << "1.5" << dummy1 << index << none;
+        << utility + "1" << headsetEdid << nothing << "1.5" << dummy1 << index << none << false;
     QTest::newRow("headset, windowed, centred on it")
-        << windowed << headsetEdid << none << QRect(1024 + 560, 240, 800, 600) << index << none;
-    QTest::newRow("monitor, -adapter 1")
-        << utility + "1" << monitorEdid << none << dummy1 << "Lumeshow — DUMMY1" << none;
-    QTest::newRow("monitor, -adapter 0")
-        << utility + "0" << monitorEdid << none << dummy0 << "Lumeshow — DUMMY0" << none;
+        << windowed << headsetEdid << nothing << none << QRect(1024 + 560, 240, 800, 600) << index
+        << none << false;
+    QTest::newRow("monitor, -adapter 1") << utility + "1" << monitorEdid << nothing << none
+                                         << dummy1 << "Lumeshow — DUMMY1" << none << false;
+    QTest::newRow("monitor, -adapter 0") << utility + "0" << monitorEdid << nothing << none
+                                         << dummy0 << "Lumeshow — DUMMY0" << none << false;
     QTest::newRow("-adapter beyond the last: a window on the primary")
-        << "-screen-width 800 -screen-height 600 -adapter 7" << off << none
+        << "-screen-width 800 -screen-height 600 -adapter 7" << nothing << nothing << none
         << QRect(112, 84, 800, 600) << "Lumeshow — DUMMY0"
-        << "no display 7";
+        << "no display 7" << false;
     QTest::newRow("window larger than its display")
-        << "-screen-fullscreen 0 -screen-width 3000 -screen-height 2000" << off << none << dummy0
-        << "Lumeshow — DUMMY0" << none;
+        << "-screen-fullscreen 0 -screen-width 3000 -screen-height 2000" << nothing << nothing
+        << none << dummy0 << "Lumeshow — DUMMY0" << none << false;
     QTest::newRow("bad width told, display still chosen")
-        << "-screen-width abc -adapter 1" << monitorEdid << none << dummy1 << "Lumeshow — DUMMY1"
-        << "-screen-width";
+        << "-screen-width abc -adapter 1" << monitorEdid << nothing << none << dummy1
+        << "Lumeshow — DUMMY1"
+        << "-screen-width" << false;
+    // Two monitors and a headset in direct mode, whose display X keeps off the desktop and, as a
+    // driver without leases, will not lend: never the second monitor that -adapter names.
+    const QString why("the display of VLV 91a8 cannot be shown on: the X server keeps "
+                      "DUMMY2 off the desktop");
+    QTest::newRow("headset in direct mode, -adapter 1: a window on the primary, saying why")
+        << utility + "1" << monitorEdid << nonDesktop << none << dummy0 << "Lumeshow — DUMMY0"
+        << why << true;
+    QTest::newRow("headset in direct mode, windowed, -adapter 1")
+        << windowed + " -adapter 1" << monitorEdid << nonDesktop << none << QRect(112, 84, 800, 600)
+        << "Lumeshow — DUMMY0" << why << true;
+    QTest::newRow("headset switched off, -adapter 1: a window on the primary")
+        << utility + "1" << monitorEdid << off << none << dummy0 << "Lumeshow — DUMMY0"
+        << "the display of VLV 91a8 cannot be shown on: DUMMY2 is connected but "
+           "switched off"
+        << true;
+    QTest::newRow("no headset at all: -adapter 2 followed")
+        << utility + "2" << monitorEdid << monitorEdid << none << QRect(2944, 0, 1920, 1080)
+        << "Lumeshow — DUMMY2" << none << false;
 }
 
 void DemoProcess::placement() {
     QFETCH(QString, arguments);
     QFETCH(Dummy1, dummy1);
+    QFETCH(Dummy1, dummy2);
     QFETCH(QRect, expected);
     QFETCH(QString, said);
     QFETCH(QString, scale);
+    QFETCH(bool, caption);
+    QVERIFY(m_desk.setDummy2(Dummy1::Unplugged));
     QVERIFY(m_desk.setDummy1(dummy1));
+    QVERIFY(m_desk.setDummy2(dummy2));
     const xcb_window_t window = start(arguments, scale);
     QVERIFY(window != XCB_NONE);
     QCOMPARE(m_x.rootGeometry(window), expected);
@@ -124,6 +170,10 @@ void DemoProcess::placement() {
                  return problem.isEmpty();
              }),
              qPrintable(problem));
+    if (caption) {
+        const QRect top(expected.topLeft(), QSize(expected.width(), 24));
+        QVERIFY(QTest::qWaitFor([&] { return captioned(m_desk.grab(top)); }));
+    }
 
     m_demo.kill();
     m_demo.waitForFinished();

@@ -68,36 +68,64 @@ bool HeadsetDesk::run(const QString &program, const QStringList &arguments) {
            process.exitCode() == 0;
 }
 
-bool HeadsetDesk::offerMode(const QString &name) {
-    if (m_offeredModes.count(name))
+bool HeadsetDesk::offerMode(const QString &name, const char *output) {
+    if (m_offeredModes.count({name, output}))
         return true;
     for (const auto &mode : knownModes) {
         if (name != QLatin1String(mode.name))
             continue;
         // Another desk on the same server may have made the mode already.
         run(QStringLiteral("xrandr"), QStringList{"--newmode", name} + mode.line);
-        if (!run(QStringLiteral("xrandr"), {"--addmode", "DUMMY1", name}))
+        if (!run(QStringLiteral("xrandr"), {"--addmode", output, name}))
             return false;
-        m_offeredModes.insert(name);
+        m_offeredModes.insert({name, output});
         return true;
     }
     return false;
 }
 
 bool HeadsetDesk::setDummy1(Dummy1 state) {
+    // DUMMY1's cases have always had a mode on it, kept off the desktop or not.
+    return setOutput("DUMMY1", state, "DUMMY0", true);
+}
+
+bool HeadsetDesk::setDummy2(Dummy1 state) {
+    return setOutput("DUMMY2", state, outputRect("DUMMY1").isEmpty() ? "DUMMY0" : "DUMMY1", false);
+}
+
+bool HeadsetDesk::removeEdid(const char *output) {
+    return run(QStringLiteral(HLX_SET_OUTPUT_EDID), {output}) &&
+           m_x.reply(xcb_randr_get_screen_resources_reply,
+                     xcb_randr_get_screen_resources(m_x.get(), m_x.root())) != nullptr;
+}
+
+bool HeadsetDesk::setOutput(const char *output, Dummy1 state, const char *rightOf,
+                            bool modeOffDesktop) {
     const QString xrandr = QStringLiteral("xrandr");
-    if (!offerMode(QStringLiteral("1920x1080_60")))
+    if (!offerMode(QStringLiteral("1920x1080_60"), output))
         return false;
-    const QString edid = state == Dummy1::Monitor ? edidDir + "/monitors/dell-e2219hn.hex"
-                                                  : edidDir + "/headsets/valve-index.hex";
-    bool ok = run(xrandr, {"--output", "DUMMY1", "--set", "non-desktop",
-                           state == Dummy1::NonDesktop ? "1" : "0"}) &&
-              run(QStringLiteral(HLX_SET_OUTPUT_EDID), {"DUMMY1", edid});
-    if (state == Dummy1::Off)
-        ok = ok && run(xrandr, {"--output", "DUMMY1", "--off"});
+    const QStringList mode{"--output", output, "--mode", "1920x1080_60", "--right-of", rightOf};
+    // The dummy driver counts an output connected once it has had a mode, and the server drops
+    // the EDID of one that is not.
+    bool ok = true;
+    if (state != Dummy1::Unplugged && !m_connected.count(output)) {
+        ok = run(xrandr, mode);
+        m_connected.insert(output);
+    }
+    QStringList edid{output};
+    if (state != Dummy1::Unplugged)
+        edid << (state == Dummy1::Monitor ? edidDir + "/monitors/dell-e2219hn.hex"
+                                          : edidDir + "/headsets/valve-index.hex");
+    ok = ok &&
+         run(xrandr, {"--output", output, "--set", "non-desktop",
+                      state == Dummy1::NonDesktop ? "1" : "0"}) &&
+         run(QStringLiteral(HLX_SET_OUTPUT_EDID), edid);
+    const bool driven = state == Dummy1::Headset || state == Dummy1::Monitor ||
+                        (state == Dummy1::NonDesktop && modeOffDesktop);
+    if (driven)
+        ok = ok && run(xrandr, mode);
     else
-        ok = ok &&
-             run(xrandr, {"--output", "DUMMY1", "--mode", "1920x1080_60", "--right-of", "DUMMY0"});
+        ok = ok && run(xrandr, {"--output", output, "--off"});
     // What a hotplug has the server do: ask the driver again which outputs are connected, which
     // the dummy driver otherwise answers only to a client that probes, as xrandr --query does.
     return ok && m_x.reply(xcb_randr_get_screen_resources_reply,

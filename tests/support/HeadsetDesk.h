@@ -16,11 +16,14 @@
 #include <vector>
 
 // The dummy Xorg as the headset's cases and benches drive it: DUMMY0 is the desktop's first
-// display, DUMMY1 the one a headset (a Valve Index's real EDID) or a monitor is plugged into; the
-// demo and the capturer run as processes of their own, and are looked at as a person sees them.
+// display, DUMMY1 the one a headset (a Valve Index's real EDID) or a monitor is plugged into, and
+// DUMMY2, where a desk needs a third, another of either; the demo and the capturer run as
+// processes of their own, and are looked at as a person sees them.
 class HeadsetDesk {
 public:
-    enum class Dummy1 { Headset, Monitor, Off, NonDesktop };
+    // What is plugged into an output. NonDesktop on DUMMY2 is as a kernel's headset display in
+    // direct mode: kept off the desktop, without a mode.
+    enum class Dummy1 { Headset, Monitor, Off, NonDesktop, Unplugged };
     // An output's gamma table, as the X server keeps it for its CRTC.
     struct GammaTable {
         std::vector<uint16_t> red, green, blue;
@@ -35,10 +38,14 @@ public:
     bool isValid() { return m_x.isValid() && m_client.isConnected(); }
     // Each state from any other: the EDID, the non-desktop property and the mode.
     bool setDummy1(Dummy1 state);
-    // Gives DUMMY1, which the dummy driver offers no mode of its own, one of the modes the cases
-    // and benches use, by its name: "1920x1080_60" or "_30", "2880x1600_90" or "_144". False for
-    // a name it does not know.
-    bool offerMode(const QString &name);
+    // The same for DUMMY2, right of DUMMY1 while that has a mode, else right of DUMMY0.
+    bool setDummy2(Dummy1 state);
+    // Takes the EDID property off the output, as an X server without one (Xwayland) has it.
+    bool removeEdid(const char *output);
+    // Gives an output, which the dummy driver offers no mode of its own, one of the modes the
+    // cases and benches use, by its name: "1920x1080_60" or "_30", "2880x1600_90" or "_144".
+    // False for a name it does not know.
+    bool offerMode(const QString &name, const char *output = "DUMMY1");
     // On the desktop, from RandR; empty while the output has no mode.
     QRect outputRect(const char *output);
     // Empty while the output has no mode.
@@ -73,11 +80,13 @@ public:
 private:
     // The CRTC that drives the output with a mode; XCB_NONE if none does.
     uint32_t crtcOf(const char *output);
+    bool setOutput(const char *output, Dummy1 state, const char *rightOf, bool modeOffDesktop);
 
     testsupport::XcbConnection m_x;
     testsupport::X11Client m_client;
     xcb_gcontext_t m_gc = 0;
-    std::set<QString> m_offeredModes;
+    std::set<std::pair<QString, QString>> m_offeredModes;
+    std::set<QString> m_connected;
 };
 
 // Colours compared channel by channel, with room for what scaling blends in.
