@@ -1,0 +1,26 @@
+#include "DirectModeWindow.h"
+
+#include <QKeyEvent>
+#include <QLabel>
+#include <QVBoxLayout>
+
+DirectModeWindow::DirectModeWindow(const QString &text, QWidget *parent)
+    : QWidget(parent) {
+    auto *label = new QLabel(text, this);
+    label->setWordWrap(true);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(label);
+    setMinimumWidth(360);
+}
+
+void DirectModeWindow::keyPressEvent(QKeyEvent *event) {
+    if (event->key() == Qt::Key_Escape)
+        close();
+    else
+        QWidget::keyPressEvent(event);
+}
+
+void DirectModeWindow::closeEvent(QCloseEvent *event) {
+    QWidget::closeEvent(event);
+    emit closed();
+}

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QWidget>
+
+// The demo's one window on the desktop while the headset shows the scene in direct mode: it
+// says where the scene is, and ends the demo when it is closed or Esc is pressed in it.
+class DirectModeWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit DirectModeWindow(const QString &text, QWidget *parent = nullptr);
+
+signals:
+    void closed();
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+};

@@ -1,0 +1,136 @@
+#include "ScanoutPacer.h"
+
+#include "DrmScanout.h"
+
+#include <cstring>
+#include <ctime>
+
+namespace {
+
+qint64 monotonicNs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+void copyRect(const QImage &from, QPoint fromOrigin, QImage &to, const QRect &rect) {
+    const int bytes = rect.width() * 4;
+    for (int y = rect.top(); y <= rect.bottom(); ++y)
+        std::memcpy(to.scanLine(y) + rect.left() * 4,
+                    from.constScanLine(y - fromOrigin.y()) + (rect.left() - fromOrigin.x()) * 4,
+                    size_t(bytes));
+}
+
+} // namespace
+
+ScanoutPacer::ScanoutPacer(DrmScanout &scanout, DirectModeHooks::FrameShown frameShown,
+                           QObject *parent)
+    : QObject(parent)
+    , m_scanout(scanout)
+    , m_frameShown(std::move(frameShown))
+    , m_eyeSize(std::max(1, scanout.size().width() / 2), scanout.size().height()) {
+    m_painters.setMaxThreadCount(2);
+    m_painters.setExpiryTimeout(-1);
+    const double hz = scanout.refreshHz();
+    m_periodNs = qint64(1e9 / (hz >= 1.0 ? hz : 60.0));
+    m_scanout.flipped = [this](qint64 vblankNs) { flipped(vblankNs); };
+}
+
+ScanoutPacer::~ScanoutPacer() {
+    m_scanout.flipped = nullptr;
+    waitForEyes();
+}
+
+bool ScanoutPacer::start(QString *problem) {
+    m_startNs = monotonicNs();
+    const QRect whole(QPoint(), m_scanout.size());
+    // A buffer fresh from the driver holds nothing of the picture, not even the black
+    // between the eyes of an odd width.
+    for (int index = 0; index < 2; ++index) {
+        m_scanout.buffer(index).fill(Qt::black);
+        m_behind[size_t(index)] = whole;
+    }
+    startEyes(m_startNs);
+    m_changedBy[0] = whole;
+    takeChanged();
+    catchUp(0);
+    if (!m_scanout.show(0, problem))
+        return false;
+    if (m_frameShown)
+        m_frameShown(m_scanout.buffer(0), whole);
+    startEyes(m_startNs + m_periodNs);
+    m_changedBy[1] = takeChanged();
+    catchUp(1);
+    if (!m_scanout.flip(1, problem))
+        return false;
+    m_flipping = 1;
+    startEyes(m_startNs + 2 * m_periodNs);
+    return true;
+}
+
+void ScanoutPacer::stop() {
+    m_stopped = true;
+}
+
+void ScanoutPacer::flipped(qint64 vblankNs) {
+    if (m_stopped)
+        return;
+    const int shown = m_flipping;
+    if (m_frameShown)
+        m_frameShown(m_scanout.buffer(shown), m_changedBy[size_t(shown)]);
+    const int next = 1 - shown;
+    m_changedBy[size_t(next)] = takeChanged();
+    catchUp(next);
+    QString problem;
+    if (!m_scanout.flip(next, &problem)) {
+        m_stopped = true;
+        emit failed(problem);
+        return;
+    }
+    m_flipping = next;
+    // This flip shows at the next blank; the frame begun now, at the one after.
+    startEyes(vblankNs + 2 * m_periodNs);
+}
+
+void ScanoutPacer::startEyes(qint64 ns) {
+    waitForEyes();
+    const double seconds = double(ns - m_startNs) / 1e9;
+    for (const auto &[view, changed] :
+         {std::pair(&m_left, &m_leftChanged), std::pair(&m_right, &m_rightChanged)}) {
+        m_painters.start([this, view = view, changed = changed, seconds] {
+            *changed += view->advance(m_scene, m_eyeSize, seconds);
+            m_eyesDone.release();
+        });
+    }
+    m_eyesRunning = 2;
+}
+
+void ScanoutPacer::waitForEyes() {
+    m_eyesDone.acquire(m_eyesRunning);
+    m_eyesRunning = 0;
+}
+
+QRegion ScanoutPacer::takeChanged() {
+    waitForEyes();
+    const QRegion changed = m_leftChanged + m_rightChanged.translated(m_eyeSize.width(), 0);
+    m_leftChanged = QRegion();
+    m_rightChanged = QRegion();
+    for (QRegion &behind : m_behind)
+        behind += changed;
+    return changed;
+}
+
+void ScanoutPacer::catchUp(int index) {
+    QImage &buffer = m_scanout.buffer(index);
+    const QRect leftArea(QPoint(), m_eyeSize);
+    const QRect rightArea(QPoint(m_eyeSize.width(), 0), m_eyeSize);
+    for (const QRect &rect : m_behind[size_t(index)]) {
+        const QRect left = rect & leftArea;
+        if (!left.isEmpty())
+            copyRect(m_left.picture(), leftArea.topLeft(), buffer, left);
+        const QRect right = rect & rightArea;
+        if (!right.isEmpty())
+            copyRect(m_right.picture(), rightArea.topLeft(), buffer, right);
+    }
+    m_behind[size_t(index)] = QRegion();
+}

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "DirectModeHooks.h"
+#include "EyeView.h"
+#include "StereoScene.h"
+
+#include <QObject>
+#include <QRegion>
+#include <QSemaphore>
+#include <QThreadPool>
+
+#include <array>
+
+class DrmScanout;
+
+// The scene on a scanned-out display, paced by the display itself: each flip's event puts the
+// frame drawn meanwhile into the buffer that just left the screen and flips it, then starts the
+// one after on the painters' threads, both eyes at once. A buffer gets only what changed since
+// it was last on screen.
+class ScanoutPacer : public QObject {
+    Q_OBJECT
+public:
+    ScanoutPacer(DrmScanout &scanout, DirectModeHooks::FrameShown frameShown,
+                 QObject *parent = nullptr);
+    ~ScanoutPacer() override;
+
+    // The first two frames: one shown with the mode set, the next flipped. False, with
+    // `problem`, where the display takes neither.
+    bool start(QString *problem);
+    // No flip from now on; a flip on its way is left to finish.
+    void stop();
+
+signals:
+    // The display no longer takes flips; the demo cannot go on.
+    void failed(const QString &problem);
+
+private:
+    void flipped(qint64 vblankNs);
+    // Both eyes brought to the scene's time `ns` on the monotonic clock.
+    void startEyes(qint64 ns);
+    // What the eyes changed since they were last asked, in the display's pixels.
+    QRegion takeChanged();
+    void waitForEyes();
+    // The eyes' pictures into the buffer, only where it is behind.
+    void catchUp(int index);
+
+    DrmScanout &m_scanout;
+    DirectModeHooks::FrameShown m_frameShown;
+    StereoScene m_scene;
+    EyeView m_left{Eye::Left};
+    EyeView m_right{Eye::Right};
+    QSize m_eyeSize;
+    // Written by the painters' threads until waitForEyes() has returned.
+    QRegion m_leftChanged;
+    QRegion m_rightChanged;
+    QSemaphore m_eyesDone;
+    int m_eyesRunning = 0;
+    QThreadPool m_painters;
+
+    // Where each buffer is behind the eyes' pictures.
+    std::array<QRegion, 2> m_behind;
+    // What the frame in each buffer changed from the frame shown before it.
+    std::array<QRegion, 2> m_changedBy;
+    int m_flipping = 0;
+    qint64 m_startNs = 0;
+    qint64 m_periodNs = 0;
+    bool m_stopped = false;
+};
