@@ -1,5 +1,6 @@
 #include "DemoOptions.h"
 #include "DemoWindow.h"
+#include "DirectModeDemo.h"
 #include "DisplayChoice.h"
 #include "DisplayWatch.h"
 #include "Say.h"
@@ -55,7 +56,13 @@ int main(int argc, char **argv) {
     const hlx::HeadsetDisplay headset = hlx::HeadsetDisplayFinder().find();
     // Why the headset's display, kept off the desktop, could not be shown on in direct mode;
     // empty where that was not tried.
-    const QString directModeRefusal;
+    QString directModeRefusal;
+    if (headset.place == hlx::HeadsetDisplay::Place::OffDesktop) {
+        const std::unique_ptr<DirectModeDemo> direct =
+            DirectModeDemo::start(headset, DirectModeHooks(), &directModeRefusal);
+        if (direct)
+            return app.exec();
+    }
 
     // -adapter counts in QGuiApplication::screens() order, the order every Qt program on this
     // desktop lists the displays in (on X11 the primary display comes first).
