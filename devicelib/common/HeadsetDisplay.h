@@ -23,6 +23,9 @@ struct HeadsetDisplay {
     };
 
     Place place = Place::None;
+    // Off the desktop because the system keeps it for VR software that drives it directly (the
+    // X server's non-desktop outputs, Windows's direct mode), rather than merely switched off.
+    bool directMode = false;
     // The headset as its EDID names it, as in "VLV 91a8 (Index HMD)".
     std::string headset;
     // The system's name of the display: the RandR output ("DP-1"), or the Windows display

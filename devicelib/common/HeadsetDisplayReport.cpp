@@ -33,7 +33,8 @@ std::string eyeshieldOn(const HeadsetDisplay &display, DisplayGamma &gamma,
 } // namespace
 
 std::string headsetDisplayReport(const HeadsetDisplay &display, DisplayGamma &gamma,
-                                 OwnRampStore &ownRamps, bool headsetOnUsb) {
+                                 OwnRampStore &ownRamps, bool headsetOnUsb,
+                                 const std::string &directModeLease) {
     switch (display.place) {
     case HeadsetDisplay::Place::Desktop:
         return line("Headset display: %s on %s, %dx%d at %d,%d, %g Hz", display.headset.c_str(),
@@ -43,6 +44,12 @@ std::string headsetDisplayReport(const HeadsetDisplay &display, DisplayGamma &ga
     case HeadsetDisplay::Place::OffDesktop:
         return line("Headset display: %s, not on the desktop: %s", display.headset.c_str(),
                     display.why.c_str()) +
+               (display.directMode
+                    ? line(
+                          "Direct mode: yes; the display is kept off the desktop for VR software") +
+                          line("Direct mode lease: %s",
+                               directModeLease.empty() ? "unknown" : directModeLease.c_str())
+                    : std::string()) +
                line("Eye shield: the headset's display is not on the desktop, so its colours "
                     "cannot be set (the library answers %d)",
                     entryResult::notOnDesktop);

@@ -1,7 +1,9 @@
 // hlx-headsets: what the udev device library sees, for a user who wonders why the window says a
 // link is not ready or the eye shield does nothing. Every USB device and display connector,
 // whether it is one of the headset's links and why, then the two links as the library would
-// announce them, the headset's display on the X desktop, and the eye shield.
+// announce them, the headset's display on the X desktop (in direct mode: whether a lease of it
+// could be had), and the eye shield.
+#include "DirectModeLeaseCheck.h"
 #include "DisplayLink.h"
 #include "HeadsetDisplayFinder.h"
 #include "HeadsetDisplayReport.h"
@@ -62,6 +64,9 @@ int main(int argc, char **argv) {
         std::printf("X output %s: %s\n", output.output.c_str(), output.why.c_str());
     hlx::RandrDisplayGamma gamma;
     hlx::RootPropertyRampStore ownRamps;
-    std::fputs(hlx::headsetDisplayReport(finder.find(), gamma, ownRamps, usb.up()).c_str(), stdout);
+    const hlx::HeadsetDisplay headset = finder.find();
+    const std::string lease = headset.directMode ? hlx::directModeLeaseCheck(headset.output) : "";
+    std::fputs(hlx::headsetDisplayReport(headset, gamma, ownRamps, usb.up(), lease).c_str(),
+               stdout);
     return 0;
 }

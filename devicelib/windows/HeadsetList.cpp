@@ -38,9 +38,12 @@ int main(int argc, char **argv) {
                 usb ? "ready" : "not ready");
     WindowsDisplayGamma gamma;
     SessionRegistryRampStore ownRamps;
-    std::fputs(
-        hlx::headsetDisplayReport(hlx::HeadsetDisplayFinder(ids).find(), gamma, ownRamps, usb)
-            .c_str(),
-        stdout);
+    // What the X11 side says of its leases, said once for all here.
+    const std::string lease = "leases are not used on Windows; only the VR software that holds "
+                              "the display shows on it";
+    std::fputs(hlx::headsetDisplayReport(hlx::HeadsetDisplayFinder(ids).find(), gamma, ownRamps,
+                                         usb, lease)
+                   .c_str(),
+               stdout);
     return 0;
 }

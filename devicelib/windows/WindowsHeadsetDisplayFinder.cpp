@@ -158,6 +158,7 @@ std::vector<HeadsetDisplay> HeadsetDisplayFinder::all() const {
         const headsets::Verdict verdict = judge.display(bytes);
         HeadsetDisplay display;
         display.place = HeadsetDisplay::Place::OffDesktop;
+        display.directMode = verdict.headset;
         display.headset = verdict.headset ? headsetName(bytes, instanceId) : "";
         display.why = verdict.headset
                           ? "Windows keeps the headset's display off the desktop, for the VR "

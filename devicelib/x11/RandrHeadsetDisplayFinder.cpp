@@ -20,6 +20,7 @@ HeadsetDisplay describe(const RandrOutputs::Output &output, const headsets::Verd
     }
     if (output.nonDesktop) {
         display.place = HeadsetDisplay::Place::OffDesktop;
+        display.directMode = true;
         display.why = "the X server keeps " + output.name +
                       " off the desktop for VR compositors (its non-desktop property is set)";
     } else if (output.crtc == XCB_NONE) {

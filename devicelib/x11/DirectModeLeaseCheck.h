@@ -1,0 +1,11 @@
+#pragma once
+
+#include <string>
+
+namespace hlx {
+
+// Whether the headset's display in direct mode could be had now, as hlx-headsets says it: held by
+// our demo, or a lease taken of `output` and freed at once, or the X server's refusal in words.
+std::string directModeLeaseCheck(const std::string &output);
+
+} // namespace hlx
