@@ -3,6 +3,7 @@
 #include "DirectModeDemo.h"
 #include "DisplayChoice.h"
 #include "DisplayWatch.h"
+#include "LeasedDisplayHooks.h"
 #include "Say.h"
 #include "ShowCommand.h"
 
@@ -59,7 +60,7 @@ int main(int argc, char **argv) {
     QString directModeRefusal;
     if (headset.place == hlx::HeadsetDisplay::Place::OffDesktop) {
         const std::unique_ptr<DirectModeDemo> direct =
-            DirectModeDemo::start(headset, DirectModeHooks(), &directModeRefusal);
+            DirectModeDemo::start(headset, leasedDisplayHooks(), &directModeRefusal);
         if (direct)
             return app.exec();
     }
