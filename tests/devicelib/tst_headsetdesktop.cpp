@@ -1,10 +1,9 @@
-// The built utility with the udev device library on a desktop of two displays,
-// the second a real headset's (its EDID on the dummy Xorg's DUMMY1), clicked as
-// a person clicks it: the eye shield in the headset display's gamma table and
-// nowhere else, and ShowDemo's demo on the headset with the capturer mirroring
-// it on the first display. Then two monitors and a headset in direct mode on
-// DUMMY2, which the dummy Xorg, as a driver without leases, will not lend: no
-// monitor taken over, no monitor's colours changed, and hlx-headsets saying so.
+// The built utility with the udev device library on a desktop of two displays, the second a real
+// headset's (its EDID on the dummy Xorg's DUMMY1), clicked as a person clicks it: the eye shield
+// in the headset display's gamma table and nowhere else, and ShowDemo's demo on the headset with
+// the capturer mirroring it on the first display. Then two monitors and a headset in direct mode
+// on DUMMY2, which the dummy Xorg, as a driver without leases, will not lend: no monitor taken
+// over, no monitor's colours changed, and hlx-headsets saying so.
 #include "EdidSample.h"
 #include "HeadsetDesk.h"
 #include "HeadsetTestbed.h"
@@ -27,431 +26,386 @@ Q_DECLARE_METATYPE(HeadsetDesk::Dummy1)
 
 namespace {
 
-// How far apart two pictures are, 0 to 255, after both are scaled down to a
-// coarse grid.
+// How far apart two pictures are, 0 to 255, after both are scaled down to a coarse grid.
 double difference(const QImage &a, const QImage &b) {
-  const QSize grid(64, 36);
-  const QImage small =
-      a.scaled(grid, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-  const QImage other =
-      b.scaled(grid, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-  double sum = 0;
-  for (int y = 0; y < grid.height(); ++y) {
-    for (int x = 0; x < grid.width(); ++x) {
-      const QRgb p = small.pixel(x, y), q = other.pixel(x, y);
-      sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) +
-             std::abs(qBlue(p) - qBlue(q));
+    const QSize grid(64, 36);
+    const QImage small = a.scaled(grid, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QImage other = b.scaled(grid, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    double sum = 0;
+    for (int y = 0; y < grid.height(); ++y) {
+        for (int x = 0; x < grid.width(); ++x) {
+            const QRgb p = small.pixel(x, y), q = other.pixel(x, y);
+            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) +
+                   std::abs(qBlue(p) - qBlue(q));
+        }
     }
-  }
-  return sum / (3.0 * grid.width() * grid.height());
+    return sum / (3.0 * grid.width() * grid.height());
 }
 
-// Where a picture of `source` size sits in a window of `frame` size, scaled
-// with its aspect kept and centred.
+// Where a picture of `source` size sits in a window of `frame` size, scaled with its aspect kept
+// and centred.
 QRect letterboxed(QSize source, QRect frame) {
-  const QSize fitted = source.scaled(frame.size(), Qt::KeepAspectRatio);
-  return QRect(frame.topLeft() + QPoint((frame.width() - fitted.width()) / 2,
-                                        (frame.height() - fitted.height()) / 2),
-               fitted);
+    const QSize fitted = source.scaled(frame.size(), Qt::KeepAspectRatio);
+    return QRect(frame.topLeft() + QPoint((frame.width() - fitted.width()) / 2,
+                                          (frame.height() - fitted.height()) / 2),
+                 fitted);
 }
 
 } // namespace
 
 class HeadsetDesktopTest : public QObject {
-  Q_OBJECT
+    Q_OBJECT
 
 private slots:
-  void initTestCase() {
-    QVERIFY2(qgetenv("LD_PRELOAD").contains("umockdev"),
-             "run under umockdev-wrapper");
-    QVERIFY(desk.isValid());
-    testbed.reset(new HeadsetTestbed);
-    hands.reset(new UtilityWindow(desk.client()));
-  }
-
-  // The first display with a table of its own that is not the identity, which
-  // the shield must leave alone; the headset's with the identity, as a display
-  // starts.
-  void init() {
-    QVERIFY(HeadsetDesk::run("xrandr",
-                             {"--output", "DUMMY0", "--gamma", "1:1:0.8"}));
-    if (!desk.outputRect("DUMMY1").isEmpty())
-      QVERIFY(HeadsetDesk::run("xrandr",
-                               {"--output", "DUMMY1", "--gamma", "1:1:1"}));
-  }
-
-  void cleanup() {
-    testbed->clear();
-    utility.reset();
-    // The utility starts them detached: they are ended through their windows.
-    std::vector<xcb_window_t> started =
-        desk.client().findTopLevels("Lumeshow", QString());
-    const std::vector<xcb_window_t> capturers =
-        desk.client().findTopLevels("Pictor", QString());
-    started.insert(started.end(), capturers.begin(), capturers.end());
-    for (xcb_window_t window : started) {
-      if (const qint64 pid = desk.client().processId(window))
-        ::kill(pid_t(pid), SIGKILL);
+    void initTestCase() {
+        QVERIFY2(qgetenv("LD_PRELOAD").contains("umockdev"), "run under umockdev-wrapper");
+        QVERIFY(desk.isValid());
+        testbed.reset(new HeadsetTestbed);
+        hands.reset(new UtilityWindow(desk.client()));
     }
-    QTRY_VERIFY(desk.client().findTopLevels("Lumeshow", QString()).empty() &&
-                desk.client().findTopLevels("Pictor", QString()).empty());
-  }
 
-  // Each row: what is on DUMMY1 with which table (as xrandr --gamma sets it),
-  // whether the headset is on USB, what the person does, and then: the headset
-  // display's table warm (as warm as after the first "Level 1") or its own, the
-  // warning the utility shows, and whether the demo and one capturer run. A
-  // restart ends the utility, and with it the library, and starts it again with
-  // the same settings.
-  void clicks_data() {
-    QTest::addColumn<HeadsetDesk::Dummy1>("dummy1");
-    QTest::addColumn<QString>("headsetGamma");
-    QTest::addColumn<bool>("onUsb");
-    QTest::addColumn<QStringList>("clicks");
-    QTest::addColumn<bool>("warm");
-    QTest::addColumn<QString>("warning");
-    QTest::addColumn<bool>("demo");
-    using D = HeadsetDesk::Dummy1;
-    QTest::newRow("Level 1 warms the headset's display only")
-        << D::Headset << "1:1:1" << true << QStringList{"Level 1"} << true << ""
-        << false;
-    QTest::newRow("DisableEyeshield gives both displays their own")
-        << D::Headset << "1:1:1" << true
-        << QStringList{"Level 1", "DisableEyeshield"} << false << "" << false;
-    QTest::newRow(
-        "ShowDemo: the demo on the headset, mirrored, the shield again")
-        << D::Headset << "1:1:1" << true << QStringList{"Level 1", "ShowDemo"}
-        << true << "" << true;
-    QTest::newRow("a second ShowDemo leaves one capturer")
-        << D::Headset << "1:1:1" << true << QStringList{"ShowDemo", "ShowDemo"}
-        << false << "" << true;
-    // The driver gives the display a plain table when it comes back: the shield
-    // goes on again.
-    QTest::newRow("the headset's display plugged again is warmed again")
-        << D::Headset << "1:1:1" << true << QStringList{"Level 1", "plug again"}
-        << true << "" << false;
-    QTest::newRow("headset on USB, its display not on the desktop: silent")
-        << D::NonDesktop << "1:1:1" << true << QStringList{"Level 1"} << false
-        << "" << false;
-    QTest::newRow("a monitor and no headset: the warning")
-        << D::Monitor << "1:1:1" << false << QStringList{"Level 1"} << false
-        << "enable eye shield fail" << false;
-    QTest::newRow("calibrated, left warm: a new run's Level 1 warms it once, "
-                  "off gives it back")
-        << D::Headset << "1.0:0.9:1.15" << true
-        << QStringList{"Level 1", "restart", "Level 1", "restart",
-                       "DisableEyeshield"}
-        << false << "" << false;
-    QTest::newRow("calibrated, left warm: a new run's Level 1 warms it once")
-        << D::Headset << "1.0:0.9:1.15" << true
-        << QStringList{"Level 1", "restart", "Level 1", "restart", "Level 1"}
-        << true << "" << false;
-    QTest::newRow(
-        "DisableEyeshield while the headset's display is switched off holds")
-        << D::Headset << "1.0:0.9:1.15" << true
-        << QStringList{"Level 1", "switch off", "DisableEyeshield", "switch on"}
-        << false << "" << false;
-    QTest::newRow("DisableEyeshield while switched off holds across a restart")
-        << D::Headset << "1.0:0.9:1.15" << true
-        << QStringList{"Level 1", "restart", "switch off", "DisableEyeshield",
-                       "switch on"}
-        << false << "" << false;
-  }
+    // The first display with a table of its own that is not the identity, which the shield must
+    // leave alone; the headset's with the identity, as a display starts.
+    void init() {
+        QVERIFY(HeadsetDesk::run("xrandr", {"--output", "DUMMY0", "--gamma", "1:1:0.8"}));
+        if (!desk.outputRect("DUMMY1").isEmpty())
+            QVERIFY(HeadsetDesk::run("xrandr", {"--output", "DUMMY1", "--gamma", "1:1:1"}));
+    }
 
-  void clicks() {
-    QFETCH(HeadsetDesk::Dummy1, dummy1);
-    QFETCH(QString, headsetGamma);
-    QFETCH(bool, onUsb);
-    QFETCH(QStringList, clicks);
-    QFETCH(bool, warm);
-    QFETCH(QString, warning);
-    QFETCH(bool, demo);
-    QVERIFY(desk.setDummy1(dummy1));
-    if (dummy1 != HeadsetDesk::Dummy1::NonDesktop)
-      QVERIFY(HeadsetDesk::run(
-          "xrandr", {"--output", "DUMMY1", "--gamma", headsetGamma}));
-    if (onUsb)
-      testbed->plugUsb(0x28de, 0x2613);
-    const HeadsetDesk::GammaTable first = desk.gamma("DUMMY0");
-    const HeadsetDesk::GammaTable headset = desk.gamma("DUMMY1");
-    const UtilityProcess::Session session = UtilityProcess::newSession();
-    xcb_window_t window = startUtility(session);
-    QVERIFY(window != XCB_WINDOW_NONE);
-
-    HeadsetDesk::GammaTable warmedOnce;
-    for (const QString &click : clicks) {
-      if (click == "restart") {
+    void cleanup() {
+        testbed->clear();
         utility.reset();
-        window = startUtility(session);
+        // The utility starts them detached: they are ended through their windows.
+        std::vector<xcb_window_t> started = desk.client().findTopLevels("Lumeshow", QString());
+        const std::vector<xcb_window_t> capturers =
+            desk.client().findTopLevels("Pictor", QString());
+        started.insert(started.end(), capturers.begin(), capturers.end());
+        for (xcb_window_t window : started) {
+            if (const qint64 pid = desk.client().processId(window))
+                ::kill(pid_t(pid), SIGKILL);
+        }
+        QTRY_VERIFY(desk.client().findTopLevels("Lumeshow", QString()).empty() &&
+                    desk.client().findTopLevels("Pictor", QString()).empty());
+    }
+
+    // Each row: what is on DUMMY1 with which table (as xrandr --gamma sets it), whether the
+    // headset is on USB, what the person does, and then: the headset display's table warm (as
+    // warm as after the first "Level 1") or its own, the warning the utility shows, and whether
+    // the demo and one capturer run. A restart ends the utility, and with it the library, and
+    // starts it again with the same settings.
+    void clicks_data() {
+        QTest::addColumn<HeadsetDesk::Dummy1>("dummy1");
+        QTest::addColumn<QString>("headsetGamma");
+        QTest::addColumn<bool>("onUsb");
+        QTest::addColumn<QStringList>("clicks");
+        QTest::addColumn<bool>("warm");
+        QTest::addColumn<QString>("warning");
+        QTest::addColumn<bool>("demo");
+        using D = HeadsetDesk::Dummy1;
+        QTest::newRow("Level 1 warms the headset's display only")
+            << D::Headset << "1:1:1" << true << QStringList{"Level 1"} << true << "" << false;
+        QTest::newRow("DisableEyeshield gives both displays their own")
+            << D::Headset << "1:1:1" << true << QStringList{"Level 1", "DisableEyeshield"} << false
+            << "" << false;
+        QTest::newRow("ShowDemo: the demo on the headset, mirrored, the shield again")
+            << D::Headset << "1:1:1" << true << QStringList{"Level 1", "ShowDemo"} << true << ""
+            << true;
+        QTest::newRow("a second ShowDemo leaves one capturer")
+            << D::Headset << "1:1:1" << true << QStringList{"ShowDemo", "ShowDemo"} << false << ""
+            << true;
+        // The driver gives the display a plain table when it comes back: the shield goes on again.
+        QTest::newRow("the headset's display plugged again is warmed again")
+            << D::Headset << "1:1:1" << true << QStringList{"Level 1", "plug again"} << true << ""
+            << false;
+        QTest::newRow("headset on USB, its display not on the desktop: silent")
+            << D::NonDesktop << "1:1:1" << true << QStringList{"Level 1"} << false << "" << false;
+        QTest::newRow("a monitor and no headset: the warning")
+            << D::Monitor << "1:1:1" << false << QStringList{"Level 1"} << false
+            << "enable eye shield fail" << false;
+        QTest::newRow("calibrated, left warm: a new run's Level 1 warms it once, off gives it back")
+            << D::Headset << "1.0:0.9:1.15" << true
+            << QStringList{"Level 1", "restart", "Level 1", "restart", "DisableEyeshield"} << false
+            << "" << false;
+        QTest::newRow("calibrated, left warm: a new run's Level 1 warms it once")
+            << D::Headset << "1.0:0.9:1.15" << true
+            << QStringList{"Level 1", "restart", "Level 1", "restart", "Level 1"} << true << ""
+            << false;
+        QTest::newRow("DisableEyeshield while the headset's display is switched off holds")
+            << D::Headset << "1.0:0.9:1.15" << true
+            << QStringList{"Level 1", "switch off", "DisableEyeshield", "switch on"} << false << ""
+            << false;
+        QTest::newRow("DisableEyeshield while switched off holds across a restart")
+            << D::Headset << "1.0:0.9:1.15" << true
+            << QStringList{"Level 1", "restart", "switch off", "DisableEyeshield", "switch on"}
+            << false << "" << false;
+    }
+
+    void clicks() {
+        QFETCH(HeadsetDesk::Dummy1, dummy1);
+        QFETCH(QString, headsetGamma);
+        QFETCH(bool, onUsb);
+        QFETCH(QStringList, clicks);
+        QFETCH(bool, warm);
+        QFETCH(QString, warning);
+        QFETCH(bool, demo);
+        QVERIFY(desk.setDummy1(dummy1));
+        if (dummy1 != HeadsetDesk::Dummy1::NonDesktop)
+            QVERIFY(HeadsetDesk::run("xrandr", {"--output", "DUMMY1", "--gamma", headsetGamma}));
+        if (onUsb)
+            testbed->plugUsb(0x28de, 0x2613);
+        const HeadsetDesk::GammaTable first = desk.gamma("DUMMY0");
+        const HeadsetDesk::GammaTable headset = desk.gamma("DUMMY1");
+        const UtilityProcess::Session session = UtilityProcess::newSession();
+        xcb_window_t window = startUtility(session);
         QVERIFY(window != XCB_WINDOW_NONE);
-      } else if (click == "switch off" || click == "switch on") {
-        QVERIFY(desk.setDummy1(
-            click == "switch on" ? dummy1 : HeadsetDesk::Dummy1::Off));
-      } else if (click == "plug again")
-        QVERIFY(HeadsetDesk::run("xrandr",
-                                 {"--output", "DUMMY1", "--gamma", "1:1:1"}) &&
-                desk.setDummy1(HeadsetDesk::Dummy1::Off) &&
-                desk.setDummy1(dummy1));
-      else if (click == "ShowDemo")
-        QVERIFY(hands->press(window, "btnShowDemo"));
-      else
-        QVERIFY(hands->choose(window, click == "Level 1"
-                                          ? UtilityWindow::levelOne()
-                                          : UtilityWindow::disableEyeshield()));
-      if (!warning.isEmpty()) {
-        const xcb_window_t box = hands->waitForOne(warning);
-        QVERIFY(box != XCB_WINDOW_NONE);
-        QVERIFY(desk.client().sendDeleteWindow(box));
-      }
-      QTest::qWait(500);
-      // The first warming, once the utility has put it on.
-      if (click == "Level 1" && warmedOnce.blue.empty() &&
-          dummy1 == HeadsetDesk::Dummy1::Headset) {
-        QTRY_VERIFY_WITH_TIMEOUT(
-            desk.gamma("DUMMY1").blue.back() < headset.blue.back(), 10000);
-        warmedOnce = desk.gamma("DUMMY1");
-      }
+
+        HeadsetDesk::GammaTable warmedOnce;
+        for (const QString &click : clicks) {
+            if (click == "restart") {
+                utility.reset();
+                window = startUtility(session);
+                QVERIFY(window != XCB_WINDOW_NONE);
+            } else if (click == "switch off" || click == "switch on") {
+                QVERIFY(desk.setDummy1(click == "switch on" ? dummy1 : HeadsetDesk::Dummy1::Off));
+            } else if (click == "plug again")
+                QVERIFY(HeadsetDesk::run("xrandr", {"--output", "DUMMY1", "--gamma", "1:1:1"}) &&
+                        desk.setDummy1(HeadsetDesk::Dummy1::Off) && desk.setDummy1(dummy1));
+            else if (click == "ShowDemo")
+                QVERIFY(hands->press(window, "btnShowDemo"));
+            else
+                QVERIFY(hands->choose(window, click == "Level 1"
+                                                  ? UtilityWindow::levelOne()
+                                                  : UtilityWindow::disableEyeshield()));
+            if (!warning.isEmpty()) {
+                const xcb_window_t box = hands->waitForOne(warning);
+                QVERIFY(box != XCB_WINDOW_NONE);
+                QVERIFY(desk.client().sendDeleteWindow(box));
+            }
+            QTest::qWait(500);
+            // The first warming, once the utility has put it on.
+            if (click == "Level 1" && warmedOnce.blue.empty() &&
+                dummy1 == HeadsetDesk::Dummy1::Headset) {
+                QTRY_VERIFY_WITH_TIMEOUT(desk.gamma("DUMMY1").blue.back() < headset.blue.back(),
+                                         10000);
+                warmedOnce = desk.gamma("DUMMY1");
+            }
+        }
+        QCOMPARE(int(hands->shown(QString()).size()), 1);
+
+        QVERIFY(desk.gamma("DUMMY0") == first);
+        const HeadsetDesk::GammaTable now = desk.gamma("DUMMY1");
+        if (warm) {
+            QVERIFY(!now.red.empty());
+            QVERIFY2(now.blue.back() < now.red.back() && !warmedOnce.blue.empty() &&
+                         std::abs(now.blue.back() - warmedOnce.blue.back()) <=
+                             0.03 * warmedOnce.blue.back(),
+                     qPrintable(QString("top: red %1, blue %2; one warming's blue %3")
+                                    .arg(now.red.back())
+                                    .arg(now.blue.back())
+                                    .arg(warmedOnce.blue.empty() ? 0 : warmedOnce.blue.back())));
+        } else {
+            // A display switched on again gets its own table when the library hears of it.
+            QTRY_VERIFY_WITH_TIMEOUT(desk.gamma("DUMMY1") == headset, 10000);
+        }
+        if (dummy1 == HeadsetDesk::Dummy1::Headset) {
+            QProcess headsets;
+            headsets.start(HLX_UDEV_LIBRARY_DIR "/hlx-headsets", QStringList());
+            QVERIFY(headsets.waitForFinished(30000));
+            const QByteArray said = headsets.readAllStandardOutput();
+            QVERIFY2(said.contains(warm ? "\nEye shield: on, level 1 (4500 K)\n"
+                                        : "\nEye shield: off\n"),
+                     said.constData());
+        }
+        // The utility stores what the library took, an off while the display is away too.
+        const QStringList switches =
+            clicks.filter(QRegularExpression("^(Level 1|DisableEyeshield)$"));
+        if (warning.isEmpty() && dummy1 == HeadsetDesk::Dummy1::Headset && !switches.isEmpty())
+            QTRY_COMPARE_WITH_TIMEOUT(
+                QSettings(session.workingDirectory() + "/UserSetting.ini", QSettings::IniFormat)
+                    .value("KEY_Eyeshield")
+                    .toString(),
+                QString(switches.last() == "Level 1" ? "EnableEyeshield" : "DisableEyeshield"),
+                10000);
+        if (demo)
+            checkDemoAndMirror();
+        else
+            QCOMPARE(int(desk.capturerWindows().size()), 0);
+        QVERIFY(utility->isRunning());
     }
-    QCOMPARE(int(hands->shown(QString()).size()), 1);
 
-    QVERIFY(desk.gamma("DUMMY0") == first);
-    const HeadsetDesk::GammaTable now = desk.gamma("DUMMY1");
-    if (warm) {
-      QVERIFY(!now.red.empty());
-      QVERIFY2(
-          now.blue.back() < now.red.back() && !warmedOnce.blue.empty() &&
-              std::abs(now.blue.back() - warmedOnce.blue.back()) <=
-                  0.03 * warmedOnce.blue.back(),
-          qPrintable(
-              QString("top: red %1, blue %2; one warming's blue %3")
-                  .arg(now.red.back())
-                  .arg(now.blue.back())
-                  .arg(warmedOnce.blue.empty() ? 0 : warmedOnce.blue.back())));
-    } else {
-      // A display switched on again gets its own table when the library hears
-      // of it.
-      QTRY_VERIFY_WITH_TIMEOUT(desk.gamma("DUMMY1") == headset, 10000);
+    // What the device library does with the capturer itself, for callers other than the utility:
+    // one per session, raised when asked to start again, closed when asked to stop.
+    void capturerEntries() {
+        QVERIFY(desk.setDummy1(HeadsetDesk::Dummy1::Headset));
+        QLibrary library(HLX_UDEV_LIBRARY_DIR "/libHLX.so");
+        QVERIFY2(library.load(), qPrintable(library.errorString()));
+        const auto setPath =
+            reinterpret_cast<int (*)(const char *)>(library.resolve("HLX_SetDisplayCapturerPath"));
+        const auto startCapturer =
+            reinterpret_cast<int (*)()>(library.resolve("HLX_StartDisplayCapturer"));
+        const auto stopCapturer =
+            reinterpret_cast<int (*)()>(library.resolve("HLX_StopDisplayCapturer"));
+        QVERIFY(setPath && startCapturer && stopCapturer);
+        QCOMPARE(stopCapturer(), -2);
+        QCOMPARE(setPath(HLX_HEADSET_COMPANIONS "/Pictor/Pictor.exe"), 0);
+        QCOMPARE(startCapturer(), 0);
+        const xcb_window_t capturer = desk.waitForCapturerWindow();
+        QVERIFY(capturer != XCB_WINDOW_NONE);
+        QVERIFY(desk.client().iconifyAsWindowManager(capturer));
+        QTRY_VERIFY(!desk.client().isViewable(capturer));
+        QCOMPARE(startCapturer(), 0);
+        QTRY_VERIFY(desk.client().isViewable(capturer));
+        QTest::qWait(500);
+        QCOMPARE(int(desk.capturerWindows().size()), 1);
+        QCOMPARE(stopCapturer(), 0);
+        QTRY_VERIFY(desk.capturerWindows().empty());
     }
-    if (dummy1 == HeadsetDesk::Dummy1::Headset) {
-      QProcess headsets;
-      headsets.start(HLX_UDEV_LIBRARY_DIR "/hlx-headsets", QStringList());
-      QVERIFY(headsets.waitForFinished(30000));
-      const QByteArray said = headsets.readAllStandardOutput();
-      QVERIFY2(said.contains(warm ? "\nEye shield: on, level 1 (4500 K)\n"
-                                  : "\nEye shield: off\n"),
-               said.constData());
+
+    // Each row: DUMMY2's headset display in direct mode with its EDID on the X output, or, as
+    // Xwayland has it, only on the kernel's connector of the same name; or no headset display
+    // and the headset on USB. DUMMY1 is a monitor throughout.
+    void directModeDesk_data() {
+        QTest::addColumn<HeadsetDesk::Dummy1>("dummy2");
+        QTest::addColumn<bool>("edidOnX");
+        QTest::addColumn<QStringList>("listed"); // by hlx-headsets
+        QTest::addColumn<QString>("demoSays");
+        using D = HeadsetDesk::Dummy1;
+        const QString offDesktop("Headset display: VLV 91a8, not on the desktop: the X server "
+                                 "keeps DUMMY2 off the desktop for VR compositors");
+        const QStringList directMode{
+            offDesktop, "Direct mode: yes; the display is kept off the desktop for VR software",
+            "Direct mode lease: none to be had: ",
+            "Eye shield: the headset's display is not on the desktop, so its colours cannot be "
+            "set (the library answers -3)"};
+        QTest::newRow("two monitors and a headset in direct mode")
+            << D::NonDesktop << true << directMode
+            << "the display of VLV 91a8 cannot be shown on: the X server keeps DUMMY2 off";
+        // Without the kernel's EDID no display would be the headset's.
+        QTest::newRow("the same with the EDID only on the kernel's connector, as under Xwayland")
+            << D::NonDesktop << false << directMode
+            << "the display of VLV 91a8 cannot be shown on: the X server keeps DUMMY2 off";
+        QTest::newRow("two monitors and the headset on USB only")
+            << D::Unplugged << true
+            << QStringList{"Headset display: none",
+                           "Eye shield: the headset is on USB but its display is not on the "
+                           "desktop, so its colours cannot be set (the library answers -3)"}
+            << "the display of the headset on USB cannot be shown on";
     }
-    // The utility stores what the library took, an off while the display is
-    // away too.
-    const QStringList switches =
-        clicks.filter(QRegularExpression("^(Level 1|DisableEyeshield)$"));
-    if (warning.isEmpty() && dummy1 == HeadsetDesk::Dummy1::Headset &&
-        !switches.isEmpty())
-      QTRY_COMPARE_WITH_TIMEOUT(
-          QSettings(session.workingDirectory() + "/UserSetting.ini",
-                    QSettings::IniFormat)
-              .value("KEY_Eyeshield")
-              .toString(),
-          QString(switches.last() == "Level 1" ? "EnableEyeshield"
-                                               : "DisableEyeshield"),
-          10000);
-    if (demo)
-      checkDemoAndMirror();
-    else
-      QCOMPARE(int(desk.capturerWindows().size()), 0);
-    QVERIFY(utility->isRunning());
-  }
 
-  // What the device library does with the capturer itself, for callers other
-  // than the utility: one per session, raised when asked to start again, closed
-  // when asked to stop.
-  void capturerEntries() {
-    QVERIFY(desk.setDummy1(HeadsetDesk::Dummy1::Headset));
-    QLibrary library(HLX_UDEV_LIBRARY_DIR "/libHLX.so");
-    QVERIFY2(library.load(), qPrintable(library.errorString()));
-    const auto setPath = reinterpret_cast<int (*)(const char *)>(
-        library.resolve("HLX_SetDisplayCapturerPath"));
-    const auto startCapturer = reinterpret_cast<int (*)()>(
-        library.resolve("HLX_StartDisplayCapturer"));
-    const auto stopCapturer =
-        reinterpret_cast<int (*)()>(library.resolve("HLX_StopDisplayCapturer"));
-    QVERIFY(setPath && startCapturer && stopCapturer);
-    QCOMPARE(stopCapturer(), -2);
-    QCOMPARE(setPath(HLX_HEADSET_COMPANIONS "/Pictor/Pictor.exe"), 0);
-    QCOMPARE(startCapturer(), 0);
-    const xcb_window_t capturer = desk.waitForCapturerWindow();
-    QVERIFY(capturer != XCB_WINDOW_NONE);
-    QVERIFY(desk.client().iconifyAsWindowManager(capturer));
-    QTRY_VERIFY(!desk.client().isViewable(capturer));
-    QCOMPARE(startCapturer(), 0);
-    QTRY_VERIFY(desk.client().isViewable(capturer));
-    QTest::qWait(500);
-    QCOMPARE(int(desk.capturerWindows().size()), 1);
-    QCOMPARE(stopCapturer(), 0);
-    QTRY_VERIFY(desk.capturerWindows().empty());
-  }
+    void directModeDesk() {
+        QFETCH(HeadsetDesk::Dummy1, dummy2);
+        QFETCH(bool, edidOnX);
+        QFETCH(QStringList, listed);
+        QFETCH(QString, demoSays);
+        QVERIFY(desk.setDummy1(HeadsetDesk::Dummy1::Monitor));
+        QVERIFY(desk.setDummy2(dummy2));
+        if (!edidOnX) {
+            QVERIFY(desk.removeEdid("DUMMY2"));
+            const std::string card = testbed->addCard("card0");
+            testbed->setConnector(
+                testbed->addConnector(card, "card0-DUMMY2"), true,
+                EdidSample::fromHexFile(HLX_EDID_DIR "/headsets/valve-index.hex"));
+        }
+        testbed->plugUsb(0x28de, 0x2613);
+        const char *outputs[] = {"DUMMY0", "DUMMY1", "DUMMY2"};
+        std::vector<HeadsetDesk::GammaTable> before;
+        for (const char *output : outputs)
+            before.push_back(desk.gamma(output));
 
-  // Each row: DUMMY2's headset display in direct mode with its EDID on the X
-  // output, or, as Xwayland has it, only on the kernel's connector of the same
-  // name; or no headset display and the headset on USB. DUMMY1 is a monitor
-  // throughout.
-  void directModeDesk_data() {
-    QTest::addColumn<HeadsetDesk::Dummy1>("dummy2");
-    QTest::addColumn<bool>("edidOnX");
-    QTest::addColumn<QStringList>("listed"); // by hlx-headsets
-    QTest::addColumn<QString>("demoSays");
-    using D = HeadsetDesk::Dummy1;
-    const QString offDesktop(
-        "Headset display: VLV 91a8, not on the desktop: the X server "
-        "keeps DUMMY2 off the desktop for VR compositors");
-    const QStringList directMode{
-        offDesktop,
-        "Direct mode: yes; the display is kept off the desktop for VR software",
-        "Direct mode lease: none to be had: ",
-        "Eye shield: the headset's display is not on the desktop, so its "
-        "colours cannot be "
-        "set (the library answers -3)"};
-    QTest::newRow("two monitors and a headset in direct mode")
-        << D::NonDesktop << true << directMode
-        << "the display of VLV 91a8 cannot be shown on: the X server keeps "
-           "DUMMY2 off";
-    QTest::newRow("the same with the EDID only on the kernel's connector, as "
-                  "under Xwayland")
-        << D::NonDesktop << false << directMode
-        << "the display of VLV 91a8 cannot be shown on: the X server keeps "
-           "DUMMY2 off";
-    QTest::newRow("two monitors and the headset on USB only")
-        << D::Unplugged << true
-        << QStringList{"Headset display: none",
-                       "Eye shield: the headset is on USB but its display is "
-                       "not on the "
-                       "desktop, so its colours cannot be set (the library "
-                       "answers -3)"}
-        << "the display of the headset on USB cannot be shown on";
-  }
+        QLibrary library(HLX_UDEV_LIBRARY_DIR "/libHLX.so");
+        QVERIFY2(library.load(), qPrintable(library.errorString()));
+        const auto enable = reinterpret_cast<int (*)(int)>(library.resolve("HLX_EnableEyeshield"));
+        QVERIFY(enable);
+        QCOMPARE(enable(1), -3);
 
-  void directModeDesk() {
-    QFETCH(HeadsetDesk::Dummy1, dummy2);
-    QFETCH(bool, edidOnX);
-    QFETCH(QStringList, listed);
-    QFETCH(QString, demoSays);
-    QVERIFY(desk.setDummy1(HeadsetDesk::Dummy1::Monitor));
-    QVERIFY(desk.setDummy2(dummy2));
-    if (!edidOnX) {
-      QVERIFY(desk.removeEdid("DUMMY2"));
-      const std::string card = testbed->addCard("card0");
-      testbed->setConnector(
-          testbed->addConnector(card, "card0-DUMMY2"), true,
-          EdidSample::fromHexFile(HLX_EDID_DIR "/headsets/valve-index.hex"));
+        QProcess headsets;
+        headsets.start(HLX_UDEV_LIBRARY_DIR "/hlx-headsets", QStringList());
+        QVERIFY(headsets.waitForFinished(30000));
+        const QString said = QString::fromUtf8(headsets.readAllStandardOutput());
+        for (const QString &line : listed)
+            QVERIFY2(said.contains("\n" + line), qPrintable(line + " in\n" + said));
+
+        // As the utility starts it.
+        QProcess demo;
+        demo.start(HLX_HEADSET_COMPANIONS "/demo/Lumeshow.exe",
+                   {"-screen-fullscreen", "1", "-screen-height", "1080", "-screen-width", "1920",
+                    "-adapter", "1"});
+        xcb_window_t window = XCB_WINDOW_NONE;
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                for (xcb_window_t shown : desk.client().findTopLevels("Lumeshow", QString()))
+                    window = desk.client().isViewable(shown) ? shown : window;
+                return window != XCB_WINDOW_NONE;
+            },
+            10000));
+        QCOMPARE(desk.client().rootGeometry(window), desk.outputRect("DUMMY0"));
+        demo.kill();
+        QVERIFY(demo.waitForFinished(10000));
+        const QString demoSaid = QString::fromLocal8Bit(demo.readAllStandardError());
+        QVERIFY2(demoSaid.contains("Lumeshow: " + demoSays), qPrintable(demoSaid));
+
+        // Time for anything the library might have started behind its answer.
+        QTest::qWait(500);
+        for (size_t i = 0; i < before.size(); ++i)
+            QVERIFY2(desk.gamma(outputs[i]) == before[i], outputs[i]);
+        QVERIFY(desk.setDummy2(HeadsetDesk::Dummy1::Unplugged));
     }
-    testbed->plugUsb(0x28de, 0x2613);
-    const char *outputs[] = {"DUMMY0", "DUMMY1", "DUMMY2"};
-    std::vector<HeadsetDesk::GammaTable> before;
-    for (const char *output : outputs)
-      before.push_back(desk.gamma(output));
-
-    QLibrary library(HLX_UDEV_LIBRARY_DIR "/libHLX.so");
-    QVERIFY2(library.load(), qPrintable(library.errorString()));
-    const auto enable =
-        reinterpret_cast<int (*)(int)>(library.resolve("HLX_EnableEyeshield"));
-    QVERIFY(enable);
-    QCOMPARE(enable(1), -3);
-
-    QProcess headsets;
-    headsets.start(HLX_UDEV_LIBRARY_DIR "/hlx-headsets", QStringList());
-    QVERIFY(headsets.waitForFinished(30000));
-    const QString said = QString::fromUtf8(headsets.readAllStandardOutput());
-    for (const QString &line : listed)
-      QVERIFY2(said.contains("\n" + line), qPrintable(line + " in\n" + said));
-
-    // As the utility starts it.
-    QProcess demo;
-    demo.start(HLX_HEADSET_COMPANIONS "/demo/Lumeshow.exe",
-               {"-screen-fullscreen", "1", "-screen-height", "1080",
-                "-screen-width", "1920", "-adapter", "1"});
-    xcb_window_t window = XCB_WINDOW_NONE;
-    QVERIFY(QTest::qWaitFor(
-        [&] {
-          for (xcb_window_t shown :
-               desk.client().findTopLevels("Lumeshow", QString()))
-            window = desk.client().isViewable(shown) ? shown : window;
-          return window != XCB_WINDOW_NONE;
-        },
-        10000));
-    QCOMPARE(desk.client().rootGeometry(window), desk.outputRect("DUMMY0"));
-    demo.kill();
-    QVERIFY(demo.waitForFinished(10000));
-    const QString demoSaid =
-        QString::fromLocal8Bit(demo.readAllStandardError());
-    QVERIFY2(demoSaid.contains("Lumeshow: " + demoSays), qPrintable(demoSaid));
-
-    // Time for anything the library might have started behind its answer.
-    QTest::qWait(500);
-    for (size_t i = 0; i < before.size(); ++i)
-      QVERIFY2(desk.gamma(outputs[i]) == before[i], outputs[i]);
-    QVERIFY(desk.setDummy2(HeadsetDesk::Dummy1::Unplugged));
-  }
 
 private:
-  xcb_window_t startUtility(const UtilityProcess::Session &session) {
-    utility.reset(new UtilityProcess(session));
-    // The demo and the capturer of the default install beside the working
-    // folder.
-    const QDir home(session.workingDirectory() + "/..");
-    for (const QString companion : {"demo", "Pictor"}) {
-      QFile::remove(home.filePath(companion));
-      if (!QFile::link(QStringLiteral(HLX_HEADSET_COMPANIONS "/") + companion,
-                       home.filePath(companion)))
-        return XCB_WINDOW_NONE;
+    xcb_window_t startUtility(const UtilityProcess::Session &session) {
+        utility.reset(new UtilityProcess(session));
+        // The demo and the capturer of the default install beside the working folder.
+        const QDir home(session.workingDirectory() + "/..");
+        for (const QString companion : {"demo", "Pictor"}) {
+            QFile::remove(home.filePath(companion));
+            if (!QFile::link(QStringLiteral(HLX_HEADSET_COMPANIONS "/") + companion,
+                             home.filePath(companion)))
+                return XCB_WINDOW_NONE;
+        }
+        utility->setEnvironment("LD_LIBRARY_PATH", HLX_UDEV_LIBRARY_DIR);
+        utility->start();
+        const xcb_window_t window = utility->waitForShownWindow(desk.client());
+        // The library is loaded at the first event after the window shows.
+        QTest::qWait(500);
+        return window;
     }
-    utility->setEnvironment("LD_LIBRARY_PATH", HLX_UDEV_LIBRARY_DIR);
-    utility->start();
-    const xcb_window_t window = utility->waitForShownWindow(desk.client());
-    // The library is loaded at the first event after the window shows.
-    QTest::qWait(500);
-    return window;
-  }
 
-  void checkDemoAndMirror() {
-    const QRect headsetRect = desk.outputRect("DUMMY1");
-    std::vector<xcb_window_t> demos;
-    // The utility starts the demo at every ShowDemo, as it always has; each
-    // covers the headset.
-    QVERIFY(QTest::qWaitFor(
-        [&] {
-          demos = desk.client().findTopLevels("Lumeshow", QString());
-          return !demos.empty() &&
-                 std::all_of(demos.begin(), demos.end(), [&](auto demo) {
-                   return desk.client().rootGeometry(demo) == headsetRect;
-                 });
-        },
-        10000));
-    QCOMPARE(int(desk.capturerWindows().size()), 1);
-    const xcb_window_t capturer = desk.waitForCapturerWindow();
-    QVERIFY(capturer != XCB_WINDOW_NONE);
-    const QRect mirrorFrame = desk.client().rootGeometry(capturer);
-    QVERIFY(!mirrorFrame.intersects(headsetRect));
-    QVERIFY(desk.outputRect("DUMMY0").contains(mirrorFrame));
+    void checkDemoAndMirror() {
+        const QRect headsetRect = desk.outputRect("DUMMY1");
+        std::vector<xcb_window_t> demos;
+        // The utility starts the demo at every ShowDemo, as it always has; each covers the headset.
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                demos = desk.client().findTopLevels("Lumeshow", QString());
+                return !demos.empty() && std::all_of(demos.begin(), demos.end(), [&](auto demo) {
+                    return desk.client().rootGeometry(demo) == headsetRect;
+                });
+            },
+            10000));
+        QCOMPARE(int(desk.capturerWindows().size()), 1);
+        const xcb_window_t capturer = desk.waitForCapturerWindow();
+        QVERIFY(capturer != XCB_WINDOW_NONE);
+        const QRect mirrorFrame = desk.client().rootGeometry(capturer);
+        QVERIFY(!mirrorFrame.intersects(headsetRect));
+        QVERIFY(desk.outputRect("DUMMY0").contains(mirrorFrame));
 
-    const QString problem = HeadsetDesk::stereoProblem(desk.grab(headsetRect));
-    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+        const QString problem = HeadsetDesk::stereoProblem(desk.grab(headsetRect));
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
 
-    // The scene moves slowly: the mirror shows what the headset shows, give or
-    // take a frame.
-    QVERIFY(QTest::qWaitFor(
-        [&] {
-          const QImage shown = desk.grab(headsetRect);
-          const QImage mirror =
-              desk.grab(letterboxed(headsetRect.size(), mirrorFrame));
-          return difference(shown, mirror) < 6;
-        },
-        5000));
-  }
+        // The scene moves slowly: the mirror shows what the headset shows, give or take a frame.
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                const QImage shown = desk.grab(headsetRect);
+                const QImage mirror = desk.grab(letterboxed(headsetRect.size(), mirrorFrame));
+                return difference(shown, mirror) < 6;
+            },
+            5000));
+    }
 
-  HeadsetDesk desk;
-  QScopedPointer<HeadsetTestbed> testbed;
-  QScopedPointer<UtilityWindow> hands;
-  QScopedPointer<UtilityProcess> utility;
+    HeadsetDesk desk;
+    QScopedPointer<HeadsetTestbed> testbed;
+    QScopedPointer<UtilityWindow> hands;
+    QScopedPointer<UtilityProcess> utility;
 };
 
 QTEST_MAIN(HeadsetDesktopTest)
