@@ -54,7 +54,9 @@ void LeasedOutputWatch::checkOutput() {
     const QString name = QString::fromStdString(m_output);
     if (!output)
         end(QStringLiteral("the headset's output %1 is gone").arg(name));
-    else if (!output->connected && !output->nonDesktop)
+    // Unplugged, the display takes its EDID with it, and with that the kernel's mark for
+    // headsets.
+    else if (!output->nonDesktop || output->edid.empty())
         end(QStringLiteral("the headset left %1").arg(name));
     // Whatever came in during those round trips waits in xcb's queue, unannounced by the socket.
     if (!m_ended)

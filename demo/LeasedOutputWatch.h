@@ -21,7 +21,7 @@ signals:
 
 private:
     void readEvents();
-    // Whether the output still holds a headset display kept off the desktop.
+    // Whether the output still holds a headset's display kept off the desktop.
     void checkOutput();
     void end(const QString &why);
 
