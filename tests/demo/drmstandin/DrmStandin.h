@@ -1,0 +1,49 @@
+#pragma once
+
+// A stand-in for the kernel's mode setting as the demo reaches it in direct mode: the libdrm calls
+// the demo makes, the three xcb calls of a RandR lease (every other request goes to the real X
+// server), and mmap, munmap and close for the lease's descriptor. Linked into a build of the
+// demo instead of libdrm (target lumeshow_drm_standin).
+//
+// The lease's descriptor is a timerfd on the monotonic clock: it becomes readable at the
+// vertical blank at which a flip asked for shows, as a display's descriptor does, and
+// drmHandleEvent then reports the flip. Blank n falls n periods after the lease was taken.
+//
+// Environment:
+//   HLX_DRM_STANDIN_DIR    folder for the log and the buffers (required)
+//   HLX_DRM_STANDIN_HZ     vertical blanks a second, 90 by default
+//   HLX_DRM_STANDIN_MODE   the connector's preferred mode, WxH, 2880x1600 by default; a
+//                          1920x1080 mode at 60 Hz, not preferred, comes before it
+//   HLX_DRM_STANDIN_FAULT  no-fd: the lease's reply holds no descriptor
+//                          no-modes: the connector offers no mode
+//                          huge-mode: the preferred mode is larger than the largest buffer
+//                          flip-error: every page flip fails with EINVAL
+//                          revoke-after=N: from the Nth page flip on, every call fails as on a
+//                          revoked lease (ENOENT; EACCES for buffers)
+//
+// In the folder: `buffer-<handle>`, each dumb buffer's pixels (what mapping the buffer maps),
+// `gamma-<crtc>`, the CRTC's gamma table (red, green and blue entries after each other, 16-bit
+// little-endian), and `log`, one line a call, fields separated by spaces; a call that failed ends
+// in "refused <errno>":
+//   lease <fd> crtc <crtc> connector <connector>
+//   create <handle> <width>x<height> pitch <bytes> size <bytes>
+//   addfb <fb> <handle>
+//   setcrtc <crtc> fb <fb> connector <connector> mode <width>x<height>@<hz>
+//   flip <crtc> fb <fb> vblank <n>
+//   gamma <crtc> <entries>
+//   rmfb <fb>
+//   munmap <handle>
+//   destroy <handle>
+//   free-lease <lease>
+//   close <fd>
+
+namespace drmstandin {
+
+// The largest buffer side the stand-in gives memory for.
+constexpr int maxBufferSide = 8192;
+// What huge-mode offers as preferred.
+constexpr int hugeModeWidth = 12000;
+constexpr int hugeModeHeight = 9000;
+constexpr int gammaSize = 256;
+
+} // namespace drmstandin

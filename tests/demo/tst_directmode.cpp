@@ -1,0 +1,401 @@
+// The demo in direct mode on the dummy Xorg, whose DUMMY1 carries a Valve Index's real EDID and
+// is kept off the desktop: the demo that ships, which the server refuses a lease, and the same
+// program over the stand-in of the kernel's mode setting (tests/demo/drmstandin), read through
+// what the stand-in logs and the buffers it scans out.
+#include "DrmStandin.h"
+#include "HeadsetDesk.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <xcb/randr.h>
+
+namespace {
+
+constexpr xcb_keysym_t escapeKey = 0xff1b; // XK_Escape
+const QRect dummy0(0, 0, 1024, 768);
+// Each wait holds on a loaded machine: the demo draws both eyes at the headset's size first.
+constexpr int patienceMs = 30000;
+
+QString describe(const QRect &rect) {
+    return QStringLiteral("%1x%2+%3+%4")
+        .arg(rect.width())
+        .arg(rect.height())
+        .arg(rect.x())
+        .arg(rect.y());
+}
+
+// The stand-in's log, one call a line, split into its fields.
+QVector<QStringList> readLog(const QString &folder) {
+    QFile file(folder + "/log");
+    QVector<QStringList> lines;
+    if (!file.open(QIODevice::ReadOnly))
+        return lines;
+    for (const QByteArray &line : file.readAll().split('\n')) {
+        if (!line.isEmpty())
+            lines << QString::fromLatin1(line).split(' ');
+    }
+    return lines;
+}
+
+QVector<QStringList> calls(const QVector<QStringList> &log, const QString &name) {
+    QVector<QStringList> found;
+    for (const QStringList &line : log) {
+        if (line.first() == name)
+            found << line;
+    }
+    return found;
+}
+
+// The longest run of flips at consecutive vertical blanks, and how many blanks went by unused
+// between flips.
+QPair<int, int> flipRun(const QVector<QStringList> &log) {
+    int longest = 0, run = 0, missed = 0;
+    qlonglong last = -1;
+    for (const QStringList &flip : calls(log, "flip")) {
+        const qlonglong vblank = flip.value(5).toLongLong();
+        run = last >= 0 && vblank == last + 1 ? run + 1 : 1;
+        if (last >= 0 && vblank > last + 1)
+            missed += int(vblank - last - 1);
+        longest = std::max(longest, run);
+        last = vblank;
+    }
+    return {longest, missed};
+}
+
+// A dumb buffer's pixels as the stand-in keeps them.
+QImage bufferImage(const QString &folder, const QStringList &create) {
+    QFile file(folder + "/buffer-" + create.value(1));
+    if (!file.open(QIODevice::ReadOnly))
+        return QImage();
+    const QByteArray bytes = file.readAll();
+    const QStringList size = create.value(2).split('x');
+    const QImage image(reinterpret_cast<const uchar *>(bytes.constData()), size.value(0).toInt(),
+                       size.value(1).toInt(), create.value(4).toInt(), QImage::Format_RGB32);
+    return bytes.size() >= create.value(4).toInt() * size.value(1).toInt() ? image.copy()
+                                                                           : QImage();
+}
+
+// Everything the demo made on the lease is gone again, and the descriptor closed last.
+QString releaseProblem(const QVector<QStringList> &log) {
+    QStringList made, released;
+    for (const QStringList &line : log) {
+        if (line.contains("refused"))
+            continue;
+        if (line.first() == "create")
+            made << "destroy " + line[1] << "munmap " + line[1];
+        else if (line.first() == "addfb")
+            made << "rmfb " + line[1];
+        else if (line.first() == "lease" && line[1] != "-1")
+            made << "close " + line[1];
+        else if (QStringList{"destroy", "munmap", "rmfb", "close"}.contains(line.first()))
+            released << line.mid(0, 2).join(' ');
+    }
+    for (const QString &call : made) {
+        if (!released.contains(call))
+            return "no " + call;
+    }
+    // Nothing reaches the display once its descriptor is closed.
+    const auto close = std::find_if(
+        log.begin(), log.end(), [](const QStringList &line) { return line.first() == "close"; });
+    for (auto line = close; line != log.end(); ++line) {
+        if (line->first() != "close" && line->first() != "free-lease")
+            return line->join(' ') + " after the descriptor was closed";
+    }
+    return QString();
+}
+
+} // namespace
+
+class DirectMode : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void showing_data();
+    void showing();
+    void ending_data();
+    void ending();
+    void refused_data();
+    void refused();
+
+private:
+    void start(const QString &program, const QStringList &environment);
+    xcb_window_t waitForWindow(const QString &title);
+    bool waitToSay(const QString &words);
+    // Whether it has ended, or does within the patience of a loaded machine.
+    bool ended();
+    xcb_window_t rootHolder();
+    QByteArray windowOutput(xcb_window_t window);
+
+    HeadsetDesk m_desk;
+    testsupport::X11Client &m_x = m_desk.client();
+    std::unique_ptr<QTemporaryDir> m_folder;
+    QProcess m_demo;
+    QString m_said;
+    uint32_t m_dummy1 = 0;
+    uint32_t m_dummy1Crtc = 0;
+};
+
+void DirectMode::initTestCase() {
+    QVERIFY(m_desk.isValid());
+    QVERIFY(m_desk.setDummy1(HeadsetDesk::Dummy1::NonDesktop));
+    // The output and the one CRTC that can drive it, as the X server numbers them: the lease
+    // must be of those.
+    testsupport::XcbConnection &x = m_desk.x();
+    auto resources = x.reply(xcb_randr_get_screen_resources_current_reply,
+                             xcb_randr_get_screen_resources_current(x.get(), x.root()));
+    QVERIFY(resources);
+    const xcb_randr_output_t *outputs =
+        xcb_randr_get_screen_resources_current_outputs(resources.get());
+    for (int i = 0; i < resources->num_outputs; ++i) {
+        auto info = x.reply(xcb_randr_get_output_info_reply,
+                            xcb_randr_get_output_info(x.get(), outputs[i], XCB_CURRENT_TIME));
+        if (info &&
+            QByteArray(reinterpret_cast<const char *>(xcb_randr_get_output_info_name(info.get())),
+                       xcb_randr_get_output_info_name_length(info.get())) == "DUMMY1") {
+            m_dummy1 = outputs[i];
+            m_dummy1Crtc = xcb_randr_get_output_info_crtcs(info.get())[0];
+        }
+    }
+    QVERIFY(m_dummy1 != 0);
+}
+
+void DirectMode::init() {
+    QVERIFY(m_desk.setDummy1(HeadsetDesk::Dummy1::NonDesktop));
+    m_folder = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_folder->isValid());
+    m_said.clear();
+}
+
+void DirectMode::cleanup() {
+    if (m_demo.state() != QProcess::NotRunning) {
+        m_demo.kill();
+        m_demo.waitForFinished();
+    }
+}
+
+void DirectMode::start(const QString &program, const QStringList &environment) {
+    QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
+    variables.insert("QT_SCALE_FACTOR", "1");
+    variables.insert("HLX_DRM_STANDIN_DIR", m_folder->path());
+    for (const QString &variable : environment)
+        variables.insert(variable.section('=', 0, 0), variable.section('=', 1));
+    m_demo.setProcessEnvironment(variables);
+    m_demo.start(program, {"-screen-fullscreen", "1", "-screen-width", "1920", "-screen-height",
+                           "1080", "-adapter", "1"});
+}
+
+xcb_window_t DirectMode::waitForWindow(const QString &title) {
+    xcb_window_t window = XCB_NONE;
+    const bool shown = QTest::qWaitFor(
+        [&] {
+            for (xcb_window_t candidate : m_x.findTopLevels("Lumeshow", QString())) {
+                if (m_x.isViewable(candidate) && m_x.title(candidate) == title)
+                    window = candidate;
+            }
+            return window != XCB_NONE || m_demo.state() == QProcess::NotRunning;
+        },
+        patienceMs);
+    return shown ? window : xcb_window_t(XCB_NONE);
+}
+
+bool DirectMode::waitToSay(const QString &words) {
+    return QTest::qWaitFor(
+        [&] {
+            m_said += QString::fromLocal8Bit(m_demo.readAllStandardError());
+            return m_said.contains(words);
+        },
+        patienceMs);
+}
+
+bool DirectMode::ended() {
+    return m_demo.state() == QProcess::NotRunning || m_demo.waitForFinished(patienceMs);
+}
+
+xcb_window_t DirectMode::rootHolder() {
+    testsupport::XcbConnection &x = m_desk.x();
+    auto reply = x.reply(
+        xcb_get_property_reply,
+        xcb_get_property(x.get(), 0, x.root(), x.atom("_HLX_DIRECT_DEMO"), XCB_ATOM_WINDOW, 0, 1));
+    if (!reply || xcb_get_property_value_length(reply.get()) != 4)
+        return XCB_NONE;
+    return *static_cast<const xcb_window_t *>(xcb_get_property_value(reply.get()));
+}
+
+QByteArray DirectMode::windowOutput(xcb_window_t window) {
+    testsupport::XcbConnection &x = m_desk.x();
+    auto reply = x.reply(
+        xcb_get_property_reply,
+        xcb_get_property(x.get(), 0, window, x.atom("_HLX_DIRECT_OUTPUT"), XCB_ATOM_STRING, 0, 64));
+    if (!reply)
+        return QByteArray();
+    return QByteArray(static_cast<const char *>(xcb_get_property_value(reply.get())),
+                      xcb_get_property_value_length(reply.get()));
+}
+
+void DirectMode::showing_data() {
+    QTest::addColumn<int>("hz");
+    QTest::addColumn<QSize>("mode");
+    QTest::addColumn<bool>("escape"); // else the window is closed as a window manager closes it
+
+    QTest::newRow("Index at 90 Hz, ended by Esc") << 90 << QSize(2880, 1600) << true;
+    QTest::newRow("Index at 144 Hz, ended by closing its window")
+        << 144 << QSize(2880, 1600) << false;
+    QTest::newRow("a smaller headset at 60 Hz, ended by Esc") << 60 << QSize(1440, 900) << true;
+}
+
+void DirectMode::showing() {
+    QFETCH(int, hz);
+    QFETCH(QSize, mode);
+    QFETCH(bool, escape);
+    start(LUMESHOW_STANDIN_PATH,
+          {"HLX_DRM_STANDIN_HZ=" + QString::number(hz),
+           QStringLiteral("HLX_DRM_STANDIN_MODE=%1x%2").arg(mode.width()).arg(mode.height())});
+    const xcb_window_t window = waitForWindow("Lumeshow — VLV 91a8");
+    QVERIFY(window != XCB_NONE);
+    QVERIFY2(dummy0.contains(m_x.rootGeometry(window)),
+             qPrintable(describe(m_x.rootGeometry(window))));
+    QCOMPARE(rootHolder(), window);
+    QCOMPARE(windowOutput(window), QByteArray("DUMMY1"));
+
+    // DUMMY1 and its CRTC leased, the preferred mode set on it (not the first the connector
+    // lists).
+    QVector<QStringList> log = readLog(m_folder->path());
+    const QString crtc = QString::number(m_dummy1Crtc), connector = QString::number(m_dummy1);
+    QCOMPARE(calls(log, "lease").value(0).mid(2),
+             (QStringList{"crtc", crtc, "connector", connector}));
+    const QStringList setCrtc = calls(log, "setcrtc").value(0);
+    QCOMPARE(setCrtc.value(1), crtc);
+    QCOMPARE(setCrtc.value(5), connector);
+    QCOMPARE(setCrtc.value(7),
+             QStringLiteral("%1x%2@%3").arg(mode.width()).arg(mode.height()).arg(hz));
+
+    // One second's worth of flips at consecutive blanks: the display's pace, none missed. A
+    // loaded machine may hold the demo back now and then, so the run may come late.
+    QPair<int, int> run;
+    QVERIFY2(QTest::qWaitFor(
+                 [&] {
+                     run = flipRun(readLog(m_folder->path()));
+                     return run.first >= hz;
+                 },
+                 60000),
+             qPrintable(QStringLiteral("longest run %1 flips").arg(run.first)));
+    log = readLog(m_folder->path());
+    qInfo("%d flips, %d blanks missed between them", int(calls(log, "flip").size()), run.second);
+    for (const QStringList &line : log)
+        QVERIFY2(!line.contains("refused"), qPrintable(line.join(' ')));
+
+    // Both buffers have been on the headset by now, each with both eyes' views.
+    const QVector<QStringList> buffers = calls(log, "create");
+    QCOMPARE(buffers.size(), 2);
+    for (const QStringList &buffer : buffers) {
+        QCOMPARE(buffer.value(2), QStringLiteral("%1x%2").arg(mode.width()).arg(mode.height()));
+        const QImage image = bufferImage(m_folder->path(), buffer);
+        QVERIFY(!image.isNull());
+        const QString problem = HeadsetDesk::stereoProblem(image);
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    }
+
+    if (escape) {
+        QVERIFY(m_x.setInputFocus(window));
+        QVERIFY(m_x.pressKey(escapeKey));
+    } else {
+        QVERIFY(m_x.sendDeleteWindow(window));
+    }
+    QVERIFY(ended());
+    QCOMPARE(m_demo.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(m_demo.exitCode(), 0);
+    const QString problem = releaseProblem(readLog(m_folder->path()));
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    QCOMPARE(rootHolder(), xcb_window_t(XCB_NONE));
+}
+
+void DirectMode::ending_data() {
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<bool>("unplug");
+    QTest::addColumn<QString>("said");
+
+    QTest::newRow("lease revoked") << "revoke-after=40" << false
+                                   << "DUMMY1 is no longer the demo's: a picture could not be "
+                                      "flipped";
+    QTest::newRow("headset unplugged") << QString() << true << "the headset left DUMMY1";
+}
+
+void DirectMode::ending() {
+    QFETCH(QString, fault);
+    QFETCH(bool, unplug);
+    QFETCH(QString, said);
+    start(LUMESHOW_STANDIN_PATH, {"HLX_DRM_STANDIN_FAULT=" + fault});
+    const xcb_window_t window = waitForWindow("Lumeshow — VLV 91a8");
+    QVERIFY(window != XCB_NONE);
+    if (unplug)
+        QVERIFY(m_desk.setDummy1(HeadsetDesk::Dummy1::Unplugged));
+    QVERIFY2(waitToSay("Lumeshow: ending: " + said), qPrintable(m_said));
+    QVERIFY(ended());
+    QCOMPARE(m_demo.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(m_demo.exitCode(), 0);
+    QCOMPARE(rootHolder(), xcb_window_t(XCB_NONE));
+    const QVector<QStringList> log = readLog(m_folder->path());
+    QCOMPARE(calls(log, "close").size(), 1);
+    if (!unplug)
+        return;
+    const QString problem = releaseProblem(log);
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+}
+
+void DirectMode::refused_data() {
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("said");
+
+    const QString standin(LUMESHOW_STANDIN_PATH);
+    // The dummy driver has no leases to give: the server answers BadMatch.
+    QTest::newRow("the X server refuses")
+        << QString(LUMESHOW_PATH) << QString() << "the X server refused to lease DUMMY1 (error 8)";
+    QTest::newRow("no-fd") << standin << "no-fd"
+                           << "the X server's lease of DUMMY1 came without a descriptor";
+    QTest::newRow("no-modes") << standin << "no-modes"
+                              << "the headset's display offers no mode";
+    QTest::newRow("huge-mode") << standin << "huge-mode"
+                               << QStringLiteral("the display's %1x%2 mode needs pictures its "
+                                                 "driver cannot hold")
+                                      .arg(drmstandin::hugeModeWidth)
+                                      .arg(drmstandin::hugeModeHeight);
+    QTest::newRow("flip-error") << standin << "flip-error"
+                                << "a picture could not be flipped";
+}
+
+void DirectMode::refused() {
+    QFETCH(QString, program);
+    QFETCH(QString, fault);
+    QFETCH(QString, said);
+    start(program, {"HLX_DRM_STANDIN_FAULT=" + fault});
+    // The window that says why, on the primary display and nowhere else.
+    const xcb_window_t window = waitForWindow("Lumeshow — DUMMY0");
+    QVERIFY(window != XCB_NONE);
+    QVERIFY2(dummy0.contains(m_x.rootGeometry(window)),
+             qPrintable(describe(m_x.rootGeometry(window))));
+    QVERIFY2(waitToSay("it could not be had in direct mode: " + said), qPrintable(m_said));
+    QCOMPARE(rootHolder(), xcb_window_t(XCB_NONE));
+
+    // Alive and drawing: the scene moves on in that window.
+    const QRect rect = m_x.rootGeometry(window);
+    const QImage before = m_desk.grab(rect);
+    QVERIFY(QTest::qWaitFor([&] { return m_desk.grab(rect) != before; }, patienceMs));
+    QCOMPARE(m_demo.state(), QProcess::Running);
+
+    // What the refused attempt made is gone again, and no picture reached the headset.
+    const QVector<QStringList> log = readLog(m_folder->path());
+    const QString problem = releaseProblem(log);
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    // The demo that ships never reaches the stand-in.
+    QCOMPARE(calls(log, "lease").size(), program == LUMESHOW_STANDIN_PATH ? 1 : 0);
+    if (fault != "flip-error")
+        QVERIFY(calls(log, "setcrtc").isEmpty());
+}
+
+QTEST_MAIN(DirectMode)
+#include "tst_directmode.moc"
