@@ -158,6 +158,7 @@ void CapturerCases::init() {
 }
 
 void CapturerCases::cleanup() {
+    QVERIFY(m_desk.setDummy2(HeadsetDesk::Dummy1::Unplugged));
     HeadsetDesk::run("xrandr", {"--output", "DUMMY0", "--mode", "1024x768", "--pos", "0x0"});
     if (m_pattern)
         m_desk.destroy(m_pattern);
@@ -175,23 +176,30 @@ xcb_window_t CapturerCases::startCapturer(QProcess &process) {
 
 void CapturerCases::mirrorsTheHeadsetOrSaysWhy_data() {
     QTest::addColumn<HeadsetDesk::Dummy1>("dummy1");
+    QTest::addColumn<HeadsetDesk::Dummy1>("dummy2");
     QTest::addColumn<QString>("title");
     QTest::addColumn<bool>("mirrors");
 
+    using D = HeadsetDesk::Dummy1;
     const QString headsetTitle = QStringLiteral("Pictor — VLV 91a8");
-    QTest::newRow("headset on DUMMY1") << HeadsetDesk::Dummy1::Headset << headsetTitle << true;
-    QTest::newRow("monitor on DUMMY1") << HeadsetDesk::Dummy1::Monitor << "Pictor" << false;
-    QTest::newRow("headset, DUMMY1 off") << HeadsetDesk::Dummy1::Off << headsetTitle << false;
+    QTest::newRow("headset on DUMMY1") << D::Headset << D::Unplugged << headsetTitle << true;
+    QTest::newRow("monitor on DUMMY1") << D::Monitor << D::Unplugged << "Pictor" << false;
+    QTest::newRow("headset, DUMMY1 off") << D::Off << D::Unplugged << headsetTitle << false;
     QTest::newRow("headset, DUMMY1 non-desktop")
-        << HeadsetDesk::Dummy1::NonDesktop << headsetTitle << false;
+        << D::NonDesktop << D::Unplugged << headsetTitle << false;
+    // Two monitors and a headset in direct mode: the second monitor is not taken for the headset.
+    QTest::newRow("monitor on DUMMY1, headset non-desktop on DUMMY2")
+        << D::Monitor << D::NonDesktop << headsetTitle << false;
 }
 
 void CapturerCases::mirrorsTheHeadsetOrSaysWhy() {
     QFETCH(HeadsetDesk::Dummy1, dummy1);
+    QFETCH(HeadsetDesk::Dummy1, dummy2);
     QFETCH(QString, title);
     QFETCH(bool, mirrors);
 
     QVERIFY(m_desk.setDummy1(dummy1));
+    QVERIFY(m_desk.setDummy2(dummy2));
     const QRect desktop0 = m_desk.outputRect("DUMMY0");
     const QRect headset = m_desk.outputRect("DUMMY1");
     // Where the mirror would find it, had the capturer mistaken this display for the headset's.
