@@ -380,8 +380,11 @@ int drmModePageFlip(int fd, uint32_t crtcId, uint32_t bufferId, uint32_t flags, 
     if (!error && s.flip.pending)
         error = -EBUSY;
     uint64_t vblank = 0;
+    int64_t sinceBlankNs = 0;
     if (!error) {
-        vblank = uint64_t((nowNs() - s.startNs) / periodNs()) + 1;
+        const int64_t now = nowNs() - s.startNs;
+        vblank = uint64_t(now / periodNs()) + 1;
+        sinceBlankNs = now % periodNs();
         const int64_t at = s.startNs + int64_t(vblank) * periodNs();
         itimerspec when{};
         when.it_value.tv_sec = at / 1000000000;
@@ -392,6 +395,8 @@ int drmModePageFlip(int fd, uint32_t crtcId, uint32_t bufferId, uint32_t flags, 
     logLine("flip " + std::to_string(crtcId) + " fb " + std::to_string(bufferId) + " vblank " +
                 std::to_string(vblank),
             error);
+    if (!error)
+        logLine("asked " + std::to_string(vblank) + " " + std::to_string(sinceBlankNs / 1000));
     return error;
 }
 

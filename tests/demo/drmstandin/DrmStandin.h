@@ -30,6 +30,7 @@
 //   addfb <fb> <handle>
 //   setcrtc <crtc> fb <fb> connector <connector> mode <width>x<height>@<hz>
 //   flip <crtc> fb <fb> vblank <n>
+//   asked <n> <microseconds from the blank before n to the flip's request>
 //   gamma <crtc> <entries>
 //   rmfb <fb>
 //   munmap <handle>
