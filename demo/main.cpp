@@ -8,7 +8,7 @@
 #include "ShowCommand.h"
 
 #include "HeadsetDisplayFinder.h"
-#include "ThisDeviceSystem.h"
+#include "HeadsetOnUsb.h"
 
 #include <QApplication>
 #include <QScreen>
@@ -32,12 +32,14 @@ KnownHeadset knownHeadset(const hlx::HeadsetDisplay &display, const QString &dir
         known.name = QString::fromStdString(display.headset);
         known.unusable = QString::fromStdString(display.why);
         break;
-    case hlx::HeadsetDisplay::Place::None:
-        if (hlx::thisDeviceSystem()->headsetOnUsb().value_or(false)) {
-            known.name = QStringLiteral("the headset on USB");
+    case hlx::HeadsetDisplay::Place::None: {
+        const std::string onUsb = hlx::headsetOnUsb();
+        if (!onUsb.empty()) {
+            known.name = QStringLiteral("the %1 on USB").arg(QString::fromStdString(onUsb));
             known.unusable = QStringLiteral("no display connected now is a headset's");
         }
         break;
+    }
     }
     if (!directModeRefusal.isEmpty())
         known.unusable +=
@@ -58,7 +60,8 @@ int main(int argc, char **argv) {
     // Why the headset's display, kept off the desktop, could not be shown on in direct mode;
     // empty where that was not tried.
     QString directModeRefusal;
-    if (headset.place == hlx::HeadsetDisplay::Place::OffDesktop) {
+    // Only a display the system keeps for VR software; one merely switched off stays the user's.
+    if (headset.place == hlx::HeadsetDisplay::Place::OffDesktop && headset.directMode) {
         const std::unique_ptr<DirectModeDemo> direct =
             DirectModeDemo::start(headset, leasedDisplayHooks(), &directModeRefusal);
         if (direct)
