@@ -10,8 +10,6 @@
 #include <QStyle>
 #include <QWindow>
 
-#include <cstring>
-
 std::unique_ptr<DirectModeDemo> DirectModeDemo::start(const hlx::HeadsetDisplay &headset,
                                                       const DirectModeHooks &hooks,
                                                       QString *refusal) {

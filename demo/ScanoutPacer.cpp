@@ -2,6 +2,7 @@
 
 #include "DrmScanout.h"
 
+#include <algorithm>
 #include <cstring>
 #include <ctime>
 
