@@ -1,13 +1,12 @@
 #pragma once
 
-#include "DeviceSystem.h"
-
-#include <memory>
+#include <string>
 
 namespace hlx {
 
-// The device system of the system this is built for, for a program that asks what the device
-// library would see, as the demo does before it chooses a display.
-std::unique_ptr<DeviceSystem> thisDeviceSystem();
+// The headset on USB now, as a user calls it ("Valve Index"), judged as the device library judges
+// it; empty when none is, or the system cannot be asked. For a program that wants to know of a
+// headset whose display it cannot find, as the demo does before it chooses one.
+std::string headsetOnUsb();
 
 } // namespace hlx

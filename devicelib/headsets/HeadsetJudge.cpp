@@ -33,8 +33,11 @@ Verdict HeadsetJudge::usb(HeadsetIds::Id id, const HeadsetIds::AttributeLookup &
     char idText[16];
     std::snprintf(idText, sizeof idText, "%04x:%04x ", unsigned(id.first), unsigned(id.second));
     const std::string_view listing = m_ids.usbListing(id, attribute);
-    if (!listing.empty())
-        return {true, idText + std::string("headset, by the ") + std::string(listing)};
+    if (!listing.empty()) {
+        const std::string_view known = KnownHeadsetUsb::nameOf(id);
+        return {true, idText + std::string("headset, by the ") + std::string(listing),
+                known.empty() ? "headset " + std::string(idText, 9) : std::string(known)};
+    }
     if (KnownHeadsetUsb::kindOf(id) == KnownHeadsetUsb::Kind::Accessory)
         return {false, idText + std::string("accessory: no link without its headset")};
     return {false, idText + std::string("no headset")};

@@ -2,6 +2,8 @@
 
 #include "HeadsetIds.h"
 
+#include <string_view>
+
 namespace hlx::headsets {
 
 // What a USB id is known to be: a headset's own device (its hub, display controller, HID or
@@ -12,6 +14,8 @@ public:
     enum class Kind { Unknown, Headset, Accessory };
 
     static Kind kindOf(HeadsetIds::Id id);
+    // What a user calls the device's product ("Valve Index"); empty for an id not in the table.
+    static std::string_view nameOf(HeadsetIds::Id id);
 };
 
 } // namespace hlx::headsets

@@ -8,6 +8,8 @@ namespace hlx::headsets {
 struct Verdict {
     bool headset = false;
     std::string why;
+    // A headset's USB device: the headset as a user calls it ("Valve Index"), else its id.
+    std::string name = {};
 };
 
 } // namespace hlx::headsets

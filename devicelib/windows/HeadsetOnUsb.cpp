@@ -1,11 +1,19 @@
-#include "ThisDeviceSystem.h"
+#include "HeadsetOnUsb.h"
 
-#include "WindowsDeviceSystem.h"
+#include "HeadsetIdFiles.h"
+#include "PresentHeadsets.h"
 
 namespace hlx {
 
-std::unique_ptr<DeviceSystem> thisDeviceSystem() {
-    return std::make_unique<windows::WindowsDeviceSystem>();
+std::string headsetOnUsb() {
+    std::string name;
+    windows::headsetUsbPresent(
+        windows::HeadsetIdFiles::load(windows::HeadsetIdFiles::Problems::Ignore),
+        [&name](const std::string &, const headsets::Verdict &verdict) {
+            if (verdict.headset && name.empty())
+                name = verdict.name;
+        });
+    return name;
 }
 
 } // namespace hlx

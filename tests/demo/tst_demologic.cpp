@@ -3,6 +3,7 @@
 // command.
 #include "DemoOptions.h"
 #include "DemoWindow.h"
+#include "DisplayChoice.h"
 #include "EyeView.h"
 #include "ShowCommand.h"
 #include "StereoCamera.h"
@@ -18,6 +19,8 @@ private slots:
     void options();
     void sceneRect_data();
     void sceneRect();
+    void displayChoice_data();
+    void displayChoice();
     void projection_data();
     void projection();
     void eyeView_data();
@@ -108,6 +111,52 @@ void DemoLogic::sceneRect() {
     QFETCH(QSize, requested);
     QFETCH(QSize, area);
     QTEST(DemoWindow::sceneRect(requested, area), "expected");
+}
+
+// Three displays as the dummy Xorg has them: the primary, a monitor, and a third.
+void DemoLogic::displayChoice_data() {
+    QTest::addColumn<QRect>("headsetRect"); // empty: the headset's display is not on the desktop
+    QTest::addColumn<QString>("headset");   // empty: no headset known at all
+    QTest::addColumn<int>("adapter");
+    QTest::addColumn<int>("index");
+    QTest::addColumn<bool>("fillsScreen");
+    QTest::addColumn<QString>("note");
+
+    const QRect none;
+    const QString index("VLV 91a8 (Index HMD)");
+    QTest::newRow("headset on the third, -adapter 1")
+        << QRect(2944, 0, 1920, 1080) << index << 1 << 2 << true << QString();
+    QTest::newRow("headset mirrored onto the second")
+        << QRect(1024, 0, 1280, 720) << index << 0 << 1 << true << QString();
+    QTest::newRow("headset off the desktop, -adapter 1: the primary, windowed")
+        << none << index << 1 << 0 << false
+        << "the display of VLV 91a8 (Index HMD) cannot be shown on: kept for VR";
+    QTest::newRow("headset on no screen, -adapter 2: the primary, windowed")
+        << QRect(9000, 0, 1920, 1080) << index << 2 << 0 << false
+        << "the display of VLV 91a8 (Index HMD) cannot be shown on: its display is on no screen";
+    QTest::newRow("no headset, -adapter 1") << none << QString() << 1 << 1 << true << QString();
+    QTest::newRow("no headset, -adapter 3: the primary, windowed")
+        << none << QString() << 3 << 0 << false << "there is no display 3 (there are 3";
+}
+
+void DemoLogic::displayChoice() {
+    QFETCH(QRect, headsetRect);
+    QFETCH(QString, headset);
+    QFETCH(int, adapter);
+    QFETCH(QString, note);
+    KnownHeadset known;
+    known.name = headset;
+    if (!headsetRect.isEmpty())
+        known.rect = headsetRect;
+    else if (!headset.isEmpty())
+        known.unusable = QStringLiteral("kept for VR");
+    const QVector<QRect> screens{QRect(0, 0, 1024, 768), QRect(1024, 0, 1920, 1080),
+                                 QRect(2944, 0, 1920, 1080)};
+    const DisplayChoice choice = DisplayChoice::choose(screens, 0, known, adapter);
+    QTEST(choice.index, "index");
+    QTEST(choice.mayFillScreen(), "fillsScreen");
+    QVERIFY2(note.isEmpty() ? choice.note.isEmpty() : choice.note.startsWith(note),
+             qPrintable(choice.note));
 }
 
 void DemoLogic::projection_data() {
