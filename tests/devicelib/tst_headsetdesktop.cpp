@@ -5,8 +5,10 @@
 // on DUMMY2, which the dummy Xorg, as a driver without leases, will not lend: no monitor taken
 // over, no monitor's colours changed, and hlx-headsets saying so.
 #include "EdidSample.h"
+#include "Eyeshield.h"
 #include "HeadsetDesk.h"
 #include "HeadsetTestbed.h"
+#include "LeasedDemo.h"
 #include "UtilityProcess.h"
 #include "UtilityWindow.h"
 
@@ -23,6 +25,7 @@
 #include <cstdlib>
 
 Q_DECLARE_METATYPE(HeadsetDesk::Dummy1)
+Q_DECLARE_METATYPE(QList<int>)
 
 namespace {
 
@@ -49,6 +52,35 @@ QRect letterboxed(QSize source, QRect frame) {
     return QRect(frame.topLeft() + QPoint((frame.width() - fitted.width()) / 2,
                                           (frame.height() - fitted.height()) / 2),
                  fitted);
+}
+
+// What is wrong with `table` (red, green, blue after each other) as the plain table warmed to
+// 4500 K: each channel the plain one scaled by one factor, red kept and green and blue lowered to
+// the black body's 89 % and 73 % (Kim et al.'s curve); empty if nothing.
+QString warmProblem(const std::vector<uint16_t> &table) {
+    const size_t size = table.size() / 3;
+    if (size < 2 || table.size() != 3 * size)
+        return QStringLiteral("no table of three channels (%1 entries)").arg(table.size());
+    const double expected[] = {1.0, 0.89, 0.73};
+    for (size_t channel = 0; channel < 3; ++channel) {
+        const uint16_t *entries = table.data() + channel * size;
+        const double factor = entries[size - 1] / 65535.0;
+        if (std::abs(factor - expected[channel]) > 0.01)
+            return QStringLiteral("channel %1 at %2 %, not %3 %")
+                .arg(channel)
+                .arg(factor * 100)
+                .arg(expected[channel] * 100);
+        for (size_t i = 0; i < size; ++i) {
+            const double plain = 65535.0 * double(i) / double(size - 1);
+            if (std::abs(entries[i] - plain * factor) > 1)
+                return QStringLiteral("channel %1 entry %2 is %3, not %4")
+                    .arg(channel)
+                    .arg(i)
+                    .arg(entries[i])
+                    .arg(plain * factor);
+        }
+    }
+    return QString();
 }
 
 } // namespace
@@ -259,6 +291,90 @@ private slots:
         QCOMPARE(int(desk.capturerWindows().size()), 1);
         QCOMPARE(stopCapturer(), 0);
         QTRY_VERIFY(desk.capturerWindows().empty());
+    }
+
+    // The real library asked directly, as the utility asks it, while the real demo built over
+    // the libdrm stand-in holds the headset's display, which is kept off the desktop: each step's
+    // answer, and the leased CRTC's table as the stand-in holds it. A choice made before the demo
+    // takes the display reaches it, since the utility re-applies the stored choice right after it
+    // starts the demo.
+    void leasedDisplayShield_data() {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QList<int>>("answers");
+        QTest::addColumn<QString>("table");
+        QTest::newRow("Level 1 while the demo holds the display")
+            << QStringList{"demo", "Level 1"} << QList<int>{0} << "warm";
+        QTest::newRow("DisableEyeshield while it holds it gives the plain table back")
+            << QStringList{"demo", "Level 1", "DisableEyeshield"} << QList<int>{0, 0} << "plain";
+        QTest::newRow("Level 1 before the demo takes the display")
+            << QStringList{"Level 1", "demo"} << QList<int>{-3} << "warm";
+        QTest::newRow("DisableEyeshield before the demo takes the display")
+            << QStringList{"Level 1", "DisableEyeshield", "demo"} << QList<int>{-3, 0} << "plain";
+        QTest::newRow("the demo gives the CRTC its own table before it lets go")
+            << QStringList{"demo", "Level 1", "end demo"} << QList<int>{0} << "plain";
+        QTest::newRow("no demo: Level 1 cannot reach the display")
+            << QStringList{"Level 1"} << QList<int>{-3} << "";
+        QTest::newRow("no demo: DisableEyeshield holds for a display away")
+            << QStringList{"DisableEyeshield"} << QList<int>{0} << "";
+    }
+
+    void leasedDisplayShield() {
+        QFETCH(QStringList, steps);
+        QFETCH(QList<int>, answers);
+        QFETCH(QString, table);
+        QVERIFY(desk.setDummy1(HeadsetDesk::Dummy1::NonDesktop));
+        testbed->plugUsb(0x28de, 0x2613);
+        // The choice of an earlier row is not this one's.
+        xcb_delete_property(desk.x().get(), desk.x().root(),
+                            desk.x().atom("_HLX_DIRECT_EYESHIELD"));
+        QVERIFY(desk.x().sync());
+        const HeadsetDesk::GammaTable first = desk.gamma("DUMMY0");
+        QLibrary library(HLX_UDEV_LIBRARY_DIR "/libHLX.so");
+        QVERIFY2(library.load(), qPrintable(library.errorString()));
+        const auto enable = reinterpret_cast<int (*)(int)>(library.resolve("HLX_EnableEyeshield"));
+        const auto disable = reinterpret_cast<int (*)()>(library.resolve("HLX_DisableEyeshield"));
+        QVERIFY(enable && disable);
+
+        LeasedDemo demo(desk.client());
+        const std::vector<uint16_t> plain = hlx::GammaRamp::identity(256).channels();
+        const std::vector<uint16_t> warm =
+            hlx::Eyeshield::shielded(hlx::GammaRamp::identity(256), 4500).channels();
+        bool holds = false;
+        QList<int> answered;
+        for (const QString &step : steps) {
+            if (step == "demo") {
+                QVERIFY(demo.start());
+                holds = true;
+                // Its first picture is on the display with the choice already made.
+                QTRY_VERIFY_WITH_TIMEOUT(demo.log().contains("\nflip "), 30000);
+            } else if (step == "end demo") {
+                QVERIFY(demo.close());
+                holds = false;
+            } else {
+                answered << (step == "Level 1" ? enable(1) : disable());
+                // Answered once the CRTC shows it, so the table is there without a wait.
+                if (holds && answered.last() == 0)
+                    QVERIFY(demo.gamma() == (step == "Level 1" ? warm : plain));
+            }
+        }
+        QCOMPARE(answered, answers);
+        const std::vector<uint16_t> now = demo.gamma();
+        if (table == "warm") {
+            const QString problem = warmProblem(now);
+            QVERIFY2(problem.isEmpty(), qPrintable(problem));
+            QVERIFY(now == warm);
+        } else if (table == "plain") {
+            // The stand-in's CRTC starts with the plain table, as a display's does.
+            QVERIFY2(now == plain, qPrintable(demo.log()));
+        }
+        if (steps.contains("end demo")) {
+            const QString log = demo.log();
+            QVERIFY2(log.lastIndexOf("\ngamma ") < log.indexOf("\nclose "), qPrintable(log));
+        }
+        // The desktop's monitor keeps its own table whatever happens to the headset's.
+        QVERIFY(desk.gamma("DUMMY0") == first);
+        if (holds)
+            QVERIFY(demo.close());
     }
 
     // Each row: DUMMY2's headset display in direct mode with its EDID on the X output, or, as
