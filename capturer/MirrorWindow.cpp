@@ -75,9 +75,12 @@ void MirrorWindow::lookForHeadset() {
     const bool onDesktop =
         m_display.place == hlx::HeadsetDisplay::Place::Desktop && r.width > 0 && r.height > 0;
     m_headsetRect = onDesktop ? QRect(r.x, r.y, r.width, r.height) : QRect();
-    m_direct = m_leasedFrames && m_display.place == hlx::HeadsetDisplay::Place::OffDesktop &&
-               !m_leasedFrames->heldOutput().isEmpty() &&
-               m_leasedFrames->heldOutput() == QString::fromStdString(m_display.output);
+    // The X server may hide a leased output, and with it the headset's display, from its
+    // clients; the demo leases nothing but a headset's display.
+    const QString held = m_leasedFrames ? m_leasedFrames->heldOutput() : QString();
+    m_direct = !held.isEmpty() && (m_display.place == hlx::HeadsetDisplay::Place::None ||
+                                   (m_display.place == hlx::HeadsetDisplay::Place::OffDesktop &&
+                                    held == QString::fromStdString(m_display.output)));
     m_sentence = onDesktop || m_direct ? QString() : sentence(m_display);
     if (!onDesktop && m_display.place == hlx::HeadsetDisplay::Place::Desktop)
         m_sentence = tr("The headset's display has no size on the desktop.");
@@ -87,7 +90,9 @@ void MirrorWindow::lookForHeadset() {
         m_sentence = tr("This desktop cannot be read, so the headset's display cannot be shown.");
     followVisibility();
 
-    const QString headset = QString::fromStdString(m_display.headset);
+    QString headset = QString::fromStdString(m_display.headset);
+    if (headset.isEmpty() && m_direct)
+        headset = held;
     QString title =
         headset.isEmpty() ? QStringLiteral("Pictor") : QStringLiteral("Pictor — %1").arg(headset);
     if (m_direct)

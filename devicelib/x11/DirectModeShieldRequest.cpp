@@ -60,7 +60,9 @@ DeviceSystem::LeasedShield DirectModeShieldRequest::send(const HeadsetDisplay &d
     std::optional<DirectModeHolder> holder;
     if (display.place != HeadsetDisplay::Place::Desktop)
         holder = DirectModeHolder::find(x);
-    if (holder && holder->output != display.output)
+    // The X server may hide a leased output from its clients, and with it the headset's display;
+    // the demo leases nothing but a headset's display.
+    if (holder && display.place != HeadsetDisplay::Place::None && holder->output != display.output)
         holder.reset();
     if (holder) {
         // Listened to before the wish goes out, so that no answer comes unheard.
