@@ -46,9 +46,10 @@ DirectFramePublisher::DirectFramePublisher(QSize frameSize, QObject *parent)
     }
     m_pixels = static_cast<uchar *>(mapped);
 
-    // A socket left by a demo of the same process id that was killed is in the way.
+    // The runtime folder is the user's alone, so the socket needs no access options of its own
+    // (which would make Qt bind it elsewhere and move it). A socket left by a killed demo of the
+    // same process id is in the way.
     QLocalServer::removeServer(path);
-    m_server.setSocketOptions(QLocalServer::UserAccessOption);
     connect(&m_server, &QLocalServer::newConnection, this, &DirectFramePublisher::accept);
     m_server.listen(path);
 }

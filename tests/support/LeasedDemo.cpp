@@ -108,6 +108,21 @@ QImage LeasedDemo::lastFlipped() const {
         .copy();
 }
 
+int LeasedDemo::frameClients() {
+    const QByteArray path = property(m_window, "_HLX_DIRECT_FRAMES");
+    QFile sockets("/proc/net/unix");
+    if (path.isEmpty() || !sockets.open(QIODevice::ReadOnly))
+        return -1;
+    // Num RefCount Protocol Flags Type St Inode Path: the server's end of each accepted
+    // connection carries the path, connected (state 03); the listening one is unconnected.
+    int clients = 0;
+    for (const QByteArray &line : sockets.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        clients += fields.size() == 8 && fields[7] == path && fields[5] == "03";
+    }
+    return clients;
+}
+
 QString LeasedDemo::log() const {
     QFile file(m_folder.filePath("log"));
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();

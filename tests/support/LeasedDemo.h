@@ -32,6 +32,8 @@ public:
     // The buffer of the newest flip the demo asked for, as the stand-in holds its pixels.
     QImage lastFlipped() const;
     QString log() const;
+    // The clients connected to the socket it names for its frames, as the kernel lists them.
+    int frameClients();
 
 private:
     QByteArray property(xcb_window_t window, const QByteArray &name);
