@@ -26,7 +26,7 @@ int screenOf(const QVector<QRect> &screens, const QRect &headset) {
 } // namespace
 
 DisplayChoice DisplayChoice::choose(const QVector<QRect> &screens, int primary,
-                                    const KnownHeadset &headset, int adapter) {
+                                    const Headset &headset, int adapter) {
     DisplayChoice choice;
     choice.index = qBound(0, primary, int(screens.size()) - 1);
     if (headset.isKnown()) {

@@ -8,22 +8,23 @@
 
 class QScreen;
 
-// What the demo knows of a headset before it chooses a display: whether there is one at all,
-// and where its display is.
-struct KnownHeadset {
-    // Empty when no headset is known: neither a display that is a headset's nor one on USB.
-    QString name;
-    // The headset display's rectangle while it is on the desktop.
-    std::optional<QRect> rect;
-    // Why its display cannot be shown on, in words for the user; empty when it is on the desktop.
-    QString unusable;
-
-    bool isKnown() const { return !name.isEmpty(); }
-};
-
 // Which display the demo shows on, decided from plain rectangles so that it does not depend on
 // a live desktop.
 struct DisplayChoice {
+    // What the demo knows of a headset before it chooses a display: whether there is one at all,
+    // and where its display is.
+    struct Headset {
+        // Empty when no headset is known: neither a display that is a headset's nor one on USB.
+        QString name;
+        // The headset display's rectangle while it is on the desktop.
+        std::optional<QRect> rect;
+        // Why its display cannot be shown on, in words for the user; empty when it is on the
+        // desktop.
+        QString unusable;
+
+        bool isKnown() const { return !name.isEmpty(); }
+    };
+
     enum class Reason {
         Headset,
         Adapter,
@@ -46,8 +47,8 @@ struct DisplayChoice {
     // them. -adapter is followed only while no headset is known: the utility passes one whatever
     // the desktop, and with a headset whose display is away it would name one of the user's
     // monitors.
-    static DisplayChoice choose(const QVector<QRect> &screens, int primary,
-                                const KnownHeadset &headset, int adapter);
+    static DisplayChoice choose(const QVector<QRect> &screens, int primary, const Headset &headset,
+                                int adapter);
 };
 
 // The screen's rectangle in the desktop's own pixels, which is how the headset finder reports

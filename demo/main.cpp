@@ -21,8 +21,9 @@ namespace {
 // which say a headset is there even while its display is unplugged or the system hides it.
 // `directModeRefusal`: why the headset's display could not be had in direct mode, if it was
 // tried.
-KnownHeadset knownHeadset(const hlx::HeadsetDisplay &display, const QString &directModeRefusal) {
-    KnownHeadset known;
+DisplayChoice::Headset knownHeadset(const hlx::HeadsetDisplay &display,
+                                    const QString &directModeRefusal) {
+    DisplayChoice::Headset known;
     switch (display.place) {
     case hlx::HeadsetDisplay::Place::Desktop:
         known.name = QString::fromStdString(display.headset);

@@ -144,7 +144,7 @@ void DemoLogic::displayChoice() {
     QFETCH(QString, headset);
     QFETCH(int, adapter);
     QFETCH(QString, note);
-    KnownHeadset known;
+    DisplayChoice::Headset known;
     known.name = headset;
     if (!headsetRect.isEmpty())
         known.rect = headsetRect;

@@ -22,7 +22,8 @@
 class HeadsetDesk {
 public:
     // What is plugged into an output. NonDesktop on DUMMY2 is as a kernel's headset display in
-    // direct mode: kept off the desktop, without a mode.
+    // direct mode: kept off the desktop, without a mode. Unplugged leaves the output without an
+    // EDID or a mode: the dummy driver counts an output connected once it has had a mode.
     enum class Dummy1 { Headset, Monitor, Off, NonDesktop, Unplugged };
     // An output's gamma table, as the X server keeps it for its CRTC.
     struct GammaTable {
