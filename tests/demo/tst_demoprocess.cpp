@@ -173,6 +173,10 @@ void DemoProcess::placement() {
     if (caption) {
         const QRect top(expected.topLeft(), QSize(expected.width(), 24));
         QVERIFY(QTest::qWaitFor([&] { return captioned(m_desk.grab(top)); }));
+        // The frames that follow draw only the scene, never over the caption.
+        const QImage band = m_desk.grab(top);
+        QTest::qWait(300);
+        QCOMPARE(m_desk.grab(top), band);
     }
 
     m_demo.kill();
