@@ -38,6 +38,8 @@ X11LeasedDisplayFrames::X11LeasedDisplayFrames()
 }
 
 X11LeasedDisplayFrames::~X11LeasedDisplayFrames() {
+    // The window that shows the frames is going too: it hears nothing more.
+    blockSignals(true);
     disconnectFromFrames();
 }
 
