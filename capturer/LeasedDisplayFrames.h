@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QObject>
+#include <QRect>
 #include <QString>
 
 #include <memory>
@@ -20,6 +21,8 @@ public:
 
     // The output (as the headset finder names it) that the demo holds; empty while none does.
     const QString &heldOutput() const { return m_heldOutput; }
+    // Where the holding demo's own window is on the desktop; empty while none holds a display.
+    const QRect &holderWindow() const { return m_holderWindow; }
     // Frames are read only while someone sees them.
     virtual void setReading(bool reading) = 0;
     // The demo's newest frame; null while nothing is read or nothing came yet.
@@ -27,9 +30,11 @@ public:
 
 signals:
     void heldOutputChanged();
+    void holderWindowMoved();
     void frameChanged();
 
 protected:
     QString m_heldOutput;
+    QRect m_holderWindow;
     QImage m_frame;
 };

@@ -37,6 +37,8 @@ MirrorWindow::MirrorWindow(std::unique_ptr<ScreenGrabber> grabber,
                 qOverload<>(&QWidget::update));
         connect(m_leasedFrames.get(), &LeasedDisplayFrames::heldOutputChanged, this,
                 &MirrorWindow::lookForHeadset);
+        connect(m_leasedFrames.get(), &LeasedDisplayFrames::holderWindowMoved, this,
+                &MirrorWindow::placeAwayFromDemo);
     }
 
     lookForHeadset();
@@ -98,8 +100,10 @@ void MirrorWindow::lookForHeadset() {
     if (m_direct)
         title = tr("%1 in direct mode").arg(title);
     setWindowTitle(title);
-    if (isVisible())
+    if (isVisible()) {
         placeAwayFromHeadset(false);
+        placeAwayFromDemo();
+    }
     update();
 }
 
@@ -136,6 +140,41 @@ void MirrorWindow::placeAwayFromHeadset(bool firstTime) {
     setGeometry(QRect(available.x() + (available.width() - size.width()) / 2,
                       available.y() + (available.height() - size.height()) / 2, size.width(),
                       size.height()));
+}
+
+void MirrorWindow::placeAwayFromDemo() {
+    const QRect demo = m_leasedFrames ? m_leasedFrames->holderWindow() : QRect();
+    if (!m_direct || !isVisible() || demo.isEmpty() || !frameGeometry().intersects(demo))
+        return;
+    const QScreen *home = screen();
+    if (!home)
+        return;
+    const QRect available = home->availableGeometry();
+    // The bands of the screen above, below, left and right of the demo's window: the window
+    // goes, its shape kept, into the one where it can be largest.
+    const QRect bands[] = {
+        QRect(available.topLeft(), QPoint(available.right(), demo.top() - 1)),
+        QRect(QPoint(available.left(), demo.bottom() + 1), available.bottomRight()),
+        QRect(available.topLeft(), QPoint(demo.left() - 1, available.bottom())),
+        QRect(QPoint(demo.right() + 1, available.top()), available.bottomRight()),
+    };
+    const QMargins frame(geometry().left() - frameGeometry().left(),
+                         geometry().top() - frameGeometry().top(),
+                         frameGeometry().right() - geometry().right(),
+                         frameGeometry().bottom() - geometry().bottom());
+    QRect best;
+    for (const QRect &band : bands) {
+        const QRect inside = band.intersected(available) - frame;
+        const QSize fitted = size().scaled(inside.size(), Qt::KeepAspectRatio).boundedTo(size());
+        if (!inside.isEmpty() && fitted.width() > best.width())
+            best = QRect(inside.x() + (inside.width() - fitted.width()) / 2,
+                         inside.y() + (inside.height() - fitted.height()) / 2, fitted.width(),
+                         fitted.height());
+    }
+    // Too small to show anything: it stays where it is, under the demo's window.
+    if (best.width() < minimumWidth() || best.height() < minimumHeight())
+        return;
+    setGeometry(best);
 }
 
 void MirrorWindow::followVisibility() {

@@ -44,6 +44,9 @@ private:
     void watchScreen(QScreen *screen);
     // Sized and placed on a screen that is not the headset's.
     void placeAwayFromHeadset(bool firstTime);
+    // Out from under the small window of the demo that holds the headset's display, which opens
+    // in the middle of the primary display, where this window starts too.
+    void placeAwayFromDemo();
     // Tells the grabber whether anyone can see the window: nobody does while it is unmapped,
     // minimised, or on another virtual desktop, which window managers unmap or mark iconic.
     void followVisibility();

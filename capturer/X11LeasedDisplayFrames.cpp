@@ -55,9 +55,12 @@ void X11LeasedDisplayFrames::setReading(bool reading) {
 
 void X11LeasedDisplayFrames::readEvents() {
     bool changed = false;
+    bool moved = false;
     while (xcb_generic_event_t *event = xcb_poll_for_event(m_x.get())) {
         const uint8_t type = event->response_type & 0x7f;
-        if (type == XCB_PROPERTY_NOTIFY) {
+        if (type == XCB_CONFIGURE_NOTIFY) {
+            moved = true;
+        } else if (type == XCB_PROPERTY_NOTIFY) {
             const auto *notify = reinterpret_cast<xcb_property_notify_event_t *>(event);
             // The root tells of every program's properties; the holder's window only of its own.
             changed |= notify->window != m_x.root() || notify->atom == m_demoAtom;
@@ -68,6 +71,8 @@ void X11LeasedDisplayFrames::readEvents() {
     }
     if (changed)
         lookForHolder();
+    else if (moved)
+        readHolderWindow();
     if (xcb_connection_has_error(m_x.get()))
         m_notifier->setEnabled(false);
 }
@@ -81,7 +86,10 @@ void X11LeasedDisplayFrames::lookForHolder() {
         xcb_change_window_attributes(m_x.get(), window, XCB_CW_EVENT_MASK, &mask);
         xcb_flush(m_x.get());
     }
+    const bool newHolder = window != m_holder;
     m_holder = window;
+    if (newHolder)
+        readHolderWindow();
     const QString output = holder ? QString::fromStdString(holder->output) : QString();
     const QString framesPath = holder ? QFile::decodeName(holder->framesPath.c_str()) : QString();
     if (output == m_heldOutput && framesPath == m_framesPath &&
@@ -95,6 +103,26 @@ void X11LeasedDisplayFrames::lookForHolder() {
         connectToFrames();
     if (outputChanged)
         emit heldOutputChanged();
+}
+
+void X11LeasedDisplayFrames::readHolderWindow() {
+    QRect rect;
+    if (m_holder != XCB_NONE) {
+        xcb_connection_t *c = m_x.get();
+        const auto geometryCookie = xcb_get_geometry(c, m_holder);
+        const auto placeCookie = xcb_translate_coordinates(c, m_holder, m_x.root(), 0, 0);
+        xcb_get_geometry_reply_t *geometry = xcb_get_geometry_reply(c, geometryCookie, nullptr);
+        xcb_translate_coordinates_reply_t *place =
+            xcb_translate_coordinates_reply(c, placeCookie, nullptr);
+        if (geometry && place)
+            rect = QRect(place->dst_x, place->dst_y, geometry->width, geometry->height);
+        std::free(geometry);
+        std::free(place);
+    }
+    if (rect == m_holderWindow)
+        return;
+    m_holderWindow = rect;
+    emit holderWindowMoved();
 }
 
 void X11LeasedDisplayFrames::connectToFrames() {

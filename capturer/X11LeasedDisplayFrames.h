@@ -23,6 +23,7 @@ public:
 private:
     void readEvents();
     void lookForHolder();
+    void readHolderWindow();
     void connectToFrames();
     void disconnectFromFrames();
     void readMessages();
