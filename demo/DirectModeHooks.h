@@ -12,6 +12,7 @@ class QWidget;
 struct LeasedCrtc {
     // The lease's DRM descriptor: the demo's, valid until the demo's window is destroyed.
     int fd = -1;
+    // The kernel's id of the CRTC, as the lease's own resources give it.
     uint32_t crtcId = 0;
     // Entries of each channel of the CRTC's gamma table; 0 where it has none.
     int gammaSize = 0;

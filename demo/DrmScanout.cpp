@@ -14,9 +14,9 @@ QString errorText(int result) {
 
 } // namespace
 
-std::unique_ptr<DrmScanout> DrmScanout::open(int fd, uint32_t crtcId, QString *problem) {
+std::unique_ptr<DrmScanout> DrmScanout::open(int fd, QString *problem) {
     std::unique_ptr<DrmScanout> scanout(new DrmScanout(fd));
-    if (!scanout->findDisplay(crtcId, problem))
+    if (!scanout->findDisplay(problem))
         return nullptr;
     for (Buffer &buffer : scanout->m_buffers) {
         if (!scanout->makeBuffer(buffer, problem))
@@ -45,16 +45,15 @@ double DrmScanout::refreshHz() const {
     return m_mode.clock * 1000.0 / (m_mode.htotal * lines);
 }
 
-bool DrmScanout::findDisplay(uint32_t crtcId, QString *problem) {
-    // A lease shows its holder only what it leased: one connector and one CRTC.
+bool DrmScanout::findDisplay(QString *problem) {
+    // A lease shows its holder only what it leased: one connector and one CRTC, by the kernel's
+    // own ids, which are not the X server's ids for them.
     drmModeRes *resources = drmModeGetResources(m_fd);
     if (!resources) {
         *problem = QStringLiteral("the lease shows no display (%1)").arg(errorText(0));
         return false;
     }
-    bool hasCrtc = false;
-    for (int i = 0; i < resources->count_crtcs; ++i)
-        hasCrtc = hasCrtc || resources->crtcs[i] == crtcId;
+    const uint32_t crtcId = resources->count_crtcs == 1 ? resources->crtcs[0] : 0;
     bool connected = false;
     for (int i = 0; i < resources->count_connectors && !m_connectorId; ++i) {
         drmModeConnector *connector = drmModeGetConnector(m_fd, resources->connectors[i]);
@@ -74,8 +73,8 @@ bool DrmScanout::findDisplay(uint32_t crtcId, QString *problem) {
         drmModeFreeConnector(connector);
     }
     drmModeFreeResources(resources);
-    if (!hasCrtc) {
-        *problem = QStringLiteral("the lease holds no CRTC %1").arg(crtcId);
+    if (!crtcId) {
+        *problem = QStringLiteral("the lease holds no one CRTC to drive the display with");
         return false;
     }
     if (!m_connectorId) {

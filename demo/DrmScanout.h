@@ -20,7 +20,7 @@ public:
     static constexpr int bufferCount = 2;
 
     // Null where the display cannot be driven; then `problem` says why.
-    static std::unique_ptr<DrmScanout> open(int fd, uint32_t crtcId, QString *problem);
+    static std::unique_ptr<DrmScanout> open(int fd, QString *problem);
     ~DrmScanout();
     DrmScanout(const DrmScanout &) = delete;
     DrmScanout &operator=(const DrmScanout &) = delete;
@@ -55,7 +55,7 @@ private:
 
     explicit DrmScanout(int fd)
         : m_fd(fd) {}
-    bool findDisplay(uint32_t crtcId, QString *problem);
+    bool findDisplay(QString *problem);
     bool makeBuffer(Buffer &buffer, QString *problem);
     static void pageFlipDone(int fd, unsigned sequence, unsigned seconds, unsigned microseconds,
                              void *self);

@@ -49,13 +49,14 @@ bool LeasedDisplayDemo::begin(const hlx::HeadsetDisplay &headset, const DirectMo
         *refusal = QString::fromStdString(m_lease.refusal());
         return false;
     }
-    m_scanout = DrmScanout::open(m_lease.fd(), m_lease.crtc(), refusal);
+    m_scanout = DrmScanout::open(m_lease.fd(), refusal);
     if (!m_scanout)
         return false;
 
     showWindow(headset);
     if (hooks.leaseTaken)
-        hooks.leaseTaken({m_lease.fd(), m_lease.crtc(), m_scanout->gammaSize()}, m_window.get());
+        hooks.leaseTaken({m_lease.fd(), m_scanout->crtcId(), m_scanout->gammaSize()},
+                         m_window.get());
     m_pacer = std::make_unique<ScanoutPacer>(*m_scanout, hooks.frameShown);
     if (!m_pacer->start(refusal))
         return false;

@@ -46,8 +46,11 @@ struct Standin {
     std::string fault;
     long revokeAfter = 0;
     long flips = 0;
-    uint32_t crtc = 0;
-    uint32_t connector = 0;
+    // The X server's ids of what was leased.
+    uint32_t leasedCrtc = 0;
+    uint32_t leasedOutput = 0;
+    uint32_t crtc = drmstandin::kernelCrtc;
+    uint32_t connector = drmstandin::kernelConnector;
     int64_t startNs = 0;
     std::map<uint32_t, Buffer> buffers;
     uint32_t nextHandle = 1;
@@ -157,8 +160,8 @@ xcb_randr_create_lease_cookie_t xcb_randr_create_lease(xcb_connection_t *, xcb_w
                                                        const xcb_randr_crtc_t *crtcs,
                                                        const xcb_randr_output_t *outputs) {
     Standin &s = standin();
-    s.crtc = num_crtcs ? crtcs[0] : 0;
-    s.connector = num_outputs ? outputs[0] : 0;
+    s.leasedCrtc = num_crtcs ? crtcs[0] : 0;
+    s.leasedOutput = num_outputs ? outputs[0] : 0;
     return {1};
 }
 
@@ -173,8 +176,8 @@ xcb_randr_create_lease_reply_t *xcb_randr_create_lease_reply(xcb_connection_t *,
     lease->reply.response_type = 1;
     lease->fd = -1;
     if (s.fault == "no-fd") {
-        logLine("lease -1 crtc " + std::to_string(s.crtc) + " connector " +
-                std::to_string(s.connector));
+        logLine("lease -1 crtc " + std::to_string(s.leasedCrtc) + " connector " +
+                std::to_string(s.leasedOutput));
         return &lease->reply;
     }
     lease->reply.nfd = 1;
@@ -187,8 +190,8 @@ xcb_randr_create_lease_reply_t *xcb_randr_create_lease_reply(xcb_connection_t *,
             s.gamma[size_t(channel * drmstandin::gammaSize + i)] = level;
     }
     writeGamma();
-    logLine("lease " + std::to_string(lease->fd) + " crtc " + std::to_string(s.crtc) +
-            " connector " + std::to_string(s.connector));
+    logLine("lease " + std::to_string(lease->fd) + " crtc " + std::to_string(s.leasedCrtc) +
+            " connector " + std::to_string(s.leasedOutput));
     return &lease->reply;
 }
 

@@ -25,7 +25,7 @@
 // `gamma-<crtc>`, the CRTC's gamma table (red, green and blue entries after each other, 16-bit
 // little-endian), and `log`, one line a call, fields separated by spaces; a call that failed ends
 // in "refused <errno>":
-//   lease <fd> crtc <crtc> connector <connector>
+//   lease <fd> crtc <crtc> connector <connector>     (the X server's ids of what was leased)
 //   create <handle> <width>x<height> pitch <bytes> size <bytes>
 //   addfb <fb> <handle>
 //   setcrtc <crtc> fb <fb> connector <connector> mode <width>x<height>@<hz>
@@ -46,5 +46,10 @@ constexpr int maxBufferSide = 8192;
 constexpr int hugeModeWidth = 12000;
 constexpr int hugeModeHeight = 9000;
 constexpr int gammaSize = 256;
+// The kernel numbers its objects apart from the X server's ids for them; a lease's holder learns
+// them from the lease's own resources. Every call after the lease takes these, and the log
+// names the leased CRTC and connector by them.
+constexpr unsigned kernelCrtc = 41;
+constexpr unsigned kernelConnector = 77;
 
 } // namespace drmstandin
