@@ -45,6 +45,16 @@ double DrmScanout::refreshHz() const {
     return m_mode.clock * 1000.0 / (m_mode.htotal * lines);
 }
 
+bool DrmScanout::displayConnected() const {
+    // The current state, without a new probe of the link, which can take long enough to be seen.
+    drmModeConnector *connector = drmModeGetConnectorCurrent(m_fd, m_connectorId);
+    if (!connector)
+        return false;
+    const bool connected = connector->connection != DRM_MODE_DISCONNECTED;
+    drmModeFreeConnector(connector);
+    return connected;
+}
+
 bool DrmScanout::findDisplay(QString *problem) {
     // A lease shows its holder only what it leased: one connector and one CRTC, by the kernel's
     // own ids, which are not the X server's ids for them.

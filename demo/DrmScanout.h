@@ -30,6 +30,8 @@ public:
     QSize size() const { return {m_mode.hdisplay, m_mode.vdisplay}; }
     double refreshHz() const;
     int gammaSize() const { return m_gammaSize; }
+    // Whether the kernel still sees a display on the leased connector, as it last probed it.
+    bool displayConnected() const;
     // The buffer's memory as a picture, XRGB8888 as QImage::Format_RGB32 keeps it.
     QImage &buffer(int index) { return m_buffers[size_t(index)].image; }
 

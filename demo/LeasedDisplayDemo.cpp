@@ -72,6 +72,11 @@ bool LeasedDisplayDemo::begin(const hlx::HeadsetDisplay &headset, const DirectMo
     m_watch = std::make_unique<LeasedOutputWatch>(m_x.get(), m_x.root(), m_output, m_lease.id());
     connect(m_watch.get(), &LeasedOutputWatch::ended, this, &LeasedDisplayDemo::end);
     connect(m_window.get(), &DirectModeWindow::closed, this, [this] { end(QString()); });
+    connect(&m_plugCheck, &QTimer::timeout, this, [this] {
+        if (!m_scanout->displayConnected())
+            end(QStringLiteral("the headset left %1").arg(QString::fromStdString(m_output)));
+    });
+    m_plugCheck.start(1000);
     m_window->show();
     m_window->activateWindow();
     return true;
@@ -124,6 +129,7 @@ void LeasedDisplayDemo::end(const QString &why) {
     if (!why.isEmpty())
         say(QStringLiteral("ending: %1").arg(why));
     m_pacer->stop();
+    m_plugCheck.stop();
     m_displayEvents->setEnabled(false);
     withdraw();
     // The headset leaving or the lease taken back is no failure of the demo's.

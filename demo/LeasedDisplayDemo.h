@@ -11,6 +11,7 @@
 
 #include <QObject>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <memory>
 #include <string>
@@ -45,6 +46,9 @@ private:
     // the descriptor is still open.
     std::unique_ptr<DirectModeWindow> m_window;
     std::unique_ptr<LeasedOutputWatch> m_watch;
+    // An X server hides a leased output from its clients, and with it the output's unplugging:
+    // the kernel's connector tells it.
+    QTimer m_plugCheck;
     bool m_published = false;
     bool m_ended = false;
 };

@@ -52,11 +52,10 @@ void LeasedOutputWatch::checkOutput() {
     const hlx::RandrOutputs outputs(m_connection, m_root);
     const hlx::RandrOutputs::Output *output = outputs.find(m_output);
     const QString name = QString::fromStdString(m_output);
-    if (!output)
-        end(QStringLiteral("the headset's output %1 is gone").arg(name));
-    // Unplugged, the display takes its EDID with it, and with that the kernel's mark for
-    // headsets.
-    else if (!output->nonDesktop || output->edid.empty())
+    // A server may hide a leased output from its clients altogether: its absence says nothing,
+    // and the kernel's connector tells an unplugging then. Unplugged while shown, the display
+    // takes its EDID with it, and with that the kernel's mark for headsets.
+    if (output && (!output->nonDesktop || output->edid.empty()))
         end(QStringLiteral("the headset left %1").arg(name));
     // Whatever came in during those round trips waits in xcb's queue, unannounced by the socket.
     if (!m_ended)

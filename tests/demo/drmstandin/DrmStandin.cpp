@@ -45,6 +45,7 @@ struct Standin {
     int height = 1600;
     std::string fault;
     long revokeAfter = 0;
+    long unplugAfter = 0;
     long flips = 0;
     // The X server's ids of what was leased.
     uint32_t leasedCrtc = 0;
@@ -112,6 +113,8 @@ void readEnvironment() {
         s.fault = fault;
     if (s.fault.rfind("revoke-after=", 0) == 0)
         s.revokeAfter = std::atol(s.fault.c_str() + std::strlen("revoke-after="));
+    if (s.fault.rfind("unplug-after=", 0) == 0)
+        s.unplugAfter = std::atol(s.fault.c_str() + std::strlen("unplug-after="));
     if (s.fault == "huge-mode") {
         s.width = drmstandin::hugeModeWidth;
         s.height = drmstandin::hugeModeHeight;
@@ -149,6 +152,25 @@ struct LeaseReply {
     xcb_randr_create_lease_reply_t reply;
     int fd;
 };
+
+drmModeConnectorPtr connectorOf(int fd, uint32_t connectorId, drmModeConnection connection) {
+    Standin &s = standin();
+    if (const int error = refusal(fd); error || connectorId != s.connector) {
+        errno = error ? -error : ENOENT;
+        return nullptr;
+    }
+    auto *connector = static_cast<drmModeConnectorPtr>(std::calloc(1, sizeof(drmModeConnector)));
+    connector->connector_id = connectorId;
+    connector->connection = connection;
+    if (s.fault != "no-modes" && connection == DRM_MODE_CONNECTED) {
+        connector->count_modes = 2;
+        connector->modes = static_cast<drmModeModeInfoPtr>(std::calloc(2, sizeof(drmModeModeInfo)));
+        connector->modes[0] = modeOf(1920, 1080, 60, DRM_MODE_TYPE_DRIVER);
+        connector->modes[1] =
+            modeOf(s.width, s.height, s.hz, DRM_MODE_TYPE_DRIVER | DRM_MODE_TYPE_PREFERRED);
+    }
+    return connector;
+}
 
 } // namespace
 
@@ -229,22 +251,13 @@ void drmModeFreeResources(drmModeResPtr resources) {
 }
 
 drmModeConnectorPtr drmModeGetConnector(int fd, uint32_t connectorId) {
-    Standin &s = standin();
-    if (const int error = refusal(fd); error || connectorId != s.connector) {
-        errno = error ? -error : ENOENT;
-        return nullptr;
-    }
-    auto *connector = static_cast<drmModeConnectorPtr>(std::calloc(1, sizeof(drmModeConnector)));
-    connector->connector_id = connectorId;
-    connector->connection = DRM_MODE_CONNECTED;
-    if (s.fault != "no-modes") {
-        connector->count_modes = 2;
-        connector->modes = static_cast<drmModeModeInfoPtr>(std::calloc(2, sizeof(drmModeModeInfo)));
-        connector->modes[0] = modeOf(1920, 1080, 60, DRM_MODE_TYPE_DRIVER);
-        connector->modes[1] =
-            modeOf(s.width, s.height, s.hz, DRM_MODE_TYPE_DRIVER | DRM_MODE_TYPE_PREFERRED);
-    }
-    return connector;
+    return connectorOf(fd, connectorId, DRM_MODE_CONNECTED);
+}
+
+drmModeConnectorPtr drmModeGetConnectorCurrent(int fd, uint32_t connectorId) {
+    const Standin &s = standin();
+    const bool unplugged = s.unplugAfter > 0 && s.flips >= s.unplugAfter;
+    return connectorOf(fd, connectorId, unplugged ? DRM_MODE_DISCONNECTED : DRM_MODE_CONNECTED);
 }
 
 void drmModeFreeConnector(drmModeConnectorPtr connector) {

@@ -20,6 +20,9 @@
 //                          flip-error: every page flip fails with EINVAL
 //                          revoke-after=N: from the Nth page flip on, every call fails as on a
 //                          revoked lease (ENOENT; EACCES for buffers)
+//                          unplug-after=N: from the Nth page flip on, the connector reads
+//                          disconnected, while the X server shows nothing of it (a server
+//                          hides a leased output from its clients)
 //
 // In the folder: `buffer-<handle>`, each dumb buffer's pixels (what mapping the buffer maps),
 // `gamma-<crtc>`, the CRTC's gamma table (red, green and blue entries after each other, 16-bit
