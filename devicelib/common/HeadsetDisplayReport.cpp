@@ -34,7 +34,7 @@ std::string eyeshieldOn(const HeadsetDisplay &display, DisplayGamma &gamma,
 
 std::string headsetDisplayReport(const HeadsetDisplay &display, DisplayGamma &gamma,
                                  OwnRampStore &ownRamps, bool headsetOnUsb,
-                                 const std::string &directModeLease) {
+                                 const DirectModeLease &directModeLease) {
     switch (display.place) {
     case HeadsetDisplay::Place::Desktop:
         return line("Headset display: %s on %s, %dx%d at %d,%d, %g Hz", display.headset.c_str(),
@@ -47,12 +47,17 @@ std::string headsetDisplayReport(const HeadsetDisplay &display, DisplayGamma &ga
                (display.directMode
                     ? line(
                           "Direct mode: yes; the display is kept off the desktop for VR software") +
-                          line("Direct mode lease: %s",
-                               directModeLease.empty() ? "unknown" : directModeLease.c_str())
+                          line("Direct mode lease: %s", directModeLease.said.empty()
+                                                            ? "unknown"
+                                                            : directModeLease.said.c_str())
                     : std::string()) +
-               line("Eye shield: the headset's display is not on the desktop, so its colours "
-                    "cannot be set (the library answers %d)",
-                    entryResult::notOnDesktop);
+               (directModeLease.heldByDemo
+                    ? line("Eye shield: set through the demo that shows on the headset's display "
+                           "(the library answers %d)",
+                           entryResult::ok)
+                    : line("Eye shield: the headset's display is not on the desktop, so its "
+                           "colours cannot be set (the library answers %d)",
+                           entryResult::notOnDesktop));
     case HeadsetDisplay::Place::None:
         break;
     }

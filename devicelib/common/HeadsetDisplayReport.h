@@ -8,12 +8,19 @@
 
 namespace hlx {
 
+// Whether the system would lend a display in direct mode to a program now, as its check says.
+struct DirectModeLease {
+    std::string said;
+    // Our demo shows on it, and through it the eye shield reaches the display.
+    bool heldByDemo = false;
+};
+
 // What hlx-headsets says of the headset's display on every system: where it is, whether the eye
 // shield is on it (a table the shield made of the display's own, as `ownRamps` keeps it), and
 // otherwise what the eye-shield entries answer and why. Whole lines. `directModeLease`: for a
-// display in direct mode, whether the system would lend it to a program now, and why not.
+// display in direct mode.
 std::string headsetDisplayReport(const HeadsetDisplay &display, DisplayGamma &gamma,
                                  OwnRampStore &ownRamps, bool headsetOnUsb,
-                                 const std::string &directModeLease = {});
+                                 const DirectModeLease &directModeLease = {});
 
 } // namespace hlx

@@ -65,7 +65,8 @@ int main(int argc, char **argv) {
     hlx::RandrDisplayGamma gamma;
     hlx::RootPropertyRampStore ownRamps;
     const hlx::HeadsetDisplay headset = finder.find();
-    const std::string lease = headset.directMode ? hlx::directModeLeaseCheck(headset.output) : "";
+    const hlx::DirectModeLease lease =
+        headset.directMode ? hlx::directModeLeaseCheck(headset.output) : hlx::DirectModeLease{};
     std::fputs(hlx::headsetDisplayReport(headset, gamma, ownRamps, usb.up(), lease).c_str(),
                stdout);
     return 0;

@@ -39,8 +39,8 @@ int main(int argc, char **argv) {
     WindowsDisplayGamma gamma;
     SessionRegistryRampStore ownRamps;
     // What the X11 side says of its leases, said once for all here.
-    const std::string lease = "leases are not used on Windows; only the VR software that holds "
-                              "the display shows on it";
+    const hlx::DirectModeLease lease{"leases are not used on Windows; only the VR software that "
+                                     "holds the display shows on it"};
     std::fputs(hlx::headsetDisplayReport(hlx::HeadsetDisplayFinder(ids).find(), gamma, ownRamps,
                                          usb, lease)
                    .c_str(),

@@ -420,7 +420,9 @@ private slots:
             << "the display of the Valve Index on USB cannot be shown on";
         QTest::newRow("the headset's display held by the demo in direct mode")
             << D::NonDesktop << D::Unplugged << true << true << 0
-            << QStringList{directMode, "Direct mode lease: held by the demo, which shows on it"}
+            << QStringList{directMode, "Direct mode lease: held by the demo, which shows on it",
+                           "Eye shield: set through the demo that shows on the headset's display "
+                           "(the library answers 0)"}
             << QString();
     }
 
