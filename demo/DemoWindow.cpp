@@ -22,8 +22,6 @@ DemoWindow::DemoWindow(QSize sceneSize, QWidget *parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
     setCursor(Qt::BlankCursor);
-    m_painters.setMaxThreadCount(2);
-    m_painters.setExpiryTimeout(-1);
     m_timer.setTimerType(Qt::PreciseTimer);
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &DemoWindow::tick);
@@ -31,9 +29,7 @@ DemoWindow::DemoWindow(QSize sceneSize, QWidget *parent)
     setRefreshRate(0);
 }
 
-DemoWindow::~DemoWindow() {
-    waitForEyes();
-}
+DemoWindow::~DemoWindow() = default;
 
 QRect DemoWindow::sceneRect(QSize requested, QSize area) {
     QSize size = requested;
@@ -90,35 +86,20 @@ QSize DemoWindow::eyeSize(const QRect &scene) {
 }
 
 void DemoWindow::startEyes(double seconds) {
-    waitForEyes();
+    m_eyes.wait();
     m_eyesScene = nativeSceneRect();
-    const QSize eye = eyeSize(m_eyesScene);
-    for (const auto &[view, changed] :
-         {std::pair(&m_left, &m_leftChanged), std::pair(&m_right, &m_rightChanged)}) {
-        m_painters.start([this, view = view, changed = changed, eye, seconds] {
-            *changed += view->advance(m_scene, eye, seconds);
-            m_eyesDone.release();
-        });
-    }
-    m_eyesRunning = 2;
-}
-
-void DemoWindow::waitForEyes() {
-    m_eyesDone.acquire(m_eyesRunning);
-    m_eyesRunning = 0;
+    m_eyes.start(eyeSize(m_eyesScene), seconds);
 }
 
 QRegion DemoWindow::takeChanged() {
-    waitForEyes();
+    const EyePainters::Changed eyes = m_eyes.takeChanged();
     const qreal ratio = devicePixelRatioF();
     QRegion changed;
-    for (const QRect &rect : m_leftChanged.translated(m_eyesScene.topLeft()))
+    for (const QRect &rect : eyes.left.translated(m_eyesScene.topLeft()))
         changed += toLogical(rect, ratio);
     const QPoint rightOrigin = m_eyesScene.topLeft() + QPoint(eyeSize(m_eyesScene).width(), 0);
-    for (const QRect &rect : m_rightChanged.translated(rightOrigin))
+    for (const QRect &rect : eyes.right.translated(rightOrigin))
         changed += toLogical(rect, ratio);
-    m_leftChanged = QRegion();
-    m_rightChanged = QRegion();
     return changed;
 }
 
@@ -151,13 +132,13 @@ void DemoWindow::schedule() {
 void DemoWindow::paintEvent(QPaintEvent *event) {
     // A frame being drawn ahead is finished before it is copied; what it changed still goes out
     // at its own time.
-    waitForEyes();
+    m_eyes.wait();
     const QRect scene = nativeSceneRect();
     const QSize eye = eyeSize(scene);
     // Qt asks for the whole window at a new size, before the next frame's time.
-    if (m_left.picture().size() != eye) {
+    if (m_eyes.left().picture().size() != eye) {
         startEyes(double(m_clock.nsecsElapsed()) / 1e9);
-        waitForEyes();
+        m_eyes.wait();
     }
 
     QPainter painter(this);
@@ -173,8 +154,8 @@ void DemoWindow::paintEvent(QPaintEvent *event) {
             painter.drawImage(rect, view.picture(), source);
         }
     };
-    copy(m_left, scene.topLeft());
-    copy(m_right, scene.topLeft() + QPoint(eye.width(), 0));
+    copy(m_eyes.left(), scene.topLeft());
+    copy(m_eyes.right(), scene.topLeft() + QPoint(eye.width(), 0));
     for (const QRect &rect : outside)
         painter.fillRect(rect, Qt::black);
     // The scene never reaches under the caption, so a frame's paint leaves it alone and only an

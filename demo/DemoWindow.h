@@ -1,13 +1,10 @@
 #pragma once
 
-#include "EyeView.h"
-#include "StereoScene.h"
+#include "EyePainters.h"
 
 #include <QElapsedTimer>
 #include <QRegion>
-#include <QSemaphore>
 #include <QSize>
-#include <QThreadPool>
 #include <QTimer>
 #include <QWidget>
 
@@ -48,7 +45,6 @@ private:
     void resume();
     // Both eyes brought to `seconds` on the scene's clock, on the painters' threads.
     void startEyes(double seconds);
-    void waitForEyes();
     // What the eyes changed since it was last taken, in the window's coordinates.
     QRegion takeChanged();
     // In the display's own pixels, whatever Qt's scaling makes of the window.
@@ -57,16 +53,9 @@ private:
     QRect captionRect() const;
     static QSize eyeSize(const QRect &scene);
 
-    StereoScene m_scene;
-    EyeView m_left{Eye::Left};
-    EyeView m_right{Eye::Right};
-    // Written by the painters' threads until waitForEyes() has returned.
-    QRegion m_leftChanged;
-    QRegion m_rightChanged;
+    EyePainters m_eyes;
+    // Where the eyes being painted go, as it was when they were started.
     QRect m_eyesScene;
-    QSemaphore m_eyesDone;
-    int m_eyesRunning = 0;
-    QThreadPool m_painters;
 
     QSize m_sceneSize;
     QString m_caption;

@@ -30,8 +30,6 @@ ScanoutPacer::ScanoutPacer(DrmScanout &scanout, DirectModeHooks::FrameShown fram
     , m_scanout(scanout)
     , m_frameShown(std::move(frameShown))
     , m_eyeSize(std::max(1, scanout.size().width() / 2), scanout.size().height()) {
-    m_painters.setMaxThreadCount(2);
-    m_painters.setExpiryTimeout(-1);
     const double hz = scanout.refreshHz();
     m_periodNs = qint64(1e9 / (hz >= 1.0 ? hz : 60.0));
     m_scanout.flipped = [this](qint64 vblankNs) { flipped(vblankNs); };
@@ -39,7 +37,6 @@ ScanoutPacer::ScanoutPacer(DrmScanout &scanout, DirectModeHooks::FrameShown fram
 
 ScanoutPacer::~ScanoutPacer() {
     m_scanout.flipped = nullptr;
-    waitForEyes();
 }
 
 bool ScanoutPacer::start(QString *problem) {
@@ -94,28 +91,12 @@ void ScanoutPacer::flipped(qint64 vblankNs) {
 }
 
 void ScanoutPacer::startEyes(qint64 ns) {
-    waitForEyes();
-    const double seconds = double(ns - m_startNs) / 1e9;
-    for (const auto &[view, changed] :
-         {std::pair(&m_left, &m_leftChanged), std::pair(&m_right, &m_rightChanged)}) {
-        m_painters.start([this, view = view, changed = changed, seconds] {
-            *changed += view->advance(m_scene, m_eyeSize, seconds);
-            m_eyesDone.release();
-        });
-    }
-    m_eyesRunning = 2;
-}
-
-void ScanoutPacer::waitForEyes() {
-    m_eyesDone.acquire(m_eyesRunning);
-    m_eyesRunning = 0;
+    m_eyes.start(m_eyeSize, double(ns - m_startNs) / 1e9);
 }
 
 QRegion ScanoutPacer::takeChanged() {
-    waitForEyes();
-    const QRegion changed = m_leftChanged + m_rightChanged.translated(m_eyeSize.width(), 0);
-    m_leftChanged = QRegion();
-    m_rightChanged = QRegion();
+    const EyePainters::Changed eyes = m_eyes.takeChanged();
+    const QRegion changed = eyes.left + eyes.right.translated(m_eyeSize.width(), 0);
     for (QRegion &behind : m_behind)
         behind += changed;
     return changed;
@@ -128,10 +109,10 @@ void ScanoutPacer::catchUp(int index) {
     for (const QRect &rect : m_behind[size_t(index)]) {
         const QRect left = rect & leftArea;
         if (!left.isEmpty())
-            copyRect(m_left.picture(), leftArea.topLeft(), buffer, left);
+            copyRect(m_eyes.left().picture(), leftArea.topLeft(), buffer, left);
         const QRect right = rect & rightArea;
         if (!right.isEmpty())
-            copyRect(m_right.picture(), rightArea.topLeft(), buffer, right);
+            copyRect(m_eyes.right().picture(), rightArea.topLeft(), buffer, right);
     }
     m_behind[size_t(index)] = QRegion();
 }

@@ -1,13 +1,10 @@
 #pragma once
 
 #include "DirectModeHooks.h"
-#include "EyeView.h"
-#include "StereoScene.h"
+#include "EyePainters.h"
 
 #include <QObject>
 #include <QRegion>
-#include <QSemaphore>
-#include <QThreadPool>
 
 #include <array>
 
@@ -40,22 +37,13 @@ private:
     void startEyes(qint64 ns);
     // What the eyes changed since they were last asked, in the display's pixels.
     QRegion takeChanged();
-    void waitForEyes();
     // The eyes' pictures into the buffer, only where it is behind.
     void catchUp(int index);
 
     DrmScanout &m_scanout;
     DirectModeHooks::FrameShown m_frameShown;
-    StereoScene m_scene;
-    EyeView m_left{Eye::Left};
-    EyeView m_right{Eye::Right};
+    EyePainters m_eyes;
     QSize m_eyeSize;
-    // Written by the painters' threads until waitForEyes() has returned.
-    QRegion m_leftChanged;
-    QRegion m_rightChanged;
-    QSemaphore m_eyesDone;
-    int m_eyesRunning = 0;
-    QThreadPool m_painters;
 
     // Where each buffer is behind the eyes' pictures.
     std::array<QRegion, 2> m_behind;
