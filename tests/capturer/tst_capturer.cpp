@@ -92,23 +92,6 @@ QPoint mirrored(const QPoint &onHeadset, const QSize &window) {
            onHeadset * fitted.width() / headsetSize.width();
 }
 
-// How far apart two pictures are, 0 to 255, after both are scaled down to a coarse grid: what
-// scaling blends in, and a frame or two of the demo's slow scene, stay well under 6.
-double difference(const QImage &a, const QImage &b) {
-    const QSize grid(64, 36);
-    const QImage small = a.scaled(grid, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    const QImage other = b.scaled(grid, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    double sum = 0;
-    for (int y = 0; y < grid.height(); ++y) {
-        for (int x = 0; x < grid.width(); ++x) {
-            const QRgb p = small.pixel(x, y), q = other.pixel(x, y);
-            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) +
-                   std::abs(qBlue(p) - qBlue(q));
-        }
-    }
-    return sum / (3.0 * grid.width() * grid.height());
-}
-
 // The rectangles a window is painted in, as the X server's DAMAGE tells another client.
 class PaintCount {
 public:
@@ -284,7 +267,7 @@ void CapturerCases::mirrorsTheLeasedDisplay() {
                     QRect(geometry.topLeft() + QPoint((geometry.width() - fitted.width()) / 2,
                                                       (geometry.height() - fitted.height()) / 2),
                           fitted));
-                apart = flipped.isNull() ? 255 : difference(flipped, mirror);
+                apart = flipped.isNull() ? 255 : pictureDifference(flipped, mirror);
                 return apart < 6;
             },
             kShownWithinMs);

@@ -85,12 +85,7 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "bench_demoframes: no dummy Xorg with a second output\n");
         return 1;
     }
-    std::FILE *load = std::fopen("/proc/loadavg", "r");
-    char loadLine[128] = {};
-    if (load && std::fgets(loadLine, sizeof loadLine, load))
-        std::printf("load average: %s", loadLine);
-    if (load)
-        std::fclose(load);
+    std::printf("load average: %s\n", fromoutside::loadAverage().constData());
     const QString demoPath = app.arguments().value(1, QStringLiteral(LUMESHOW_PATH));
     bool ok = true;
     for (const Mode &mode : modes)

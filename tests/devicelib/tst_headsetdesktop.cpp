@@ -29,22 +29,6 @@ Q_DECLARE_METATYPE(QList<int>)
 
 namespace {
 
-// How far apart two pictures are, 0 to 255, after both are scaled down to a coarse grid.
-double difference(const QImage &a, const QImage &b) {
-    const QSize grid(64, 36);
-    const QImage small = a.scaled(grid, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    const QImage other = b.scaled(grid, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    double sum = 0;
-    for (int y = 0; y < grid.height(); ++y) {
-        for (int x = 0; x < grid.width(); ++x) {
-            const QRgb p = small.pixel(x, y), q = other.pixel(x, y);
-            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) +
-                   std::abs(qBlue(p) - qBlue(q));
-        }
-    }
-    return sum / (3.0 * grid.width() * grid.height());
-}
-
 // Where a picture of `source` size sits in a window of `frame` size, scaled with its aspect kept
 // and centred.
 QRect letterboxed(QSize source, QRect frame) {
@@ -541,7 +525,7 @@ private:
             [&] {
                 const QImage shown = desk.grab(headsetRect);
                 const QImage mirror = desk.grab(letterboxed(headsetRect.size(), mirrorFrame));
-                return difference(shown, mirror) < 6;
+                return pictureDifference(shown, mirror) < 6;
             },
             5000));
     }

@@ -31,6 +31,12 @@ inline double cpuSeconds(qint64 pid) {
            double(sysconf(_SC_CLK_TCK));
 }
 
+// The machine's load averages as the kernel gives them, for a bench's figures.
+inline QByteArray loadAverage() {
+    QFile load(QStringLiteral("/proc/loadavg"));
+    return load.open(QIODevice::ReadOnly) ? load.readLine().trimmed() : QByteArray("unknown");
+}
+
 // The X server that with-dummy-xorg.sh started beside us; 0 if none.
 inline qint64 xServerPid() {
     const QByteArray parent = QByteArray::number(qint64(getppid()));

@@ -45,6 +45,21 @@ bool closeTo(QRgb pixel, QColor expected, int tolerance) {
            std::abs(qBlue(pixel) - expected.blue()) <= tolerance;
 }
 
+double pictureDifference(const QImage &a, const QImage &b) {
+    const QSize grid(64, 36);
+    const QImage small = a.scaled(grid, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QImage other = b.scaled(grid, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    double sum = 0;
+    for (int y = 0; y < grid.height(); ++y) {
+        for (int x = 0; x < grid.width(); ++x) {
+            const QRgb p = small.pixel(x, y), q = other.pixel(x, y);
+            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) +
+                   std::abs(qBlue(p) - qBlue(q));
+        }
+    }
+    return sum / (3.0 * grid.width() * grid.height());
+}
+
 HeadsetDesk::HeadsetDesk() {
     if (!m_x.isValid())
         return;

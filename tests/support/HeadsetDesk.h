@@ -92,3 +92,6 @@ private:
 
 // Colours compared channel by channel, with room for what scaling blends in.
 bool closeTo(QRgb pixel, QColor expected, int tolerance);
+// How far apart two pictures are, 0 to 255, after both are scaled down to a coarse grid: what
+// scaling blends in, and a frame or two of the demo's slow scene, stay well under 6.
+double pictureDifference(const QImage &a, const QImage &b);
