@@ -37,13 +37,13 @@ public:
 
     // The mode set, with the buffer scanned out from now on.
     bool show(int index, QString *problem);
-    // The buffer scanned out from the next vertical blank; `flipped` tells when.
+    // The buffer scanned out from the next vertical blank; `onFlipDone` tells when.
     bool flip(int index, QString *problem);
     // Reads what the descriptor has to tell, once it is readable.
     bool handleEvents(QString *problem);
 
     // A flip done: the vertical blank's time on the monotonic clock, in nanoseconds.
-    std::function<void(qint64 vblankNs)> flipped;
+    std::function<void(qint64 vblankNs)> onFlipDone;
 
 private:
     struct Buffer {

@@ -164,6 +164,6 @@ bool DrmScanout::handleEvents(QString *problem) {
 
 void DrmScanout::pageFlipDone(int, unsigned, unsigned seconds, unsigned microseconds, void *self) {
     auto *scanout = static_cast<DrmScanout *>(self);
-    if (scanout->flipped)
-        scanout->flipped(qint64(seconds) * 1000000000 + qint64(microseconds) * 1000);
+    if (scanout->onFlipDone)
+        scanout->onFlipDone(qint64(seconds) * 1000000000 + qint64(microseconds) * 1000);
 }

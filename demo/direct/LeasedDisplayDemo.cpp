@@ -21,7 +21,7 @@ std::unique_ptr<LeasedDisplayDemo> LeasedDisplayDemo::start(const hlx::HeadsetDi
                                                             QString *refusal) {
     std::unique_ptr<LeasedDisplayDemo> demo(new LeasedDisplayDemo(headset.output));
     QString problem;
-    if (!demo->begin(headset, hooks, &problem)) {
+    if (!demo->takeDisplay(headset, hooks, &problem)) {
         if (refusal)
             *refusal = problem;
         return nullptr;
@@ -38,8 +38,8 @@ LeasedDisplayDemo::~LeasedDisplayDemo() {
     withdraw();
 }
 
-bool LeasedDisplayDemo::begin(const hlx::HeadsetDisplay &headset, const DirectModeHooks &hooks,
-                              QString *refusal) {
+bool LeasedDisplayDemo::takeDisplay(const hlx::HeadsetDisplay &headset,
+                                    const DirectModeHooks &hooks, QString *refusal) {
     if (!m_x.isValid()) {
         *refusal = QStringLiteral("there is no X server to lease the headset's display from");
         return false;
@@ -61,8 +61,8 @@ bool LeasedDisplayDemo::begin(const hlx::HeadsetDisplay &headset, const DirectMo
     if (!m_pacer->start(refusal))
         return false;
     connect(m_pacer.get(), &ScanoutPacer::failed, this, [this](const QString &problem) {
-        end(QStringLiteral("%1 is no longer the demo's: %2")
-                .arg(QString::fromStdString(m_output), problem));
+        finish(QStringLiteral("%1 is no longer the demo's: %2")
+                   .arg(QString::fromStdString(m_output), problem));
     });
     m_displayEvents = std::make_unique<QSocketNotifier>(m_lease.fd(), QSocketNotifier::Read);
     connect(m_displayEvents.get(), &QSocketNotifier::activated, this,
@@ -70,11 +70,11 @@ bool LeasedDisplayDemo::begin(const hlx::HeadsetDisplay &headset, const DirectMo
 
     publish();
     m_watch = std::make_unique<LeasedOutputWatch>(m_x.get(), m_x.root(), m_output, m_lease.id());
-    connect(m_watch.get(), &LeasedOutputWatch::ended, this, &LeasedDisplayDemo::end);
-    connect(m_window.get(), &DirectModeWindow::closed, this, [this] { end(QString()); });
+    connect(m_watch.get(), &LeasedOutputWatch::ended, this, &LeasedDisplayDemo::finish);
+    connect(m_window.get(), &DirectModeWindow::closed, this, [this] { finish(QString()); });
     connect(&m_plugCheck, &QTimer::timeout, this, [this] {
         if (!m_scanout->displayConnected())
-            end(QStringLiteral("the headset left %1").arg(QString::fromStdString(m_output)));
+            finish(QStringLiteral("the headset left %1").arg(QString::fromStdString(m_output)));
     });
     m_plugCheck.start(1000);
     m_window->show();
@@ -122,7 +122,7 @@ void LeasedDisplayDemo::withdraw() {
     xcb_flush(m_x.get());
 }
 
-void LeasedDisplayDemo::end(const QString &why) {
+void LeasedDisplayDemo::finish(const QString &why) {
     if (m_ended)
         return;
     m_ended = true;
@@ -139,6 +139,6 @@ void LeasedDisplayDemo::end(const QString &why) {
 void LeasedDisplayDemo::readDisplayEvents() {
     QString problem;
     if (!m_scanout->handleEvents(&problem))
-        end(QStringLiteral("%1 is no longer the demo's: %2")
-                .arg(QString::fromStdString(m_output), problem));
+        finish(QStringLiteral("%1 is no longer the demo's: %2")
+                   .arg(QString::fromStdString(m_output), problem));
 }

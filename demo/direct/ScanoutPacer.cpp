@@ -32,11 +32,11 @@ ScanoutPacer::ScanoutPacer(DrmScanout &scanout, DirectModeHooks::FrameShown fram
     , m_eyeSize(std::max(1, scanout.size().width() / 2), scanout.size().height()) {
     const double hz = scanout.refreshHz();
     m_periodNs = qint64(1e9 / (hz >= 1.0 ? hz : 60.0));
-    m_scanout.flipped = [this](qint64 vblankNs) { flipped(vblankNs); };
+    m_scanout.onFlipDone = [this](qint64 vblankNs) { flipped(vblankNs); };
 }
 
 ScanoutPacer::~ScanoutPacer() {
-    m_scanout.flipped = nullptr;
+    m_scanout.onFlipDone = nullptr;
 }
 
 bool ScanoutPacer::start(QString *problem) {

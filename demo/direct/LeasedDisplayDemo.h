@@ -28,12 +28,13 @@ public:
 
 private:
     explicit LeasedDisplayDemo(std::string output);
-    bool begin(const hlx::HeadsetDisplay &headset, const DirectModeHooks &hooks, QString *refusal);
+    bool takeDisplay(const hlx::HeadsetDisplay &headset, const DirectModeHooks &hooks,
+                     QString *refusal);
     void showWindow(const hlx::HeadsetDisplay &headset);
     void publish();
     void withdraw();
     // Empty `why`: the user ended it.
-    void end(const QString &why);
+    void finish(const QString &why);
     void readDisplayEvents();
 
     std::string m_output;
