@@ -12,7 +12,6 @@
 
 #include <QApplication>
 #include <QScreen>
-#include <QStyle>
 #include <QWindow>
 
 namespace {
@@ -98,11 +97,9 @@ int main(int argc, char **argv) {
     if (fullscreen) {
         window.setGeometry(screen->geometry());
     } else {
-        const QRect area = screen->availableGeometry();
-        const qreal ratio = screen->devicePixelRatio();
-        const QSize size =
-            (QSizeF(options.width, options.height) / ratio).toSize().boundedTo(area.size());
-        window.setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size, area));
+        const QSizeF requested = QSizeF(options.width, options.height) / screen->devicePixelRatio();
+        window.setGeometry(
+            DemoWindow::windowRect(requested.toSize(), screen->availableGeometry(), onHeadset));
     }
 
     switch (startupShowCommand()) {

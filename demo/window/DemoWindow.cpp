@@ -40,6 +40,15 @@ QRect DemoWindow::sceneRect(QSize requested, QSize area) {
                  size);
 }
 
+QRect DemoWindow::windowRect(QSize requested, const QRect &area, bool onHeadset) {
+    const QSize bound =
+        onHeadset ? area.size() : QSize(area.width() * 2 / 3, area.height() * 2 / 3);
+    const QSize size = requested.boundedTo(bound).expandedTo(QSize(1, 1));
+    return QRect(area.topLeft() +
+                     QPoint((area.width() - size.width()) / 2, (area.height() - size.height()) / 2),
+                 size);
+}
+
 void DemoWindow::follow(QScreen *screen, bool fullscreen) {
     connect(screen, &QScreen::refreshRateChanged, this, &DemoWindow::setRefreshRate);
     if (fullscreen)

@@ -22,6 +22,10 @@ public:
     // Where a scene of `requested` pixels goes in `area`: its own size, centred, or scaled down
     // with its aspect kept where the area is smaller.
     static QRect sceneRect(QSize requested, QSize area);
+    // The window's place in `area`, a display's free area, where it does not fill the display:
+    // `requested` at most, centred. On a monitor rather than the headset's display it takes at
+    // most two thirds of the area each way, so that the user's own desktop stays in sight.
+    static QRect windowRect(QSize requested, const QRect &area, bool onHeadset);
 
     // Starts the frames at the screen's refresh rate and keeps to the screen from then on: to a
     // new rate, and while `fullscreen`, to a new mode's rectangle.

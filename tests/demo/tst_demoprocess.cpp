@@ -67,8 +67,9 @@ void DemoProcess::cleanup() {
         m_demo.kill();
         m_demo.waitForFinished();
     }
-    // The other cases have two displays.
+    // The other cases have two displays, and the primary at its own size.
     QVERIFY(m_desk.setDummy2(Dummy1::Unplugged));
+    QVERIFY(HeadsetDesk::run("xrandr", {"--output", "DUMMY0", "--mode", "1024x768"}));
 }
 
 // `scale`: Qt's own scaling of the demo's screens, as a desktop at high DPI sets it.
@@ -97,8 +98,9 @@ void DemoProcess::placement_data() {
     QTest::addColumn<QString>("scale");
     QTest::addColumn<QRect>("expected");
     QTest::addColumn<QString>("title");
-    QTest::addColumn<QString>("said"); // on standard error; empty: nothing at all
-    QTest::addColumn<bool>("caption"); // what was said, at the top of the window
+    QTest::addColumn<QString>("said");        // on standard error; empty: nothing at all
+    QTest::addColumn<bool>("caption");        // what was said, at the top of the window
+    QTest::addColumn<QString>("primaryMode"); // DUMMY0's; empty: its own 1024x768
 
     const QString utility("-screen-fullscreen 1 -screen-height 1080 -screen-width 1920 -adapter ");
     const QString windowed("-screen-fullscreen 0 -screen-width 800 -screen-height 600");
@@ -107,45 +109,53 @@ void DemoProcess::placement_data() {
                  nonDesktop = Dummy1::NonDesktop, nothing = Dummy1::Unplugged;
     const QString index("Lumeshow — VLV 91a8");
     QTest::newRow("headset covers its display, whatever -adapter says")
-        << utility + "0" << headsetEdid << nothing << none << dummy1 << index << none << false;
+        << utility + "0" << headsetEdid << nothing << none << dummy1 << index << none << false
+        << none;
     QTest::newRow("headset under Qt's scaling covers it to the pixel")
-        << utility + "1" << headsetEdid << nothing << "1.5" << dummy1 << index << none << false;
+        << utility + "1" << headsetEdid << nothing << "1.5" << dummy1 << index << none << false
+        << none;
     QTest::newRow("headset, windowed, centred on it")
         << windowed << headsetEdid << nothing << none << QRect(1024 + 560, 240, 800, 600) << index
-        << none << false;
+        << none << false << none;
     QTest::newRow("monitor, -adapter 1") << utility + "1" << monitorEdid << nothing << none
-                                         << dummy1 << "Lumeshow — DUMMY1" << none << false;
+                                         << dummy1 << "Lumeshow — DUMMY1" << none << false << none;
     QTest::newRow("monitor, -adapter 0") << utility + "0" << monitorEdid << nothing << none
-                                         << dummy0 << "Lumeshow — DUMMY0" << none << false;
+                                         << dummy0 << "Lumeshow — DUMMY0" << none << false << none;
     QTest::newRow("-adapter beyond the last: a window on the primary")
         << "-screen-width 800 -screen-height 600 -adapter 7" << nothing << nothing << none
-        << QRect(112, 84, 800, 600) << "Lumeshow — DUMMY0"
-        << "no display 7" << false;
+        << QRect(171, 128, 682, 512) << "Lumeshow — DUMMY0"
+        << "no display 7" << false << none;
     QTest::newRow("window larger than its display")
         << "-screen-fullscreen 0 -screen-width 3000 -screen-height 2000" << nothing << nothing
-        << none << dummy0 << "Lumeshow — DUMMY0" << none << false;
+        << none << QRect(171, 128, 682, 512) << "Lumeshow — DUMMY0" << none << false << none;
     QTest::newRow("bad width told, display still chosen")
         << "-screen-width abc -adapter 1" << monitorEdid << nothing << none << dummy1
         << "Lumeshow — DUMMY1"
-        << "-screen-width" << false;
+        << "-screen-width" << false << none;
     // Two monitors and a headset in direct mode, whose display X keeps off the desktop and, as a
     // driver without leases, will not lend: never the second monitor that -adapter names.
     const QString why("the display of VLV 91a8 cannot be shown on: the X server keeps "
                       "DUMMY2 off the desktop");
     QTest::newRow("headset in direct mode, -adapter 1: a window on the primary, saying why")
-        << utility + "1" << monitorEdid << nonDesktop << none << dummy0 << "Lumeshow — DUMMY0"
-        << why << true;
+        << utility + "1" << monitorEdid << nonDesktop << none << QRect(171, 128, 682, 512)
+        << "Lumeshow — DUMMY0" << why << true << none;
     QTest::newRow("headset in direct mode, windowed, -adapter 1")
-        << windowed + " -adapter 1" << monitorEdid << nonDesktop << none << QRect(112, 84, 800, 600)
-        << "Lumeshow — DUMMY0" << why << true;
+        << windowed + " -adapter 1" << monitorEdid << nonDesktop << none
+        << QRect(171, 128, 682, 512) << "Lumeshow — DUMMY0" << why << true << none;
     QTest::newRow("headset switched off, -adapter 1: a window on the primary")
-        << utility + "1" << monitorEdid << off << none << dummy0 << "Lumeshow — DUMMY0"
+        << utility + "1" << monitorEdid << off << none << QRect(171, 128, 682, 512)
+        << "Lumeshow — DUMMY0"
         << "the display of VLV 91a8 cannot be shown on: DUMMY2 is connected but "
            "switched off"
-        << true;
+        << true << none;
+    QTest::newRow("headset in direct mode, on a 1280x1024 primary: two thirds of it, centred")
+        << utility + "1" << nonDesktop << nothing << none << QRect(213, 171, 853, 682)
+        << "Lumeshow — DUMMY0"
+        << "the display of VLV 91a8 cannot be shown on: the X server keeps DUMMY1 off the desktop"
+        << true << "1280x1024_60";
     QTest::newRow("no headset at all: -adapter 2 followed")
         << utility + "2" << monitorEdid << monitorEdid << none << QRect(2944, 0, 1920, 1080)
-        << "Lumeshow — DUMMY2" << none << false;
+        << "Lumeshow — DUMMY2" << none << false << none;
 }
 
 void DemoProcess::placement() {
@@ -156,13 +166,22 @@ void DemoProcess::placement() {
     QFETCH(QString, said);
     QFETCH(QString, scale);
     QFETCH(bool, caption);
+    QFETCH(QString, primaryMode);
     QVERIFY(m_desk.setDummy2(Dummy1::Unplugged));
+    if (!primaryMode.isEmpty())
+        QVERIFY(m_desk.offerMode(primaryMode, "DUMMY0") &&
+                HeadsetDesk::run("xrandr", {"--output", "DUMMY0", "--mode", primaryMode}));
     QVERIFY(m_desk.setDummy1(dummy1));
     QVERIFY(m_desk.setDummy2(dummy2));
     const xcb_window_t window = start(arguments, scale);
     QVERIFY(window != XCB_NONE);
     QCOMPARE(m_x.rootGeometry(window), expected);
     QTEST(m_x.title(window), "title");
+    // Frameless only where it covers a whole display.
+    bool fillsDisplay = false;
+    for (const char *output : {"DUMMY0", "DUMMY1", "DUMMY2"})
+        fillsDisplay = fillsDisplay || m_desk.outputRect(output) == expected;
+    QCOMPARE(m_x.asksToBeFrameless(window), fillsDisplay);
     // The first frames may still be on their way to the server.
     QString problem;
     QVERIFY2(QTest::qWaitFor([&] {

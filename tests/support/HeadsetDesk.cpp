@@ -14,8 +14,8 @@ namespace {
 const QString edidDir = QStringLiteral(HLX_EDID_DIR);
 
 // The modes DUMMY1 takes in the cases and benches, as xrandr's mode lines: the common 1080p, at
-// 60 Hz and at half that, and a Valve Index's own, as its EDID lists them (at 90 Hz with the
-// long vertical blanking that keeps its panel's persistence low).
+// 60 Hz and at half that, an old square monitor's for DUMMY0, and a Valve Index's own, as its EDID
+// lists them (at 90 Hz with the long vertical blanking that keeps its panel's persistence low).
 const struct {
     const char *name;
     QStringList line;
@@ -25,6 +25,9 @@ const struct {
       "+vsync"}},
     {"1920x1080_30",
      {"74.25", "1920", "2008", "2052", "2200", "1080", "1084", "1089", "1125", "+hsync", "+vsync"}},
+    {"1280x1024_60",
+     {"108.00", "1280", "1328", "1440", "1688", "1024", "1025", "1028", "1066", "+hsync",
+      "+vsync"}},
     {"2880x1600_90",
      {"686.000", "2880", "2888", "2920", "2960", "1600", "2565", "2571", "2575", "-hsync",
       "-vsync"}},

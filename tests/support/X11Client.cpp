@@ -129,6 +129,17 @@ bool X11Client::asksToBeIconic(xcb_window_t window) {
     return (fields[0] & stateHintFlag) && fields[initialStateField] == iconicState;
 }
 
+bool X11Client::asksToBeFrameless(xcb_window_t window) {
+    // flags, functions, decorations, ...: the decorations count only where the flags say so.
+    constexpr uint32_t decorationsFlag = 2;
+    const QByteArray value = property(window, m_connection.atom("_MOTIF_WM_HINTS"));
+    std::array<uint32_t, 3> fields{};
+    if (value.size() < static_cast<int>(sizeof fields))
+        return false;
+    std::memcpy(fields.data(), value.constData(), sizeof fields);
+    return (fields[0] & decorationsFlag) && fields[2] == 0;
+}
+
 bool X11Client::isViewable(xcb_window_t window) {
     const auto attributes = m_connection.reply(
         xcb_get_window_attributes_reply, xcb_get_window_attributes(m_connection.get(), window));

@@ -31,6 +31,9 @@ public:
     // WM_HINTS asks for the iconic state: what a window manager reads from a window that was
     // minimised before or while it was mapped.
     bool asksToBeIconic(xcb_window_t window);
+    // _MOTIF_WM_HINTS asks for no decorations: a window that a window manager leaves without a
+    // title bar or border, as Qt's frameless ones.
+    bool asksToBeFrameless(xcb_window_t window);
     // An invalid rectangle if the window does not exist.
     QRect rootGeometry(xcb_window_t window);
     xcb_window_t inputFocus();
