@@ -322,6 +322,8 @@ void DirectMode::ending_data() {
     QTest::newRow("lease revoked") << "revoke-after=40" << false
                                    << "DUMMY1 is no longer the demo's: a picture could not be "
                                       "flipped";
+    QTest::newRow("lease taken back, flips still taken")
+        << "lease-notice-after=40" << false << "the X server took back the lease of DUMMY1";
     QTest::newRow("headset unplugged") << QString() << true << "the headset left DUMMY1";
     QTest::newRow("headset unplugged, its output hidden by the X server")
         << "unplug-after=40" << false << "the headset left DUMMY1";
@@ -343,6 +345,9 @@ void DirectMode::ending() {
     QCOMPARE(rootHolder(), xcb_window_t(XCB_NONE));
     const QVector<QStringList> log = readLog(m_folder->path());
     QCOMPARE(calls(log, "close").size(), 1);
+    // Not before what ends it.
+    if (const int after = fault.section('=', 1).toInt())
+        QVERIFY2(calls(log, "flip").size() >= after, qPrintable(fault));
     // A revoked lease refuses the demo's hand-backs; anything else takes them.
     if (fault.startsWith("revoke"))
         return;

@@ -46,7 +46,13 @@ struct Standin {
     std::string fault;
     long revokeAfter = 0;
     long unplugAfter = 0;
+    long leaseNoticeAfter = 0;
     long flips = 0;
+    // The lease as the demo asked the X server for it, where its notices go.
+    xcb_connection_t *connection = nullptr;
+    xcb_window_t leaseWindow = XCB_NONE;
+    xcb_randr_lease_t lease = 0;
+    xcb_window_t noticeWindow = XCB_NONE;
     // The X server's ids of what was leased.
     uint32_t leasedCrtc = 0;
     uint32_t leasedOutput = 0;
@@ -115,6 +121,8 @@ void readEnvironment() {
         s.revokeAfter = std::atol(s.fault.c_str() + std::strlen("revoke-after="));
     if (s.fault.rfind("unplug-after=", 0) == 0)
         s.unplugAfter = std::atol(s.fault.c_str() + std::strlen("unplug-after="));
+    if (s.fault.rfind("lease-notice-after=", 0) == 0)
+        s.leaseNoticeAfter = std::atol(s.fault.c_str() + std::strlen("lease-notice-after="));
     if (s.fault == "huge-mode") {
         s.width = drmstandin::hugeModeWidth;
         s.height = drmstandin::hugeModeHeight;
@@ -153,6 +161,32 @@ struct LeaseReply {
     int fd;
 };
 
+// RandR's notice of a lease, as the X server sends it to the clients that asked for such notices
+// on the root: the server itself, through SendEvent to a window of the demo's connection, since
+// the lease it tells of is the stand-in's.
+void sendLeaseNotice(xcb_randr_lease_t lease, bool created) {
+    Standin &s = standin();
+    const xcb_query_extension_reply_t *randr = xcb_get_extension_data(s.connection, &xcb_randr_id);
+    if (!randr || !randr->present)
+        return;
+    if (s.noticeWindow == XCB_NONE) {
+        s.noticeWindow = xcb_generate_id(s.connection);
+        xcb_create_window(s.connection, XCB_COPY_FROM_PARENT, s.noticeWindow, s.leaseWindow, 0, 0,
+                          1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
+    }
+    xcb_randr_notify_event_t notice{};
+    notice.response_type = uint8_t(randr->first_event + XCB_RANDR_NOTIFY);
+    notice.subCode = XCB_RANDR_NOTIFY_LEASE;
+    notice.u.lc.timestamp = XCB_CURRENT_TIME;
+    notice.u.lc.window = s.leaseWindow;
+    notice.u.lc.lease = lease;
+    notice.u.lc.created = created;
+    // An empty event mask sends it to the window's creator alone: the demo's connection.
+    xcb_send_event(s.connection, 0, s.noticeWindow, 0, reinterpret_cast<const char *>(&notice));
+    xcb_flush(s.connection);
+    logLine("lease-notice " + std::to_string(lease) + (created ? " created" : " ended"));
+}
+
 drmModeConnectorPtr connectorOf(int fd, uint32_t connectorId, drmModeConnection connection) {
     Standin &s = standin();
     if (const int error = refusal(fd); error || connectorId != s.connector) {
@@ -176,12 +210,15 @@ drmModeConnectorPtr connectorOf(int fd, uint32_t connectorId, drmModeConnection 
 
 extern "C" {
 
-xcb_randr_create_lease_cookie_t xcb_randr_create_lease(xcb_connection_t *, xcb_window_t,
-                                                       xcb_randr_lease_t, uint16_t num_crtcs,
-                                                       uint16_t num_outputs,
+xcb_randr_create_lease_cookie_t xcb_randr_create_lease(xcb_connection_t *connection,
+                                                       xcb_window_t window, xcb_randr_lease_t lid,
+                                                       uint16_t num_crtcs, uint16_t num_outputs,
                                                        const xcb_randr_crtc_t *crtcs,
                                                        const xcb_randr_output_t *outputs) {
     Standin &s = standin();
+    s.connection = connection;
+    s.leaseWindow = window;
+    s.lease = lid;
     s.leasedCrtc = num_crtcs ? crtcs[0] : 0;
     s.leasedOutput = num_outputs ? outputs[0] : 0;
     return {1};
@@ -214,6 +251,8 @@ xcb_randr_create_lease_reply_t *xcb_randr_create_lease_reply(xcb_connection_t *,
     writeGamma();
     logLine("lease " + std::to_string(lease->fd) + " crtc " + std::to_string(s.leasedCrtc) +
             " connector " + std::to_string(s.leasedOutput));
+    // The server tells every client that asked of a new lease, its holder too.
+    sendLeaseNotice(s.lease, true);
     return &lease->reply;
 }
 
@@ -387,6 +426,11 @@ int drmModeSetCrtc(int fd, uint32_t crtcId, uint32_t bufferId, uint32_t, uint32_
 int drmModePageFlip(int fd, uint32_t crtcId, uint32_t bufferId, uint32_t flags, void *userData) {
     Standin &s = standin();
     ++s.flips;
+    // Another client's lease ends halfway: none of the demo's business.
+    if (s.leaseNoticeAfter > 0 && s.flips == (s.leaseNoticeAfter + 1) / 2)
+        sendLeaseNotice(s.lease + 1, false);
+    if (s.leaseNoticeAfter > 0 && s.flips == s.leaseNoticeAfter)
+        sendLeaseNotice(s.lease, false);
     int error = refusal(fd);
     if (!error && s.fault == "flip-error")
         error = -EINVAL;

@@ -23,6 +23,11 @@
 //                          unplug-after=N: from the Nth page flip on, the connector reads
 //                          disconnected, while the X server shows nothing of it (a server
 //                          hides a leased output from its clients)
+//                          lease-notice-after=N: at the Nth page flip, the X server's notice
+//                          that the lease ended, while calls still succeed; halfway there, one
+//                          that another lease ended
+//
+// Every lease gets the X server's notice that it was created.
 //
 // In the folder: `buffer-<handle>`, each dumb buffer's pixels (what mapping the buffer maps),
 // `gamma-<crtc>`, the CRTC's gamma table (red, green and blue entries after each other, 16-bit
@@ -38,6 +43,7 @@
 //   rmfb <fb>
 //   munmap <handle>
 //   destroy <handle>
+//   lease-notice <lease> created|ended
 //   free-lease <lease>
 //   close <fd>
 
