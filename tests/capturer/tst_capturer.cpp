@@ -192,6 +192,8 @@ void CapturerCases::mirrorsTheHeadsetOrSaysWhy_data() {
     // Two monitors and a headset in direct mode: the second monitor is not taken for the headset.
     QTest::newRow("monitor on DUMMY1, headset non-desktop on DUMMY2")
         << D::Monitor << D::NonDesktop << headsetTitle << false;
+    QTest::newRow("a headset on DUMMY1 and another non-desktop on DUMMY2: the one on the desktop")
+        << D::Headset << D::NonDesktop << headsetTitle << true;
 }
 
 void CapturerCases::mirrorsTheHeadsetOrSaysWhy() {

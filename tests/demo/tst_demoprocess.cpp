@@ -142,6 +142,9 @@ void DemoProcess::placement_data() {
     QTest::newRow("headset in direct mode, windowed, -adapter 1")
         << windowed + " -adapter 1" << monitorEdid << nonDesktop << none
         << QRect(171, 128, 682, 512) << "Lumeshow — DUMMY0" << why << true << none;
+    QTest::newRow("a headset on the desktop and another in direct mode: the one on the desktop")
+        << utility + "0" << headsetEdid << nonDesktop << none << dummy1 << index << none << false
+        << none;
     QTest::newRow("headset switched off, -adapter 1: a window on the primary")
         << utility + "1" << monitorEdid << off << none << QRect(171, 128, 682, 512)
         << "Lumeshow — DUMMY0"

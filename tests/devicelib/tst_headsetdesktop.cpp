@@ -368,13 +368,17 @@ private slots:
     // Each row: DUMMY2's headset display in direct mode with its EDID on the X output, or, as
     // Xwayland has it, only on the kernel's connector of the same name; or switched off; or no
     // headset display and the headset on USB, DUMMY1 a monitor in each. Then the headset's
-    // display on DUMMY1 in direct mode, held by the real demo over the libdrm stand-in.
+    // display on DUMMY1 in direct mode, held by the real demo over the libdrm stand-in, and a
+    // headset on the desktop beside another in direct mode.
     void directModeDesk_data() {
         QTest::addColumn<HeadsetDesk::Dummy1>("dummy1");
         QTest::addColumn<HeadsetDesk::Dummy1>("dummy2");
-        QTest::addColumn<bool>("edidOnX");
+        // "OUTPUT:FILE": the output's EDID only on the kernel's connector of that name, as
+        // Xwayland has it. An output other than DUMMY1 and DUMMY2 is kept off the desktop.
+        QTest::addColumn<QStringList>("kernelEdids");
         QTest::addColumn<bool>("held");
         QTest::addColumn<int>("levelOne");       // what HLX_EnableEyeshield(1) answers
+        QTest::addColumn<QString>("shielded");   // the output whose table that warms, if any
         QTest::addColumn<QStringList>("listed"); // by hlx-headsets
         QTest::addColumn<QString>("demoSays");   // empty: no demo started
         using D = HeadsetDesk::Dummy1;
@@ -386,49 +390,75 @@ private slots:
                              "colours cannot be set (the library answers -3)");
         const QStringList refused{offDesktop, directMode,
                                   "Direct mode lease: none to be had: ", notSet};
+        const QString index("headsets/valve-index.hex");
         QTest::newRow("two monitors and a headset in direct mode")
-            << D::Monitor << D::NonDesktop << true << false << -3 << refused
+            << D::Monitor << D::NonDesktop << QStringList() << false << -3 << "" << refused
             << "the display of VLV 91a8 cannot be shown on: the X server keeps DUMMY2 off";
         // Without the kernel's EDID no display would be the headset's.
         QTest::newRow("the same with the EDID only on the kernel's connector, as under Xwayland")
-            << D::Monitor << D::NonDesktop << false << false << -3 << refused
+            << D::Monitor << D::NonDesktop << QStringList{"DUMMY2:" + index} << false << -3 << ""
+            << refused
             << "the display of VLV 91a8 cannot be shown on: the X server keeps DUMMY2 off";
+        // Connectors named alike, as DP-1 and DP-10: the monitor is not taken for the headset.
+        QTest::newRow("a monitor on DUMMY1 and a headset on DUMMY10, EDIDs only on the kernel's")
+            << D::Monitor << D::Unplugged
+            << QStringList{"DUMMY1:monitors/dell-e2219hn.hex", "DUMMY10:" + index} << false << -3
+            << ""
+            << QStringList{"X output DUMMY1: DEL 2009 no headset",
+                           "Headset display: VLV 91a8, not on the desktop: the X server keeps "
+                           "DUMMY10 off the desktop",
+                           directMode, notSet}
+            << "the display of VLV 91a8 cannot be shown on: the X server keeps DUMMY10 off";
         // No "Direct mode" line: the display is the user's, merely switched off.
         QTest::newRow("two monitors and the headset's display switched off")
-            << D::Monitor << D::Off << true << false << -3
+            << D::Monitor << D::Off << QStringList() << false << -3 << ""
             << QStringList{"Headset display: VLV 91a8, not on the desktop: DUMMY2 is connected "
                            "but switched off",
                            notSet}
             << "the display of VLV 91a8 cannot be shown on: DUMMY2 is connected but switched off";
         QTest::newRow("two monitors and the headset on USB only")
-            << D::Monitor << D::Unplugged << true << false << -3
+            << D::Monitor << D::Unplugged << QStringList() << false << -3 << ""
             << QStringList{"Headset display: none",
                            "Eye shield: the headset is on USB but its display is not on the "
                            "desktop, so its colours cannot be set (the library answers -3)"}
             << "the display of the Valve Index on USB cannot be shown on";
         QTest::newRow("the headset's display held by the demo in direct mode")
-            << D::NonDesktop << D::Unplugged << true << true << 0
+            << D::NonDesktop << D::Unplugged << QStringList() << true << 0 << ""
             << QStringList{directMode, "Direct mode lease: held by the demo, which shows on it",
                            "Eye shield: set through the demo that shows on the headset's display "
                            "(the library answers 0)"}
+            << QString();
+        QTest::newRow("a headset on the desktop and another in direct mode: the one on the desktop")
+            << D::Headset << D::NonDesktop << QStringList() << false << 0 << "DUMMY1"
+            << QStringList{"Headset display: VLV 91a8 on DUMMY1, 1920x1080 at 1024,0",
+                           "Eye shield: on, level 1 (4500 K)"}
             << QString();
     }
 
     void directModeDesk() {
         QFETCH(HeadsetDesk::Dummy1, dummy1);
         QFETCH(HeadsetDesk::Dummy1, dummy2);
-        QFETCH(bool, edidOnX);
+        QFETCH(QStringList, kernelEdids);
         QFETCH(bool, held);
+        QFETCH(QString, shielded);
         QFETCH(QStringList, listed);
         QFETCH(QString, demoSays);
         QVERIFY(desk.setDummy1(dummy1));
         QVERIFY(desk.setDummy2(dummy2));
-        if (!edidOnX) {
-            QVERIFY(desk.removeEdid("DUMMY2"));
-            const std::string card = testbed->addCard("card0");
-            testbed->setConnector(
-                testbed->addConnector(card, "card0-DUMMY2"), true,
-                EdidSample::fromHexFile(HLX_EDID_DIR "/headsets/valve-index.hex"));
+        const std::string card = kernelEdids.isEmpty() ? std::string() : testbed->addCard("card0");
+        QStringList offDesktop;
+        for (const QString &kernelEdid : kernelEdids) {
+            const QString output = kernelEdid.section(':', 0, 0);
+            if (output != "DUMMY1" && output != "DUMMY2") {
+                QVERIFY(
+                    HeadsetDesk::run("xrandr", {"--output", output, "--set", "non-desktop", "1"}));
+                offDesktop << output;
+            }
+            QVERIFY(desk.removeEdid(qPrintable(output)));
+            testbed->setConnector(testbed->addConnector(card, "card0-" + output.toStdString()),
+                                  true,
+                                  EdidSample::fromHexFile(
+                                      HLX_EDID_DIR "/" + kernelEdid.section(':', 1).toStdString()));
         }
         testbed->plugUsb(0x28de, 0x2613);
         const char *outputs[] = {"DUMMY0", "DUMMY1", "DUMMY2"};
@@ -442,7 +472,8 @@ private slots:
         QLibrary library(HLX_UDEV_LIBRARY_DIR "/libHLX.so");
         QVERIFY2(library.load(), qPrintable(library.errorString()));
         const auto enable = reinterpret_cast<int (*)(int)>(library.resolve("HLX_EnableEyeshield"));
-        QVERIFY(enable);
+        const auto disable = reinterpret_cast<int (*)()>(library.resolve("HLX_DisableEyeshield"));
+        QVERIFY(enable && disable);
         QTEST(enable(1), "levelOne");
 
         QProcess headsets;
@@ -476,10 +507,19 @@ private slots:
 
         // Time for anything the library might have started behind its answer.
         QTest::qWait(500);
-        for (size_t i = 0; i < before.size(); ++i)
+        for (size_t i = 0; i < before.size(); ++i) {
+            if (shielded == outputs[i]) {
+                const HeadsetDesk::GammaTable warmed = desk.gamma(outputs[i]);
+                QVERIFY2(!warmed.red.empty() && warmed.blue.back() < warmed.red.back(), outputs[i]);
+                // And off gives it its own table back.
+                QCOMPARE(disable(), 0);
+            }
             QVERIFY2(desk.gamma(outputs[i]) == before[i], outputs[i]);
+        }
         if (held)
             QVERIFY(leased.close());
+        for (const QString &output : offDesktop)
+            QVERIFY(HeadsetDesk::run("xrandr", {"--output", output, "--set", "non-desktop", "0"}));
         QVERIFY(desk.setDummy2(HeadsetDesk::Dummy1::Unplugged));
     }
 
