@@ -1,57 +1,81 @@
 #include "DuplicationScreenGrabber.h"
 
-#include <cstring>
-
 using Microsoft::WRL::ComPtr;
 
 namespace {
-
-// How often a lost duplication is tried again: the desktop switched (a lock screen, a prompt for
-// administrator rights) or the output changed its mode.
-constexpr int kRetryMs = 500;
 
 struct Duplication {
     ComPtr<ID3D11Device> device;
     ComPtr<ID3D11DeviceContext> context;
     ComPtr<IDXGIOutputDuplication> duplication;
     QRect output;
+    OutputRotation::Turn turn = OutputRotation::Turn::None;
+    QString failure;
 };
 
-// The first output for which `wanted` holds, duplicated on its own adapter.
-template <typename Wanted> Duplication duplicateOutput(Wanted wanted) {
+QString said(const char *call, HRESULT result) {
+    return QStringLiteral("%1 answered 0x%2")
+        .arg(QLatin1String(call))
+        .arg(quint32(result), 8, 16, QLatin1Char('0'));
+}
+
+QRect rectOf(const RECT &r) {
+    return QRect(r.left, r.top, r.right - r.left, r.bottom - r.top);
+}
+
+OutputRotation::Turn turnOf(DXGI_MODE_ROTATION rotation) {
+    switch (rotation) {
+    case DXGI_MODE_ROTATION_ROTATE90:
+        return OutputRotation::Turn::Quarter;
+    case DXGI_MODE_ROTATION_ROTATE180:
+        return OutputRotation::Turn::Half;
+    case DXGI_MODE_ROTATION_ROTATE270:
+        return OutputRotation::Turn::ThreeQuarters;
+    default:
+        return OutputRotation::Turn::None;
+    }
+}
+
+// The output that holds `rect`, duplicated on its own adapter.
+Duplication duplicateOutputHolding(const QRect &rect) {
+    Duplication made;
     ComPtr<IDXGIFactory1> factory;
-    if (FAILED(CreateDXGIFactory1(IID_PPV_ARGS(factory.GetAddressOf()))))
-        return {};
+    HRESULT result = CreateDXGIFactory1(IID_PPV_ARGS(factory.GetAddressOf()));
+    if (FAILED(result)) {
+        made.failure = said("CreateDXGIFactory1", result);
+        return made;
+    }
     ComPtr<IDXGIAdapter1> adapter;
     for (UINT a = 0; factory->EnumAdapters1(a, adapter.ReleaseAndGetAddressOf()) == S_OK; ++a) {
         ComPtr<IDXGIOutput> output;
         for (UINT o = 0; adapter->EnumOutputs(o, output.ReleaseAndGetAddressOf()) == S_OK; ++o) {
             DXGI_OUTPUT_DESC description{};
             output->GetDesc(&description);
-            const RECT &r = description.DesktopCoordinates;
-            const QRect place(r.left, r.top, r.right - r.left, r.bottom - r.top);
+            const QRect place = rectOf(description.DesktopCoordinates);
             ComPtr<IDXGIOutput1> output1;
-            if (!description.AttachedToDesktop || !wanted(place) || FAILED(output.As(&output1)))
+            if (!description.AttachedToDesktop || !place.contains(rect) ||
+                FAILED(output.As(&output1)))
                 continue;
-            Duplication made;
             made.output = place;
-            if (FAILED(D3D11CreateDevice(adapter.Get(), D3D_DRIVER_TYPE_UNKNOWN, nullptr, 0,
-                                         nullptr, 0, D3D11_SDK_VERSION, made.device.GetAddressOf(),
-                                         nullptr, made.context.GetAddressOf())) ||
-                FAILED(
-                    output1->DuplicateOutput(made.device.Get(), made.duplication.GetAddressOf())))
-                return {};
+            made.turn = turnOf(description.Rotation);
+            result = D3D11CreateDevice(adapter.Get(), D3D_DRIVER_TYPE_UNKNOWN, nullptr, 0, nullptr,
+                                       0, D3D11_SDK_VERSION, made.device.GetAddressOf(), nullptr,
+                                       made.context.GetAddressOf());
+            if (FAILED(result)) {
+                made.failure = said("D3D11CreateDevice", result);
+                return made;
+            }
+            result = output1->DuplicateOutput(made.device.Get(), made.duplication.GetAddressOf());
+            if (FAILED(result))
+                made.failure = said("DuplicateOutput", result);
             return made;
         }
     }
-    return {};
+    made.failure = QStringLiteral("no output of the desktop's adapters holds the display");
+    return made;
 }
 
 } // namespace
-
-bool DuplicationScreenGrabber::available() {
-    return duplicateOutput([](const QRect &) { return true; }).duplication != nullptr;
-}
 
 DuplicationScreenGrabber::DuplicationScreenGrabber() {
     connect(&m_poll, &QTimer::timeout, this, &DuplicationScreenGrabber::poll);
@@ -62,68 +86,91 @@ DuplicationScreenGrabber::~DuplicationScreenGrabber() {
 }
 
 void DuplicationScreenGrabber::start() {
-    poll();
+    // The first poll waits for the event loop, so that whoever started this learns first
+    // whether a duplication was made.
+    if (duplicate())
+        m_poll.start(0);
 }
 
 void DuplicationScreenGrabber::stop() {
+    release();
+    m_frame = QImage();
+}
+
+void DuplicationScreenGrabber::release() {
     m_poll.stop();
     m_duplication.Reset();
     m_staging.Reset();
     m_context.Reset();
     m_device.Reset();
-    m_frame = QImage();
 }
 
 bool DuplicationScreenGrabber::duplicate() {
-    Duplication made =
-        duplicateOutput([this](const QRect &place) { return place.contains(m_rect); });
+    Duplication made = duplicateOutputHolding(m_rect);
+    m_failure = made.failure;
     if (!made.duplication)
         return false;
+    const OutputRotation outputTurn(made.turn, made.output.size());
+    const QRect followedInImage = outputTurn.toImage(m_rect.translated(-made.output.topLeft()));
     D3D11_TEXTURE2D_DESC staging{};
-    staging.Width = UINT(m_rect.width());
-    staging.Height = UINT(m_rect.height());
+    staging.Width = UINT(followedInImage.width());
+    staging.Height = UINT(followedInImage.height());
     staging.MipLevels = 1;
     staging.ArraySize = 1;
     staging.Format = DXGI_FORMAT_B8G8R8A8_UNORM;
     staging.SampleDesc.Count = 1;
     staging.Usage = D3D11_USAGE_STAGING;
     staging.CPUAccessFlags = D3D11_CPU_ACCESS_READ;
-    if (FAILED(made.device->CreateTexture2D(&staging, nullptr, m_staging.ReleaseAndGetAddressOf())))
+    const HRESULT result =
+        made.device->CreateTexture2D(&staging, nullptr, m_staging.ReleaseAndGetAddressOf());
+    if (FAILED(result)) {
+        m_failure = said("CreateTexture2D", result);
         return false;
+    }
     m_device = made.device;
     m_context = made.context;
     m_duplication = made.duplication;
     m_origin = made.output.topLeft();
-    // A new duplication's first frame is the whole output, which the whole picture is read from.
-    m_frame = QImage();
+    m_outputTurn = outputTurn;
+    m_followedTurn = OutputRotation(made.turn, m_rect.size());
+    m_followedInImage = followedInImage;
+    m_answered = false;
+    // A new duplication's first frame is the whole output, which the whole picture is read
+    // from; the last picture stays on show until then.
+    m_readWhole = true;
     return true;
 }
 
 void DuplicationScreenGrabber::poll() {
-    if (!m_duplication && !duplicate()) {
-        m_poll.start(kRetryMs);
-        return;
-    }
     m_poll.start(periodMs());
     DXGI_OUTDUPL_FRAME_INFO info{};
     ComPtr<IDXGIResource> resource;
     const HRESULT acquired = m_duplication->AcquireNextFrame(0, &info, resource.GetAddressOf());
-    if (acquired == DXGI_ERROR_WAIT_TIMEOUT)
-        return;
-    if (FAILED(acquired)) {
-        m_duplication.Reset();
+    if (FAILED(acquired) && acquired != DXGI_ERROR_WAIT_TIMEOUT) {
+        // The desktop switched (a lock screen, a prompt for administrator rights), the output
+        // changed its mode, or another program took it over.
+        m_failure = said("AcquireNextFrame", acquired);
+        release();
         emit displaysChanged();
+        emit failed();
         return;
     }
+    if (!m_answered) {
+        m_answered = true;
+        emit working();
+    }
+    if (acquired == DXGI_ERROR_WAIT_TIMEOUT)
+        return;
     // A frame that only moved the pointer has no new picture (the pointer is drawn by the system
     // apart from the desktop, and left out); the first is read whatever it brings.
     ComPtr<ID3D11Texture2D> desktop;
-    const bool newPicture = info.LastPresentTime.QuadPart != 0 || m_frame.isNull();
+    const bool newPicture = info.LastPresentTime.QuadPart != 0 || m_readWhole;
     if (newPicture && SUCCEEDED(resource.As(&desktop))) {
         const QVector<QRect> parts =
-            m_frame.isNull() ? QVector<QRect>{QRect(QPoint(), m_rect.size())} : changedParts(info);
+            m_readWhole ? QVector<QRect>{QRect(QPoint(), m_rect.size())} : changedParts(info);
         if (!parts.isEmpty()) {
             copy(desktop.Get(), parts);
+            m_readWhole = false;
             emit frameChanged();
         }
     }
@@ -131,6 +178,7 @@ void DuplicationScreenGrabber::poll() {
 }
 
 QVector<QRect> DuplicationScreenGrabber::changedParts(const DXGI_OUTDUPL_FRAME_INFO &info) {
+    // Both kinds of rectangle come in the duplicated image's coordinates.
     QVector<QRect> changed;
     m_metadata.resize(info.TotalMetadataBufferSize);
     UINT size = 0;
@@ -139,24 +187,20 @@ QVector<QRect> DuplicationScreenGrabber::changedParts(const DXGI_OUTDUPL_FRAME_I
             UINT(m_metadata.size()), reinterpret_cast<DXGI_OUTDUPL_MOVE_RECT *>(m_metadata.data()),
             &size))) {
         const auto *moves = reinterpret_cast<const DXGI_OUTDUPL_MOVE_RECT *>(m_metadata.data());
-        for (UINT i = 0; i < size / sizeof *moves; ++i) {
-            const RECT &r = moves[i].DestinationRect;
-            changed.append(QRect(r.left, r.top, r.right - r.left, r.bottom - r.top));
-        }
+        for (UINT i = 0; i < size / sizeof *moves; ++i)
+            changed.append(rectOf(moves[i].DestinationRect));
     }
     if (info.TotalMetadataBufferSize > 0 &&
         SUCCEEDED(m_duplication->GetFrameDirtyRects(
             UINT(m_metadata.size()), reinterpret_cast<RECT *>(m_metadata.data()), &size))) {
         const auto *dirty = reinterpret_cast<const RECT *>(m_metadata.data());
-        for (UINT i = 0; i < size / sizeof *dirty; ++i) {
-            const RECT &r = dirty[i];
-            changed.append(QRect(r.left, r.top, r.right - r.left, r.bottom - r.top));
-        }
+        for (UINT i = 0; i < size / sizeof *dirty; ++i)
+            changed.append(rectOf(dirty[i]));
     }
     bool counted = false;
     QVector<QRect> parts;
-    for (const QRect &outputRect : changed) {
-        const QRect onDesktop = outputRect.translated(m_origin);
+    for (const QRect &inImage : changed) {
+        const QRect onDesktop = m_outputTurn.toUpright(inImage).translated(m_origin);
         counted = counted || counts(onDesktop);
         const QRect part = onDesktop.intersected(m_rect).translated(-m_rect.topLeft());
         if (!part.isEmpty())
@@ -166,27 +210,23 @@ QVector<QRect> DuplicationScreenGrabber::changedParts(const DXGI_OUTDUPL_FRAME_I
 }
 
 void DuplicationScreenGrabber::copy(ID3D11Texture2D *desktop, const QVector<QRect> &parts) {
-    const QPoint inOutput = m_rect.topLeft() - m_origin;
     for (const QRect &part : parts) {
-        const D3D11_BOX box{
-            UINT(inOutput.x() + part.left()),      UINT(inOutput.y() + part.top()),        0,
-            UINT(inOutput.x() + part.right() + 1), UINT(inOutput.y() + part.bottom() + 1), 1};
-        m_context->CopySubresourceRegion(m_staging.Get(), 0, UINT(part.left()), UINT(part.top()), 0,
-                                         desktop, 0, &box);
+        const QRect inStaging = m_followedTurn.toImage(part);
+        const QRect inDesktop = inStaging.translated(m_followedInImage.topLeft());
+        const D3D11_BOX box{UINT(inDesktop.left()),      UINT(inDesktop.top()),        0,
+                            UINT(inDesktop.right() + 1), UINT(inDesktop.bottom() + 1), 1};
+        m_context->CopySubresourceRegion(m_staging.Get(), 0, UINT(inStaging.left()),
+                                         UINT(inStaging.top()), 0, desktop, 0, &box);
     }
     D3D11_MAPPED_SUBRESOURCE mapped{};
     if (FAILED(m_context->Map(m_staging.Get(), 0, D3D11_MAP_READ, 0, &mapped)))
         return;
-    if (m_frame.isNull())
+    if (m_frame.size() != m_rect.size())
         m_frame = QImage(m_rect.size(), QImage::Format_RGB32);
     // The duplicated desktop's BGRA is QImage's RGB32.
-    for (const QRect &part : parts) {
-        for (int y = part.top(); y <= part.bottom(); ++y) {
-            std::memcpy(m_frame.scanLine(y) + part.left() * 4,
-                        static_cast<const uchar *>(mapped.pData) + size_t(y) * mapped.RowPitch +
-                            part.left() * 4,
-                        size_t(part.width()) * 4);
-        }
-    }
+    const QImage staged(static_cast<const uchar *>(mapped.pData), m_followedInImage.width(),
+                        m_followedInImage.height(), int(mapped.RowPitch), QImage::Format_RGB32);
+    for (const QRect &part : parts)
+        m_followedTurn.copyUpright(staged, part, m_frame);
     m_context->Unmap(m_staging.Get(), 0);
 }

@@ -9,11 +9,12 @@
 
 #include <windows.h>
 
-// Copies the rectangle from the screen's device context, where the desktop cannot be duplicated
-// (a remote session, wine). GDI says nothing of what was drawn where, so each copy is compared
-// with the last picture: a changed one is handed on and the next copy follows a refresh period
-// later; once the picture has stayed still for a moment the copies come ever further apart, down
-// to a few a second, and the first change brings back the full rate.
+// Copies the rectangle from the screen's device context, while the headset's output cannot be
+// duplicated (a remote session, wine, another program duplicating it). GDI says nothing of what was
+// drawn where, so each copy is compared with the last picture: a changed one is handed on and the
+// next copy follows a refresh period later; once the picture has stayed still for a moment the
+// copies come ever further apart, down to a few a second, and the first change brings back the full
+// rate.
 class GdiScreenGrabber final : public ScreenGrabber {
     Q_OBJECT
 

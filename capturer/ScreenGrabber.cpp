@@ -5,6 +5,7 @@
 #include <cmath>
 
 void ScreenGrabber::follow(const QRect &rect, double refreshHz) {
+    m_refreshHz = refreshHz;
     m_periodMs = refreshHz > 1 ? int(std::floor(1000.0 / refreshHz)) : 16;
     if (rect == m_rect)
         return;

@@ -27,10 +27,10 @@ public:
     // The mirror's own window, in desktop pixels. On a desktop that is all headset it lies in the
     // rectangle followed, and a change there is the mirror painting the last picture: counted, it
     // would be read again, painted again, and so on at every refresh.
-    void ignore(const QRect &ownWindow) { m_ownWindow = ownWindow; }
+    virtual void ignore(const QRect &ownWindow) { m_ownWindow = ownWindow; }
 
     // The last picture, the size of the rectangle followed; null before the first.
-    const QImage &frame() const { return m_frame; }
+    virtual const QImage &frame() const { return m_frame; }
 
 signals:
     void frameChanged();
@@ -47,6 +47,7 @@ protected:
     // Whether a change drawn over `area` of the desktop is one of the picture followed.
     bool counts(const QRect &area) const;
     int periodMs() const { return m_periodMs; }
+    double refreshHz() const { return m_refreshHz; }
 
     QRect m_rect;
     QRect m_ownWindow;
@@ -55,6 +56,7 @@ protected:
 private:
     bool reading() const { return m_shown && !m_rect.isEmpty(); }
 
+    double m_refreshHz = 0;
     int m_periodMs = 16;
     bool m_shown = false;
 };

@@ -1,8 +1,5 @@
-#include "DuplicationScreenGrabber.h"
-#include "GdiScreenGrabber.h"
+#include "WindowsScreenGrabber.h"
 
 std::unique_ptr<ScreenGrabber> ScreenGrabber::create() {
-    if (DuplicationScreenGrabber::available())
-        return std::make_unique<DuplicationScreenGrabber>();
-    return std::make_unique<GdiScreenGrabber>();
+    return std::make_unique<WindowsScreenGrabber>();
 }

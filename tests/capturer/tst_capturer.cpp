@@ -1,9 +1,11 @@
 // Pictor as a process on the dummy Xorg: where its window goes, what it shows for each state of
 // the second display, how it behaves when started twice or when the headset's display leaves, and
 // what it costs where nobody sees it or where it sees itself.
+#include "DuplicationFallback.h"
 #include "FromOutside.h"
 #include "HeadsetDesk.h"
 #include "LeasedDemo.h"
+#include "OutputRotation.h"
 #include "WindowPinger.h"
 
 #include <QElapsedTimer>
@@ -138,6 +140,8 @@ private slots:
     void outlivesTheHeadsetDisplay();
     void costsOnlyWhatIsSeen_data();
     void costsOnlyWhatIsSeen();
+    void windowsCopiesWhileItCannotDuplicate();
+    void windowsTurnsATurnedOutputUpright();
 
 private:
     // Started and found, with its mark naming it.
@@ -448,6 +452,130 @@ void CapturerCases::costsOnlyWhatIsSeen() {
     QTRY_VERIFY_WITH_TIMEOUT(closeTo(m_desk.grab(probe).pixel(0, 0), now, 24), kShownWithinMs);
     qInfo("the picture of now shown %lld ms after the window", showing.elapsed());
     QVERIFY(m_desk.closeCapturer(capturer, window));
+}
+
+// What the capturer on Windows does after each event, "dup" or "copy", with the next try of a
+// duplication in milliseconds: wine refuses every duplication, so the turns the suite cannot
+// reach there are told here. "fail" is a duplication refused or stopped, "made" one made,
+// "answer" one that answered.
+void CapturerCases::windowsCopiesWhileItCannotDuplicate() {
+    struct Row {
+        const char *name;
+        const char *events;
+        const char *ways;
+    };
+    const Row rows[] = {
+        {"the headset's output refused from the start, tried ever less often",
+         "fail fail fail fail fail", "copy+1000 copy+2000 copy+4000 copy+8000 copy+8000"},
+        {"refused, then made: copying goes on until it answers", "fail made answer",
+         "copy+1000 dup dup"},
+        {"made but failing at once: the pace of tries keeps slowing", "fail made fail made fail",
+         "copy+1000 dup copy+2000 dup copy+4000"},
+        {"lost once after it worked: made again without copying", "made answer fail made answer",
+         "dup dup dup+500 dup dup"},
+        {"lost and refused after it worked: copying", "made answer fail fail",
+         "dup dup dup+500 copy+1000"},
+        {"keeps failing after it worked: copying", "made answer fail made fail",
+         "dup dup dup+500 dup copy+1000"},
+        {"back to duplication after copying: a later loss is tried soon again",
+         "fail fail made answer fail fail", "copy+1000 copy+2000 dup dup dup+500 copy+1000"},
+    };
+    for (const Row &row : rows) {
+        DuplicationFallback choice;
+        choice.begin();
+        QStringList ways;
+        for (const QString &event : QString::fromLatin1(row.events).split(QLatin1Char(' '))) {
+            if (event == QLatin1String("fail"))
+                choice.failed();
+            else if (event == QLatin1String("made"))
+                choice.made();
+            else
+                choice.working();
+            const bool copying = choice.way() == DuplicationFallback::Way::Copying;
+            QString way = QLatin1String(copying ? "copy" : "dup");
+            if (choice.retryMs() > 0)
+                way += QStringLiteral("+%1").arg(choice.retryMs());
+            ways << way;
+        }
+        QVERIFY2(ways.join(QLatin1Char(' ')) == QLatin1String(row.ways),
+                 qPrintable(QStringLiteral("%1: %2").arg(row.name, ways.join(QLatin1Char(' ')))));
+    }
+}
+
+// A portrait display is duplicated as its panel scans out, in landscape: a rectangle of the
+// desktop lies elsewhere in the image, and the pixels copied have to be turned. The image's corner
+// that shows at the desktop's top left tells the direction of each turn.
+void CapturerCases::windowsTurnsATurnedOutputUpright() {
+    using Turn = OutputRotation::Turn;
+    struct Row {
+        const char *name;
+        Turn turn;
+        QSize upright;
+        QRect onDesktop;
+        QRect inImage;
+        Qt::Corner topLeftFrom;
+    };
+    const Row rows[] = {
+        {"identity",
+         Turn::None,
+         {1920, 1080},
+         {100, 200, 300, 400},
+         {100, 200, 300, 400},
+         Qt::TopLeftCorner},
+        {"rotate90",
+         Turn::Quarter,
+         {1080, 1920},
+         {100, 200, 300, 400},
+         {200, 680, 400, 300},
+         Qt::BottomLeftCorner},
+        {"rotate180",
+         Turn::Half,
+         {1920, 1080},
+         {100, 200, 300, 400},
+         {1520, 480, 300, 400},
+         Qt::BottomRightCorner},
+        {"rotate270",
+         Turn::ThreeQuarters,
+         {1080, 1920},
+         {100, 200, 300, 400},
+         {1320, 100, 400, 300},
+         Qt::TopRightCorner},
+    };
+    for (const Row &row : rows) {
+        const OutputRotation rotation(row.turn, row.upright);
+        QVERIFY2(rotation.imageSize() == QSize(1920, 1080), row.name);
+        QVERIFY2(rotation.toImage(row.onDesktop) == row.inImage, row.name);
+        QVERIFY2(rotation.toUpright(row.inImage) == row.onDesktop, row.name);
+
+        // Each pixel of a small image of the same turn carries its own place; the part copied
+        // leaves the rest of the picture alone.
+        const OutputRotation small(row.turn, row.upright / 120);
+        QImage image(small.imageSize(), QImage::Format_RGB32);
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x)
+                image.setPixel(x, y, qRgb(x, y, 0));
+        }
+        QImage upright(row.upright / 120, QImage::Format_RGB32);
+        upright.fill(Qt::white);
+        const QRect part(1, 2, 5, 4);
+        small.copyUpright(image, part, upright);
+        const QPoint corner(
+            (row.topLeftFrom == Qt::TopRightCorner || row.topLeftFrom == Qt::BottomRightCorner) *
+                (image.width() - 1),
+            (row.topLeftFrom == Qt::BottomLeftCorner || row.topLeftFrom == Qt::BottomRightCorner) *
+                (image.height() - 1));
+        small.copyUpright(image, QRect(0, 0, 1, 1), upright);
+        QVERIFY2(upright.pixel(0, 0) == image.pixel(corner), row.name);
+        for (int y = 0; y < upright.height(); ++y) {
+            for (int x = 0; x < upright.width(); ++x) {
+                const QRgb expected = part.contains(x, y) || (x == 0 && y == 0)
+                                          ? image.pixel(small.toImage(QRect(x, y, 1, 1)).topLeft())
+                                          : qRgb(255, 255, 255);
+                QVERIFY2(upright.pixel(x, y) == expected,
+                         qPrintable(QStringLiteral("%1 at %2, %3").arg(row.name).arg(x).arg(y)));
+            }
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(CapturerCases)
