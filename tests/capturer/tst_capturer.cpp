@@ -557,18 +557,17 @@ void CapturerCases::windowsTurnsATurnedOutputUpright() {
         }
         QImage upright(row.upright / 120, QImage::Format_RGB32);
         upright.fill(Qt::white);
-        const QRect part(1, 2, 5, 4);
+        const QRect part(0, 0, 5, 4);
         small.copyUpright(image, part, upright);
         const QPoint corner(
             (row.topLeftFrom == Qt::TopRightCorner || row.topLeftFrom == Qt::BottomRightCorner) *
                 (image.width() - 1),
             (row.topLeftFrom == Qt::BottomLeftCorner || row.topLeftFrom == Qt::BottomRightCorner) *
                 (image.height() - 1));
-        small.copyUpright(image, QRect(0, 0, 1, 1), upright);
         QVERIFY2(upright.pixel(0, 0) == image.pixel(corner), row.name);
         for (int y = 0; y < upright.height(); ++y) {
             for (int x = 0; x < upright.width(); ++x) {
-                const QRgb expected = part.contains(x, y) || (x == 0 && y == 0)
+                const QRgb expected = part.contains(x, y)
                                           ? image.pixel(small.toImage(QRect(x, y, 1, 1)).topLeft())
                                           : qRgb(255, 255, 255);
                 QVERIFY2(upright.pixel(x, y) == expected,
