@@ -4,15 +4,6 @@ using Microsoft::WRL::ComPtr;
 
 namespace {
 
-struct Duplication {
-    ComPtr<ID3D11Device> device;
-    ComPtr<ID3D11DeviceContext> context;
-    ComPtr<IDXGIOutputDuplication> duplication;
-    QRect output;
-    OutputRotation::Turn turn = OutputRotation::Turn::None;
-    QString failure;
-};
-
 QString said(const char *call, HRESULT result) {
     return QStringLiteral("%1 answered 0x%2")
         .arg(QLatin1String(call))
@@ -36,36 +27,63 @@ OutputRotation::Turn turnOf(DXGI_MODE_ROTATION rotation) {
     }
 }
 
-// The output that holds `rect`, duplicated on its own adapter.
-Duplication duplicateOutputHolding(const QRect &rect) {
+bool sameAdapter(const LUID &a, const LUID &b) {
+    return a.LowPart == b.LowPart && a.HighPart == b.HighPart;
+}
+
+} // namespace
+
+struct DuplicationScreenGrabber::Duplication {
+    ComPtr<IDXGIOutputDuplication> duplication;
+    QRect output;
+    OutputRotation::Turn turn = OutputRotation::Turn::None;
+    QString failure;
+};
+
+// The output that holds the rectangle followed, duplicated on its own adapter. The factory and
+// the adapter's device are kept for the next try: under wine making a factory alone costs a
+// tenth of a second of a core or more.
+DuplicationScreenGrabber::Duplication DuplicationScreenGrabber::duplicateOutput() {
     Duplication made;
-    ComPtr<IDXGIFactory1> factory;
-    HRESULT result = CreateDXGIFactory1(IID_PPV_ARGS(factory.GetAddressOf()));
-    if (FAILED(result)) {
-        made.failure = said("CreateDXGIFactory1", result);
-        return made;
+    HRESULT result = S_OK;
+    if (!m_factory || !m_factory->IsCurrent()) {
+        m_device.Reset();
+        m_context.Reset();
+        result = CreateDXGIFactory1(IID_PPV_ARGS(m_factory.ReleaseAndGetAddressOf()));
+        if (FAILED(result)) {
+            made.failure = said("CreateDXGIFactory1", result);
+            return made;
+        }
     }
     ComPtr<IDXGIAdapter1> adapter;
-    for (UINT a = 0; factory->EnumAdapters1(a, adapter.ReleaseAndGetAddressOf()) == S_OK; ++a) {
+    for (UINT a = 0; m_factory->EnumAdapters1(a, adapter.ReleaseAndGetAddressOf()) == S_OK; ++a) {
         ComPtr<IDXGIOutput> output;
         for (UINT o = 0; adapter->EnumOutputs(o, output.ReleaseAndGetAddressOf()) == S_OK; ++o) {
             DXGI_OUTPUT_DESC description{};
             output->GetDesc(&description);
             const QRect place = rectOf(description.DesktopCoordinates);
             ComPtr<IDXGIOutput1> output1;
-            if (!description.AttachedToDesktop || !place.contains(rect) ||
+            if (!description.AttachedToDesktop || !place.contains(m_rect) ||
                 FAILED(output.As(&output1)))
                 continue;
             made.output = place;
             made.turn = turnOf(description.Rotation);
-            result = D3D11CreateDevice(adapter.Get(), D3D_DRIVER_TYPE_UNKNOWN, nullptr, 0, nullptr,
-                                       0, D3D11_SDK_VERSION, made.device.GetAddressOf(), nullptr,
-                                       made.context.GetAddressOf());
-            if (FAILED(result)) {
-                made.failure = said("D3D11CreateDevice", result);
-                return made;
+            DXGI_ADAPTER_DESC1 adapterDescription{};
+            adapter->GetDesc1(&adapterDescription);
+            if (!m_device || !sameAdapter(adapterDescription.AdapterLuid, m_deviceAdapter) ||
+                FAILED(m_device->GetDeviceRemovedReason())) {
+                m_context.Reset();
+                result =
+                    D3D11CreateDevice(adapter.Get(), D3D_DRIVER_TYPE_UNKNOWN, nullptr, 0, nullptr,
+                                      0, D3D11_SDK_VERSION, m_device.ReleaseAndGetAddressOf(),
+                                      nullptr, m_context.GetAddressOf());
+                if (FAILED(result)) {
+                    made.failure = said("D3D11CreateDevice", result);
+                    return made;
+                }
+                m_deviceAdapter = adapterDescription.AdapterLuid;
             }
-            result = output1->DuplicateOutput(made.device.Get(), made.duplication.GetAddressOf());
+            result = output1->DuplicateOutput(m_device.Get(), made.duplication.GetAddressOf());
             if (FAILED(result))
                 made.failure = said("DuplicateOutput", result);
             return made;
@@ -74,8 +92,6 @@ Duplication duplicateOutputHolding(const QRect &rect) {
     made.failure = QStringLiteral("no output of the desktop's adapters holds the display");
     return made;
 }
-
-} // namespace
 
 DuplicationScreenGrabber::DuplicationScreenGrabber() {
     connect(&m_poll, &QTimer::timeout, this, &DuplicationScreenGrabber::poll);
@@ -86,14 +102,21 @@ DuplicationScreenGrabber::~DuplicationScreenGrabber() {
 }
 
 void DuplicationScreenGrabber::start() {
+    duplicateAgain();
+}
+
+void DuplicationScreenGrabber::duplicateAgain() {
     // The first poll waits for the event loop, so that whoever started this learns first
     // whether a duplication was made.
-    if (duplicate())
+    if (!m_duplication && duplicate())
         m_poll.start(0);
 }
 
 void DuplicationScreenGrabber::stop() {
     release();
+    m_context.Reset();
+    m_device.Reset();
+    m_factory.Reset();
     m_frame = QImage();
 }
 
@@ -101,12 +124,10 @@ void DuplicationScreenGrabber::release() {
     m_poll.stop();
     m_duplication.Reset();
     m_staging.Reset();
-    m_context.Reset();
-    m_device.Reset();
 }
 
 bool DuplicationScreenGrabber::duplicate() {
-    Duplication made = duplicateOutputHolding(m_rect);
+    const Duplication made = duplicateOutput();
     m_failure = made.failure;
     if (!made.duplication)
         return false;
@@ -122,13 +143,11 @@ bool DuplicationScreenGrabber::duplicate() {
     staging.Usage = D3D11_USAGE_STAGING;
     staging.CPUAccessFlags = D3D11_CPU_ACCESS_READ;
     const HRESULT result =
-        made.device->CreateTexture2D(&staging, nullptr, m_staging.ReleaseAndGetAddressOf());
+        m_device->CreateTexture2D(&staging, nullptr, m_staging.ReleaseAndGetAddressOf());
     if (FAILED(result)) {
         m_failure = said("CreateTexture2D", result);
         return false;
     }
-    m_device = made.device;
-    m_context = made.context;
     m_duplication = made.duplication;
     m_origin = made.output.topLeft();
     m_outputTurn = outputTurn;

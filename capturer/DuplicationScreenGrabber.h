@@ -22,7 +22,9 @@ public:
     DuplicationScreenGrabber();
     ~DuplicationScreenGrabber() override;
 
-    // Whether the last start made a duplication that has not failed since.
+    // Tries to duplicate the output again, if the grabber reads and holds no duplication.
+    void duplicateAgain();
+    // Whether the last try made a duplication that has not failed since.
     bool duplicating() const { return m_duplication != nullptr; }
     // Why the last duplication could not be made or stopped, as the system said it.
     const QString &failure() const { return m_failure; }
@@ -38,9 +40,13 @@ protected:
     void stop() override;
 
 private:
+    struct Duplication;
+
     // Duplicates the output that holds the rectangle followed.
     bool duplicate();
-    // Lets go of the duplication and what it holds on the adapter, the picture kept.
+    Duplication duplicateOutput();
+    // Lets go of the duplication and its copy on the adapter; the picture, the factory and the
+    // device stay for the next try.
     void release();
     void poll();
     // The parts of the rectangle followed that the frame changed, in its own coordinates; empty
@@ -49,6 +55,8 @@ private:
     void copy(ID3D11Texture2D *desktop, const QVector<QRect> &parts);
 
     QTimer m_poll;
+    Microsoft::WRL::ComPtr<IDXGIFactory1> m_factory;
+    LUID m_deviceAdapter{};
     Microsoft::WRL::ComPtr<ID3D11Device> m_device;
     Microsoft::WRL::ComPtr<ID3D11DeviceContext> m_context;
     Microsoft::WRL::ComPtr<IDXGIOutputDuplication> m_duplication;

@@ -60,7 +60,8 @@ void WindowsScreenGrabber::start() {
     m_duplication->follow(m_rect, refreshHz());
     m_copying->follow(m_rect, refreshHz());
     m_choice.begin();
-    tryDuplication();
+    m_duplication->setShown(true);
+    duplicationTried();
 }
 
 void WindowsScreenGrabber::stop() {
@@ -72,8 +73,11 @@ void WindowsScreenGrabber::stop() {
 }
 
 void WindowsScreenGrabber::tryDuplication() {
-    m_duplication->setShown(false);
-    m_duplication->setShown(true);
+    m_duplication->duplicateAgain();
+    duplicationTried();
+}
+
+void WindowsScreenGrabber::duplicationTried() {
     if (!m_duplication->duplicating()) {
         duplicationFailed();
         return;
@@ -86,9 +90,6 @@ void WindowsScreenGrabber::tryDuplication() {
 }
 
 void WindowsScreenGrabber::duplicationFailed() {
-    if (!m_copyingShown)
-        takeFrom(m_duplication.get());
-    m_duplication->setShown(false);
     m_choice.failed();
     tell(QStringLiteral("the headset's display cannot be duplicated (%1); %2, trying again in "
                         "%3 ms")
@@ -102,6 +103,7 @@ void WindowsScreenGrabber::duplicationFailed() {
 void WindowsScreenGrabber::follow() {
     const bool copying = m_choice.way() == DuplicationFallback::Way::Copying;
     if (copying && !m_copyingShown) {
+        takeFrom(m_duplication.get());
         m_copying->setShown(true);
         m_copyingShown = true;
     }

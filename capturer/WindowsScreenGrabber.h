@@ -28,6 +28,8 @@ protected:
 
 private:
     void tryDuplication();
+    // Duplicates if the try made a duplication, else copies.
+    void duplicationTried();
     void duplicationFailed();
     // Starts or stops copying as the choice says, and sets the next try.
     void follow();
