@@ -8,7 +8,8 @@ namespace {
 // again at once: one more try after this long, with the last picture kept meanwhile.
 constexpr int kLostRetryMs = 500;
 // While copying, duplication is tried again after this long, then twice as long each time it
-// fails, up to the slowest pace: making one costs a device of the adapter, tens of milliseconds.
+// fails, up to the slowest pace: what refuses it (other programs duplicating the output, a remote
+// session) tends to last, and each try asks the system's display driver.
 constexpr int kFirstCopyingRetryMs = 1000;
 constexpr int kSlowestCopyingRetryMs = 8000;
 
