@@ -188,7 +188,7 @@ void DuplicationScreenGrabber::poll() {
         const QVector<QRect> parts =
             m_readWhole ? QVector<QRect>{QRect(QPoint(), m_rect.size())} : changedParts(info);
         if (!parts.isEmpty()) {
-            copy(desktop.Get(), parts);
+            copyParts(desktop.Get(), parts);
             m_readWhole = false;
             emit frameChanged();
         }
@@ -228,7 +228,7 @@ QVector<QRect> DuplicationScreenGrabber::changedParts(const DXGI_OUTDUPL_FRAME_I
     return counted ? parts : QVector<QRect>();
 }
 
-void DuplicationScreenGrabber::copy(ID3D11Texture2D *desktop, const QVector<QRect> &parts) {
+void DuplicationScreenGrabber::copyParts(ID3D11Texture2D *desktop, const QVector<QRect> &parts) {
     for (const QRect &part : parts) {
         const QRect inStaging = m_followedTurn.toImage(part);
         const QRect inDesktop = inStaging.translated(m_followedInImage.topLeft());

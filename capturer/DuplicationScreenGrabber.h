@@ -52,7 +52,7 @@ private:
     // The parts of the rectangle followed that the frame changed, in its own coordinates; empty
     // if all it changed is the mirror's own window or nothing of the rectangle.
     QVector<QRect> changedParts(const DXGI_OUTDUPL_FRAME_INFO &info);
-    void copy(ID3D11Texture2D *desktop, const QVector<QRect> &parts);
+    void copyParts(ID3D11Texture2D *desktop, const QVector<QRect> &parts);
 
     QTimer m_poll;
     Microsoft::WRL::ComPtr<IDXGIFactory1> m_factory;
