@@ -192,6 +192,6 @@ int main(int argc, char **argv) {
              selfSeen.processId(), server, true);
         desk.closeCapturer(selfSeen, seen);
     }
-    HeadsetDesk::run("xrandr", {"--output", "DUMMY0", "--mode", "1024x768", "--pos", "0x0"});
+    HeadsetDesk::resetPrimary();
     return 0;
 }

@@ -165,7 +165,7 @@ void CapturerCases::init() {
 
 void CapturerCases::cleanup() {
     QVERIFY(m_desk.setDummy2(HeadsetDesk::Dummy1::Unplugged));
-    HeadsetDesk::run("xrandr", {"--output", "DUMMY0", "--mode", "1024x768", "--pos", "0x0"});
+    HeadsetDesk::resetPrimary();
     if (m_pattern)
         m_desk.destroy(m_pattern);
     m_pattern = 0;

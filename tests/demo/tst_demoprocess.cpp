@@ -69,7 +69,7 @@ void DemoProcess::cleanup() {
     }
     // The other cases have two displays, and the primary at its own size.
     QVERIFY(m_desk.setDummy2(Dummy1::Unplugged));
-    QVERIFY(HeadsetDesk::run("xrandr", {"--output", "DUMMY0", "--mode", "1024x768"}));
+    QVERIFY(HeadsetDesk::resetPrimary());
 }
 
 // `scale`: Qt's own scaling of the demo's screens, as a desktop at high DPI sets it.

@@ -102,6 +102,11 @@ bool HeadsetDesk::offerMode(const QString &name, const char *output) {
     return false;
 }
 
+bool HeadsetDesk::resetPrimary() {
+    return run(QStringLiteral("xrandr"),
+               {"--output", "DUMMY0", "--mode", "1024x768", "--pos", "0x0"});
+}
+
 bool HeadsetDesk::setDummy1(Dummy1 state) {
     // DUMMY1's cases have always had a mode on it, kept off the desktop or not.
     return setOutput("DUMMY1", state, "DUMMY0", true);

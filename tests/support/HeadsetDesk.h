@@ -44,9 +44,11 @@ public:
     // Takes the EDID property off the output, as an X server without one (Xwayland) has it.
     bool removeEdid(const char *output);
     // Gives an output, which the dummy driver offers no mode of its own, one of the modes the
-    // cases and benches use, by its name: "1920x1080_60" or "_30", "2880x1600_90" or "_144".
-    // False for a name it does not know.
+    // cases and benches use, by its name: "1920x1080_60" or "_30", "1280x1024_60", "2880x1600_90"
+    // or "_144". False for a name it does not know.
     bool offerMode(const QString &name, const char *output = "DUMMY1");
+    // DUMMY0 back at its own 1024x768 at the desktop's origin, after a case moved or resized it.
+    static bool resetPrimary();
     // On the desktop, from RandR; empty while the output has no mode.
     QRect outputRect(const char *output);
     // Empty while the output has no mode.
