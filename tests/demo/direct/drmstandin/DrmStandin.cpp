@@ -47,6 +47,9 @@ struct Standin {
     long revokeAfter = 0;
     long unplugAfter = 0;
     long leaseNoticeAfter = 0;
+    long masterLostAfter = 0;
+    long linkBadAfter = 0;
+    bool linkBad = false;
     long flips = 0;
     // The lease as the demo asked the X server for it, where its notices go.
     xcb_connection_t *connection = nullptr;
@@ -99,11 +102,24 @@ bool revoked() {
     return s.revokeAfter > 0 && s.flips >= s.revokeAfter;
 }
 
-// Calls on another descriptor, or on a revoked lease, fail as the kernel fails them.
+bool masterLost() {
+    const Standin &s = standin();
+    return s.masterLostAfter > 0 && s.flips >= s.masterLostAfter;
+}
+
+// Calls on another descriptor, on a revoked lease, or without DRM master, fail as the kernel
+// fails them.
 int refusal(int fd, int revokedError = -ENOENT) {
     if (fd < 0 || fd != standin().fd)
         return -EBADF;
+    if (masterLost())
+        return -EACCES;
     return revoked() ? revokedError : 0;
+}
+
+long afterFlips(const std::string &fault, const char *name) {
+    const size_t length = std::strlen(name);
+    return fault.compare(0, length, name) == 0 ? std::atol(fault.c_str() + length) : 0;
 }
 
 void readEnvironment() {
@@ -117,22 +133,41 @@ void readEnvironment() {
         std::sscanf(mode, "%dx%d", &s.width, &s.height);
     if (const char *fault = std::getenv("HLX_DRM_STANDIN_FAULT"))
         s.fault = fault;
-    if (s.fault.rfind("revoke-after=", 0) == 0)
-        s.revokeAfter = std::atol(s.fault.c_str() + std::strlen("revoke-after="));
-    if (s.fault.rfind("unplug-after=", 0) == 0)
-        s.unplugAfter = std::atol(s.fault.c_str() + std::strlen("unplug-after="));
-    if (s.fault.rfind("lease-notice-after=", 0) == 0)
-        s.leaseNoticeAfter = std::atol(s.fault.c_str() + std::strlen("lease-notice-after="));
+    s.revokeAfter = afterFlips(s.fault, "revoke-after=");
+    s.unplugAfter = afterFlips(s.fault, "unplug-after=");
+    s.leaseNoticeAfter = afterFlips(s.fault, "lease-notice-after=");
+    s.masterLostAfter = afterFlips(s.fault, "master-lost-after=");
+    s.linkBadAfter = afterFlips(s.fault, "link-bad-after=");
     if (s.fault == "huge-mode") {
         s.width = drmstandin::hugeModeWidth;
         s.height = drmstandin::hugeModeHeight;
     }
 }
 
+std::string gammaPath() {
+    const Standin &s = standin();
+    return s.dir + "/gamma-" + std::to_string(s.crtc);
+}
+
+// The table the CRTC was left with, or, on its first lease, the plain one a display starts with.
+void readGamma() {
+    Standin &s = standin();
+    if (FILE *file = std::fopen(gammaPath().c_str(), "rb")) {
+        const size_t read = std::fread(s.gamma.data(), sizeof(uint16_t), s.gamma.size(), file);
+        std::fclose(file);
+        if (read == s.gamma.size())
+            return;
+    }
+    for (int i = 0; i < drmstandin::gammaSize; ++i) {
+        const auto level = uint16_t(i * 65535 / (drmstandin::gammaSize - 1));
+        for (int channel = 0; channel < 3; ++channel)
+            s.gamma[size_t(channel * drmstandin::gammaSize + i)] = level;
+    }
+}
+
 void writeGamma() {
     Standin &s = standin();
-    const std::string path = s.dir + "/gamma-" + std::to_string(s.crtc);
-    if (FILE *file = std::fopen(path.c_str(), "wb")) {
+    if (FILE *file = std::fopen(gammaPath().c_str(), "wb")) {
         std::fwrite(s.gamma.data(), sizeof(uint16_t), s.gamma.size(), file);
         std::fclose(file);
     }
@@ -196,6 +231,11 @@ drmModeConnectorPtr connectorOf(int fd, uint32_t connectorId, drmModeConnection 
     auto *connector = static_cast<drmModeConnectorPtr>(std::calloc(1, sizeof(drmModeConnector)));
     connector->connector_id = connectorId;
     connector->connection = connection;
+    connector->count_props = 1;
+    connector->props = static_cast<uint32_t *>(std::calloc(1, sizeof(uint32_t)));
+    connector->props[0] = drmstandin::linkStatusProperty;
+    connector->prop_values = static_cast<uint64_t *>(std::calloc(1, sizeof(uint64_t)));
+    connector->prop_values[0] = s.linkBad ? DRM_MODE_LINK_STATUS_BAD : DRM_MODE_LINK_STATUS_GOOD;
     if (s.fault != "no-modes" && connection == DRM_MODE_CONNECTED) {
         connector->count_modes = 2;
         connector->modes = static_cast<drmModeModeInfoPtr>(std::calloc(2, sizeof(drmModeModeInfo)));
@@ -240,14 +280,10 @@ xcb_randr_create_lease_reply_t *xcb_randr_create_lease_reply(xcb_connection_t *,
         return &lease->reply;
     }
     lease->reply.nfd = 1;
-    lease->fd = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+    lease->fd = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK);
     s.fd = lease->fd;
     s.startNs = nowNs();
-    for (int i = 0; i < drmstandin::gammaSize; ++i) {
-        const auto level = uint16_t(i * 65535 / (drmstandin::gammaSize - 1));
-        for (int channel = 0; channel < 3; ++channel)
-            s.gamma[size_t(channel * drmstandin::gammaSize + i)] = level;
-    }
+    readGamma();
     writeGamma();
     logLine("lease " + std::to_string(lease->fd) + " crtc " + std::to_string(s.leasedCrtc) +
             " connector " + std::to_string(s.leasedOutput));
@@ -303,7 +339,35 @@ void drmModeFreeConnector(drmModeConnectorPtr connector) {
     if (!connector)
         return;
     std::free(connector->modes);
+    std::free(connector->props);
+    std::free(connector->prop_values);
     std::free(connector);
+}
+
+drmModePropertyPtr drmModeGetProperty(int fd, uint32_t propertyId) {
+    if (const int error = refusal(fd); error || propertyId != drmstandin::linkStatusProperty) {
+        errno = error ? -error : ENOENT;
+        return nullptr;
+    }
+    auto *property = static_cast<drmModePropertyPtr>(std::calloc(1, sizeof(drmModePropertyRes)));
+    property->prop_id = propertyId;
+    property->flags = DRM_MODE_PROP_ENUM;
+    std::snprintf(property->name, sizeof property->name, "link-status");
+    property->count_enums = 2;
+    property->enums =
+        static_cast<drm_mode_property_enum *>(std::calloc(2, sizeof(drm_mode_property_enum)));
+    property->enums[0].value = DRM_MODE_LINK_STATUS_GOOD;
+    std::snprintf(property->enums[0].name, sizeof property->enums[0].name, "Good");
+    property->enums[1].value = DRM_MODE_LINK_STATUS_BAD;
+    std::snprintf(property->enums[1].name, sizeof property->enums[1].name, "Bad");
+    return property;
+}
+
+void drmModeFreeProperty(drmModePropertyPtr property) {
+    if (!property)
+        return;
+    std::free(property->enums);
+    std::free(property);
 }
 
 drmModeCrtcPtr drmModeGetCrtc(int fd, uint32_t crtcId) {
@@ -420,6 +484,8 @@ int drmModeSetCrtc(int fd, uint32_t crtcId, uint32_t bufferId, uint32_t, uint32_
         call += " mode " + std::to_string(mode->hdisplay) + "x" + std::to_string(mode->vdisplay) +
                 "@" + std::to_string(mode->vrefresh);
     logLine(call, error);
+    if (!error)
+        s.linkBad = false;
     return error;
 }
 
@@ -431,6 +497,10 @@ int drmModePageFlip(int fd, uint32_t crtcId, uint32_t bufferId, uint32_t flags, 
         sendLeaseNotice(s.lease + 1, false);
     if (s.leaseNoticeAfter > 0 && s.flips == s.leaseNoticeAfter)
         sendLeaseNotice(s.lease, false);
+    if (s.linkBadAfter > 0 && s.flips == s.linkBadAfter) {
+        s.linkBad = true;
+        logLine("link-status bad");
+    }
     int error = refusal(fd);
     if (!error && s.fault == "flip-error")
         error = -EINVAL;

@@ -7,7 +7,11 @@
 //
 // The lease's descriptor is a timerfd on the monotonic clock: it becomes readable at the
 // vertical blank at which a flip asked for shows, as a display's descriptor does, and
-// drmHandleEvent then reports the flip. Blank n falls n periods after the lease was taken.
+// drmHandleEvent then reports the flip. Blank n falls n periods after the lease was taken. It
+// comes without FD_CLOEXEC, as libxcb hands a lease's descriptor over.
+//
+// The CRTC keeps its gamma table across leases, as the kernel does: a lease finds the table in
+// the folder that the one before it left.
 //
 // Environment:
 //   HLX_DRM_STANDIN_DIR    folder for the log and the buffers (required)
@@ -26,6 +30,10 @@
 //                          lease-notice-after=N: at the Nth page flip, the X server's notice
 //                          that the lease ended, while calls still succeed; halfway there, one
 //                          that another lease ended
+//                          master-lost-after=N: from the Nth page flip on, every call fails with
+//                          EACCES, as once a VT switch took DRM master away
+//                          link-bad-after=N: at the Nth page flip, the connector's link-status
+//                          goes BAD, while flips still succeed; only a new mode set mends it
 //
 // Every lease gets the X server's notice that it was created.
 //
@@ -40,6 +48,7 @@
 //   flip <crtc> fb <fb> vblank <n>
 //   asked <n> <microseconds from the blank before n to the flip's request>
 //   gamma <crtc> <entries>
+//   link-status bad
 //   rmfb <fb>
 //   munmap <handle>
 //   destroy <handle>
@@ -60,5 +69,7 @@ constexpr int gammaSize = 256;
 // names the leased CRTC and connector by them.
 constexpr unsigned kernelCrtc = 41;
 constexpr unsigned kernelConnector = 77;
+// The connector's one property, link-status, an enum of GOOD (0) and BAD (1).
+constexpr unsigned linkStatusProperty = 90;
 
 } // namespace drmstandin
