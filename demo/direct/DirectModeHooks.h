@@ -1,5 +1,7 @@
 #pragma once
 
+#include "HeadsetDisplay.h"
+
 #include <QImage>
 #include <QRegion>
 
@@ -16,6 +18,8 @@ struct LeasedCrtc {
     uint32_t crtcId = 0;
     // Entries of each channel of the CRTC's gamma table; 0 where it has none.
     int gammaSize = 0;
+    // The display it drives, as the finder found it: what the CRTC's own table is kept by.
+    hlx::HeadsetDisplay display;
 };
 
 // Where the eye shield and the mirror join the demo in direct mode. Each is optional.

@@ -12,6 +12,19 @@ QString errorText(int result) {
     return QString::fromLocal8Bit(std::strerror(result < 0 ? -result : errno));
 }
 
+uint32_t linkStatusPropertyOf(int fd, const drmModeConnector &connector) {
+    for (int i = 0; i < connector.count_props; ++i) {
+        drmModePropertyRes *property = drmModeGetProperty(fd, connector.props[i]);
+        if (!property)
+            continue;
+        const bool linkStatus = std::strcmp(property->name, "link-status") == 0;
+        drmModeFreeProperty(property);
+        if (linkStatus)
+            return connector.props[i];
+    }
+    return 0;
+}
+
 } // namespace
 
 std::unique_ptr<DrmScanout> DrmScanout::open(int fd, QString *problem) {
@@ -55,6 +68,25 @@ bool DrmScanout::displayConnected() const {
     return connected;
 }
 
+bool DrmScanout::linkBroken() const {
+    if (!m_linkStatusProperty)
+        return false;
+    drmModeConnector *connector = drmModeGetConnectorCurrent(m_fd, m_connectorId);
+    if (!connector)
+        return false;
+    bool broken = false;
+    for (int i = 0; i < connector->count_props; ++i) {
+        if (connector->props[i] == m_linkStatusProperty)
+            broken = connector->prop_values[i] == DRM_MODE_LINK_STATUS_BAD;
+    }
+    drmModeFreeConnector(connector);
+    return broken;
+}
+
+bool DrmScanout::setModeAgain(QString *problem) {
+    return show(m_newest, problem);
+}
+
 bool DrmScanout::findDisplay(QString *problem) {
     // A lease shows its holder only what it leased: one connector and one CRTC, by the kernel's
     // own ids, which are not the X server's ids for them.
@@ -72,6 +104,7 @@ bool DrmScanout::findDisplay(QString *problem) {
         connected = connected || connector->connection == DRM_MODE_CONNECTED;
         if (connector->connection == DRM_MODE_CONNECTED && connector->count_modes > 0) {
             m_connectorId = connector->connector_id;
+            m_linkStatusProperty = linkStatusPropertyOf(m_fd, *connector);
             m_mode = connector->modes[0];
             for (int m = 0; m < connector->count_modes; ++m) {
                 if (connector->modes[m].type & DRM_MODE_TYPE_PREFERRED) {
@@ -141,6 +174,8 @@ bool DrmScanout::show(int index, QString *problem) {
     if (result != 0)
         *problem =
             QStringLiteral("the display's mode could not be set (%1)").arg(errorText(result));
+    else
+        m_newest = index;
     return result == 0;
 }
 
@@ -149,6 +184,8 @@ bool DrmScanout::flip(int index, QString *problem) {
                                        DRM_MODE_PAGE_FLIP_EVENT, this);
     if (result != 0)
         *problem = QStringLiteral("a picture could not be flipped (%1)").arg(errorText(result));
+    else
+        m_newest = index;
     return result == 0;
 }
 

@@ -32,6 +32,11 @@ public:
     int gammaSize() const { return m_gammaSize; }
     // Whether the kernel still sees a display on the leased connector, as it last probed it.
     bool displayConnected() const;
+    // Whether the kernel found the link to the display broken (its connector's link-status BAD):
+    // flips still succeed, but the display shows nothing until the mode is set again.
+    bool linkBroken() const;
+    // The mode set again, on the buffer last asked for.
+    bool setModeAgain(QString *problem);
     // The buffer's memory as a picture, XRGB8888 as QImage::Format_RGB32 keeps it.
     QImage &buffer(int index) { return m_buffers[size_t(index)].image; }
 
@@ -67,5 +72,8 @@ private:
     uint32_t m_connectorId = 0;
     drmModeModeInfo m_mode{};
     int m_gammaSize = 0;
+    // The connector's link-status property; 0 where the driver has none.
+    uint32_t m_linkStatusProperty = 0;
+    int m_newest = 0;
     std::array<Buffer, bufferCount> m_buffers;
 };

@@ -55,7 +55,7 @@ bool LeasedDisplayDemo::takeDisplay(const hlx::HeadsetDisplay &headset,
 
     showWindow(headset);
     if (hooks.leaseTaken)
-        hooks.leaseTaken({m_lease.fd(), m_scanout->crtcId(), m_scanout->gammaSize()},
+        hooks.leaseTaken({m_lease.fd(), m_scanout->crtcId(), m_scanout->gammaSize(), headset},
                          m_window.get());
     m_pacer = std::make_unique<ScanoutPacer>(*m_scanout, hooks.frameShown);
     if (!m_pacer->start(refusal))
@@ -72,10 +72,9 @@ bool LeasedDisplayDemo::takeDisplay(const hlx::HeadsetDisplay &headset,
     m_watch = std::make_unique<LeasedOutputWatch>(m_x.get(), m_x.root(), m_output, m_lease.id());
     connect(m_watch.get(), &LeasedOutputWatch::ended, this, &LeasedDisplayDemo::finish);
     connect(m_window.get(), &DirectModeWindow::closed, this, [this] { finish(QString()); });
-    connect(&m_plugCheck, &QTimer::timeout, this, [this] {
-        if (!m_scanout->displayConnected())
-            finish(QStringLiteral("the headset left %1").arg(QString::fromStdString(m_output)));
-    });
+    connect(&m_plugCheck, &QTimer::timeout, this, &LeasedDisplayDemo::checkDisplay);
+    connect(&m_endingSignals, &EndingSignals::arrived, this,
+            [this](const QString &name) { finish(QStringLiteral("asked to by %1").arg(name)); });
     m_plugCheck.start(1000);
     m_window->show();
     m_window->activateWindow();
@@ -134,6 +133,22 @@ void LeasedDisplayDemo::finish(const QString &why) {
     withdraw();
     // The headset leaving or the lease taken back is no failure of the demo's.
     QCoreApplication::exit(0);
+}
+
+void LeasedDisplayDemo::checkDisplay() {
+    const QString output = QString::fromStdString(m_output);
+    if (!m_scanout->displayConnected()) {
+        finish(QStringLiteral("the headset left %1").arg(output));
+        return;
+    }
+    // The kernel leaves a broken link to userspace: only a new mode set trains it again.
+    if (!m_scanout->linkBroken())
+        return;
+    QString problem;
+    if (m_scanout->setModeAgain(&problem))
+        say(QStringLiteral("the link to %1 broke; its mode is set again").arg(output));
+    else
+        finish(QStringLiteral("%1 is no longer the demo's: %2").arg(output, problem));
 }
 
 void LeasedDisplayDemo::readDisplayEvents() {

@@ -3,6 +3,7 @@
 #include "DirectModeDemo.h"
 #include "DirectModeWindow.h"
 #include "DrmScanout.h"
+#include "EndingSignals.h"
 #include "LeasedOutputWatch.h"
 #include "ScanoutPacer.h"
 
@@ -36,8 +37,13 @@ private:
     // Empty `why`: the user ended it.
     void finish(const QString &why);
     void readDisplayEvents();
+    // Whether the display is still there to show on, its link mended where it broke.
+    void checkDisplay();
 
     std::string m_output;
+    // First made and last gone: a signal that comes while the display is being taken or given
+    // back waits for the event loop, or, where the demo never gets there, ends it as before.
+    EndingSignals m_endingSignals;
     hlx::XConnection m_x{nullptr};
     hlx::RandrLease m_lease;
     std::unique_ptr<DrmScanout> m_scanout;

@@ -17,8 +17,8 @@ DirectModeHooks leasedDisplayHooks() {
     DirectModeHooks hooks;
     hooks.leaseTaken = [window](const LeasedCrtc &crtc, QWidget *demoWindow) {
         *window = demoWindow;
-        auto *shield = new LeasedShieldFollower(crtc.fd, crtc.crtcId,
-                                                uint32_t(std::max(crtc.gammaSize, 0)), demoWindow);
+        auto *shield = new LeasedShieldFollower(
+            crtc.fd, crtc.crtcId, uint32_t(std::max(crtc.gammaSize, 0)), crtc.display, demoWindow);
         shield->answerOn(xcb_window_t(demoWindow->winId()));
     };
     // Made with the first frame, which gives its size.

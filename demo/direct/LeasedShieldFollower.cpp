@@ -9,13 +9,11 @@
 #include <cstdlib>
 
 LeasedShieldFollower::LeasedShieldFollower(int drmFd, uint32_t crtc, uint32_t gammaSize,
-                                           QObject *parent)
+                                           hlx::HeadsetDisplay display, QObject *parent)
     : QObject(parent)
     , m_gamma(drmFd, crtc, gammaSize)
+    , m_display(std::move(display))
     , m_x(nullptr) {
-    m_ownRamps = std::make_unique<LeaseOwnRampStore>(
-        m_gamma.read(m_display.output).value_or(hlx::GammaRamp::identity(gammaSize)));
-    m_shield = std::make_unique<hlx::Eyeshield>(m_gamma, *m_ownRamps);
     if (!m_x.isValid())
         return;
     m_wantedAtom = m_x.internAtom(hlx::directmode::shieldWantedAtom);
@@ -32,7 +30,7 @@ LeasedShieldFollower::LeasedShieldFollower(int drmFd, uint32_t crtc, uint32_t ga
 }
 
 LeasedShieldFollower::~LeasedShieldFollower() {
-    m_shield->switchOff(m_display);
+    m_shield.switchOff(m_display);
 }
 
 void LeasedShieldFollower::answerOn(xcb_window_t demoWindow) {
@@ -41,14 +39,19 @@ void LeasedShieldFollower::answerOn(xcb_window_t demoWindow) {
 }
 
 void LeasedShieldFollower::readEvents() {
-    bool wished = false;
-    while (xcb_generic_event_t *event = xcb_poll_for_event(m_x.get())) {
-        if ((event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY)
-            wished |= reinterpret_cast<xcb_property_notify_event_t *>(event)->atom == m_wantedAtom;
-        std::free(event);
+    // Following a wish waits for replies, and a wish that comes meanwhile is queued by xcb
+    // without the descriptor ever showing it: the queue is read again until it holds none.
+    for (bool wished = true; wished;) {
+        wished = false;
+        while (xcb_generic_event_t *event = xcb_poll_for_event(m_x.get())) {
+            if ((event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY)
+                wished |=
+                    reinterpret_cast<xcb_property_notify_event_t *>(event)->atom == m_wantedAtom;
+            std::free(event);
+        }
+        if (wished)
+            follow();
     }
-    if (wished)
-        follow();
     if (xcb_connection_has_error(m_x.get()))
         m_notifier->setEnabled(false);
 }
@@ -56,21 +59,21 @@ void LeasedShieldFollower::readEvents() {
 void LeasedShieldFollower::follow() {
     const std::optional<hlx::ShieldPair> wish =
         hlx::shieldPairProperty(m_x, m_x.root(), m_wantedAtom);
-    if (!wish || wish->serial == m_serial)
+    if (!wish || (wish->serial == m_taken.serial && wish->level == m_taken.level))
         return;
     int result = hlx::entryResult::failed;
     if (wish->level == 0)
-        result = m_shield->switchOff(m_display);
+        result = m_shield.switchOff(m_display);
     else if (hlx::Eyeshield::temperatureOf(int(wish->level)))
-        result = m_shield->switchOn(m_display, int(wish->level));
-    m_serial = wish->serial;
+        result = m_shield.switchOn(m_display, int(wish->level));
+    m_taken = *wish;
     m_shown = result == hlx::entryResult::ok ? wish->level : hlx::directmode::shieldRefused;
     answer();
 }
 
 void LeasedShieldFollower::answer() {
-    if (m_demoWindow == XCB_NONE || m_serial == 0)
+    if (m_demoWindow == XCB_NONE || m_taken.serial == 0)
         return;
-    hlx::setShieldPairProperty(m_x, m_demoWindow, m_shownAtom, {m_serial, m_shown});
+    hlx::setShieldPairProperty(m_x, m_demoWindow, m_shownAtom, {m_taken.serial, m_shown});
     xcb_flush(m_x.get());
 }

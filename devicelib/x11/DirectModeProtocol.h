@@ -23,7 +23,9 @@ constexpr char framesAtom[] = "_HLX_DIRECT_FRAMES";
 constexpr char shieldWantedAtom[] = "_HLX_DIRECT_EYESHIELD";
 
 // On the demo's window, CARDINAL/32 {serial, level}: the wish of that serial as it now is on the
-// leased CRTC; level shieldRefused where the CRTC refused the table.
+// leased CRTC; level shieldRefused where the CRTC refused the table. A caller takes it as its
+// answer only where both match its wish: a writer that reads and writes the serial without a
+// grab of the server may share it with another.
 constexpr char shieldShownAtom[] = "_HLX_DIRECT_EYESHIELD_SHOWN";
 constexpr unsigned shieldRefused = 0xffffffffu;
 

@@ -15,14 +15,21 @@ using Clock = std::chrono::steady_clock;
 
 enum class Answer { Shown, Refused, Gone, None };
 
-// Waits for the holder's acknowledgement of `serial`, reading each change of its properties.
-Answer waitForAnswer(XConnection &x, xcb_window_t window, xcb_atom_t shownAtom, uint32_t serial,
+// Whether `serial` came after `earlier`, across the wrap from the largest serial to 1.
+bool later(uint32_t serial, uint32_t earlier) {
+    return int32_t(serial - earlier) > 0;
+}
+
+// Waits for the holder's acknowledgement of `wish`, reading each change of its properties. An
+// answer to a later wish, another caller's, means that this one may never have been shown.
+Answer waitForAnswer(XConnection &x, xcb_window_t window, xcb_atom_t shownAtom, ShieldPair wish,
                      Clock::time_point deadline) {
     for (;;) {
         // Read first: the answer may have come before the wait began.
         if (const auto shown = shieldPairProperty(x, window, shownAtom);
-            shown && shown->serial == serial)
-            return shown->level == directmode::shieldRefused ? Answer::Refused : Answer::Shown;
+            shown && (shown->serial == wish.serial || later(shown->serial, wish.serial)))
+            return shown->serial == wish.serial && shown->level == wish.level ? Answer::Shown
+                                                                              : Answer::Refused;
         bool gone = false;
         bool changed = false;
         while (xcb_generic_event_t *event = xcb_poll_for_event(x.get())) {
@@ -69,16 +76,20 @@ DeviceSystem::LeasedShield DirectModeShieldRequest::send(const HeadsetDisplay &d
         const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
         xcb_change_window_attributes(x.get(), holder->window, XCB_CW_EVENT_MASK, &mask);
     }
+    // Read and written under a grab of the server: another caller at the same moment takes the
+    // serial after this one, never the same.
+    xcb_grab_server(x.get());
     const std::optional<ShieldPair> last = shieldPairProperty(x, x.root(), wantedAtom);
     ShieldPair wish{last ? last->serial + 1 : 1, uint32_t(level)};
     // A fresh serial is never 0, which reads as "no answer yet" to nobody in particular.
     if (wish.serial == 0)
         wish.serial = 1;
     setShieldPairProperty(x, x.root(), wantedAtom, wish);
+    xcb_ungrab_server(x.get());
     if (!x.sync() || !holder)
         return DeviceSystem::LeasedShield::NotHeld;
 
-    switch (waitForAnswer(x, holder->window, shownAtom, wish.serial, Clock::now() + bound)) {
+    switch (waitForAnswer(x, holder->window, shownAtom, wish, Clock::now() + bound)) {
     case Answer::Shown:
         return DeviceSystem::LeasedShield::Shown;
     case Answer::Gone:

@@ -1,5 +1,6 @@
 #include "RandrLease.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -121,6 +122,9 @@ RandrLease RandrLease::take(xcb_connection_t *connection, xcb_window_t root,
         return lease;
     }
     lease.m_fd = fds[0];
+    // libxcb hands descriptors over without FD_CLOEXEC: a program the holder starts would hold
+    // the display too, and keep it leased after the holder let go.
+    ::fcntl(lease.m_fd, F_SETFD, ::fcntl(lease.m_fd, F_GETFD) | FD_CLOEXEC);
     for (int i = 1; i < reply->nfd; ++i)
         ::close(fds[i]);
     return lease;

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <memory>
+#include <utility>
 
 namespace hlx {
 
@@ -15,13 +16,17 @@ constexpr uint32_t largestProperty = 3 * 65536 * sizeof(uint16_t) / 4;
 
 } // namespace
 
-std::string RootPropertyRampStore::propertyOf(const HeadsetDisplay &display) {
-    return "_HLX_OWN_GAMMA " + keyOf(display);
+RootPropertyRampStore::RootPropertyRampStore(std::string prefix)
+    : m_prefix(std::move(prefix)) {}
+
+std::string RootPropertyRampStore::propertyOf(const HeadsetDisplay &display,
+                                              const std::string &prefix) {
+    return prefix + ' ' + keyOf(display);
 }
 
 std::optional<GammaRamp> RootPropertyRampStore::recall(const HeadsetDisplay &display) {
     XConnection x(nullptr);
-    const xcb_atom_t atom = x.internAtom(propertyOf(display), true);
+    const xcb_atom_t atom = x.internAtom(propertyOf(display, m_prefix), true);
     if (atom == XCB_ATOM_NONE)
         return std::nullopt;
     const std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> reply(
@@ -40,7 +45,7 @@ std::optional<GammaRamp> RootPropertyRampStore::recall(const HeadsetDisplay &dis
 
 bool RootPropertyRampStore::keep(const HeadsetDisplay &display, const GammaRamp &own) {
     XConnection x(nullptr);
-    const xcb_atom_t atom = x.internAtom(propertyOf(display));
+    const xcb_atom_t atom = x.internAtom(propertyOf(display, m_prefix));
     const std::vector<uint16_t> values = own.channels();
     if (atom == XCB_ATOM_NONE || values.empty())
         return false;
@@ -55,7 +60,7 @@ bool RootPropertyRampStore::keep(const HeadsetDisplay &display, const GammaRamp 
 
 void RootPropertyRampStore::forget(const HeadsetDisplay &display) {
     XConnection x(nullptr);
-    const xcb_atom_t atom = x.internAtom(propertyOf(display), true);
+    const xcb_atom_t atom = x.internAtom(propertyOf(display, m_prefix), true);
     if (atom == XCB_ATOM_NONE)
         return;
     xcb_delete_property(x.get(), x.root(), atom);
