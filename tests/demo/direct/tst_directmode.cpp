@@ -2,7 +2,9 @@
 // is kept off the desktop: the demo that ships, which the server refuses a lease, and the same
 // program over the stand-in of the kernel's mode setting (tests/demo/drmstandin), read through
 // what the stand-in logs and the buffers it scans out.
+#include "DirectModeShieldRequest.h"
 #include "DrmStandin.h"
+#include "Eyeshield.h"
 #include "HeadsetDesk.h"
 
 #include <QProcess>
@@ -10,6 +12,12 @@
 #include <QtTest>
 
 #include <xcb/randr.h>
+
+#include <fcntl.h>
+
+#include <csignal>
+#include <cstring>
+#include <future>
 
 namespace {
 
@@ -77,6 +85,31 @@ QImage bufferImage(const QString &folder, const QStringList &create) {
                                                                            : QImage();
 }
 
+// The leased CRTC's table as the stand-in keeps it, the channels after each other.
+std::vector<uint16_t> crtcGamma(const QString &folder) {
+    QFile file(folder + "/gamma-" + QString::number(drmstandin::kernelCrtc));
+    const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    std::vector<uint16_t> entries(size_t(bytes.size()) / 2);
+    std::memcpy(entries.data(), bytes.constData(), entries.size() * 2);
+    return entries;
+}
+
+std::vector<uint16_t> shieldTable(int level) {
+    const hlx::GammaRamp plain = hlx::GammaRamp::identity(drmstandin::gammaSize);
+    if (level == 0)
+        return plain.channels();
+    return hlx::Eyeshield::shielded(plain, *hlx::Eyeshield::temperatureOf(level)).channels();
+}
+
+// The headset's display as the library finds it while the demo holds it.
+hlx::HeadsetDisplay leasedDummy1() {
+    hlx::HeadsetDisplay display;
+    display.place = hlx::HeadsetDisplay::Place::OffDesktop;
+    display.directMode = true;
+    display.output = "DUMMY1";
+    return display;
+}
+
 // Everything the demo made on the lease is gone again, and the descriptor closed last.
 QString releaseProblem(const QVector<QStringList> &log) {
     QStringList made, released;
@@ -120,6 +153,9 @@ private slots:
     void ending();
     void refused_data();
     void refused();
+    void colours_data();
+    void colours();
+    void shieldCallers();
 
 private:
     void start(const QString &program, const QStringList &environment);
@@ -240,20 +276,26 @@ void DirectMode::showing_data() {
     QTest::addColumn<int>("hz");
     QTest::addColumn<QSize>("mode");
     QTest::addColumn<bool>("escape"); // else the window is closed as a window manager closes it
+    QTest::addColumn<QString>("fault");
 
-    QTest::newRow("Index at 90 Hz, ended by Esc") << 90 << QSize(2880, 1600) << true;
+    QTest::newRow("Index at 90 Hz, ended by Esc") << 90 << QSize(2880, 1600) << true << QString();
     QTest::newRow("Index at 144 Hz, ended by closing its window")
-        << 144 << QSize(2880, 1600) << false;
-    QTest::newRow("a smaller headset at 60 Hz, ended by Esc") << 60 << QSize(1440, 900) << true;
+        << 144 << QSize(2880, 1600) << false << QString();
+    QTest::newRow("a smaller headset at 60 Hz, ended by Esc")
+        << 60 << QSize(1440, 900) << true << QString();
+    QTest::newRow("Index at 90 Hz, its link broken and trained again by a new mode set")
+        << 90 << QSize(2880, 1600) << true << "link-bad-after=20";
 }
 
 void DirectMode::showing() {
     QFETCH(int, hz);
     QFETCH(QSize, mode);
     QFETCH(bool, escape);
+    QFETCH(QString, fault);
     start(LUMESHOW_STANDIN_PATH,
           {"HLX_DRM_STANDIN_HZ=" + QString::number(hz),
-           QStringLiteral("HLX_DRM_STANDIN_MODE=%1x%2").arg(mode.width()).arg(mode.height())});
+           QStringLiteral("HLX_DRM_STANDIN_MODE=%1x%2").arg(mode.width()).arg(mode.height()),
+           "HLX_DRM_STANDIN_FAULT=" + fault});
     const xcb_window_t window = waitForWindow("Lumeshow — VLV 91a8");
     QVERIFY(window != XCB_NONE);
     QVERIFY2(dummy0.contains(m_x.rootGeometry(window)),
@@ -273,6 +315,30 @@ void DirectMode::showing() {
     QCOMPARE(setCrtc.value(5), QString::number(drmstandin::kernelConnector));
     QCOMPARE(setCrtc.value(7),
              QStringLiteral("%1x%2@%3").arg(mode.width()).arg(mode.height()).arg(hz));
+    // Its descriptor goes to no program it starts: closed on exec, as /proc tells the flags.
+    QFile descriptor(QStringLiteral("/proc/%1/fdinfo/%2")
+                         .arg(m_demo.processId())
+                         .arg(calls(log, "lease").value(0).value(1)));
+    QVERIFY(descriptor.open(QIODevice::ReadOnly));
+    const QString info = QString::fromLatin1(descriptor.readAll());
+    const QString flags = info.section("flags:", 1).section('\n', 0, 0).trimmed();
+    QVERIFY2(flags.toInt(nullptr, 8) & O_CLOEXEC, qPrintable(info));
+    if (!fault.isEmpty()) {
+        // A new mode set after the link broke, and pictures flipped after it.
+        QVERIFY2(waitToSay("the link to DUMMY1 broke; its mode is set again"), qPrintable(m_said));
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                const QVector<QStringList> now = readLog(m_folder->path());
+                const auto broke =
+                    std::find(now.begin(), now.end(), QStringList{"link-status", "bad"});
+                const auto setAgain = std::find_if(broke, now.end(), [](const QStringList &line) {
+                    return line.first() == "setcrtc";
+                });
+                return std::any_of(setAgain, now.end(),
+                                   [](const QStringList &line) { return line.first() == "flip"; });
+            },
+            patienceMs));
+    }
 
     // One second's worth of flips at consecutive blanks: the display's pace, none missed. A
     // loaded machine may hold the demo back now and then, so the run may come late.
@@ -318,26 +384,35 @@ void DirectMode::ending_data() {
     QTest::addColumn<QString>("fault");
     QTest::addColumn<bool>("unplug");
     QTest::addColumn<QString>("said");
+    QTest::addColumn<int>("signal"); // sent once it shows; 0 for none
 
     QTest::newRow("lease revoked") << "revoke-after=40" << false
                                    << "DUMMY1 is no longer the demo's: a picture could not be "
-                                      "flipped";
+                                      "flipped"
+                                   << 0;
     QTest::newRow("lease taken back, flips still taken")
-        << "lease-notice-after=40" << false << "the X server took back the lease of DUMMY1";
-    QTest::newRow("headset unplugged") << QString() << true << "the headset left DUMMY1";
+        << "lease-notice-after=40" << false << "the X server took back the lease of DUMMY1" << 0;
+    QTest::newRow("headset unplugged") << QString() << true << "the headset left DUMMY1" << 0;
     QTest::newRow("headset unplugged, its output hidden by the X server")
-        << "unplug-after=40" << false << "the headset left DUMMY1";
+        << "unplug-after=40" << false << "the headset left DUMMY1" << 0;
+    for (const auto &[name, signal] :
+         {std::pair{"SIGTERM", SIGTERM}, std::pair{"SIGINT", SIGINT}, std::pair{"SIGHUP", SIGHUP}})
+        QTest::newRow(name) << QString() << false << QStringLiteral("asked to by %1").arg(name)
+                            << signal;
 }
 
 void DirectMode::ending() {
     QFETCH(QString, fault);
     QFETCH(bool, unplug);
     QFETCH(QString, said);
+    QFETCH(int, signal);
     start(LUMESHOW_STANDIN_PATH, {"HLX_DRM_STANDIN_FAULT=" + fault});
     const xcb_window_t window = waitForWindow("Lumeshow — VLV 91a8");
     QVERIFY(window != XCB_NONE);
     if (unplug)
         QVERIFY(m_desk.setDummy1(HeadsetDesk::Dummy1::Unplugged));
+    if (signal)
+        QCOMPARE(::kill(pid_t(m_demo.processId()), signal), 0);
     QVERIFY2(waitToSay("Lumeshow: ending: " + said), qPrintable(m_said));
     QVERIFY(ended());
     QCOMPARE(m_demo.exitStatus(), QProcess::NormalExit);
@@ -404,6 +479,83 @@ void DirectMode::refused() {
     QCOMPARE(calls(log, "lease").size(), program == LUMESHOW_STANDIN_PATH ? 1 : 0);
     if (fault != "flip-error")
         QVERIFY(calls(log, "setcrtc").isEmpty());
+}
+
+// Level 1 on the leased CRTC, a first demo that cannot give the own table back, and a second
+// that takes the display with the same choice: the CRTC keeps the warm table between them, as
+// the kernel does, and the second warms the own table, not the warm one again.
+void DirectMode::colours_data() {
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<int>("signal"); // what ends the first demo; 0 for the fault
+
+    QTest::newRow("killed") << QString() << int(SIGKILL);
+    QTest::newRow("asked to end by SIGTERM") << QString() << int(SIGTERM);
+    QTest::newRow("lease revoked") << "revoke-after=40" << 0;
+    QTest::newRow("DRM master lost to another VT") << "master-lost-after=40" << 0;
+}
+
+void DirectMode::colours() {
+    QFETCH(QString, fault);
+    QFETCH(int, signal);
+    using Shown = hlx::DeviceSystem::LeasedShield;
+    // Recorded on the root for the demo to come.
+    QCOMPARE(hlx::DirectModeShieldRequest::send(leasedDummy1(), 1), Shown::NotHeld);
+    start(LUMESHOW_STANDIN_PATH, {"HLX_DRM_STANDIN_FAULT=" + fault});
+    QVERIFY(waitForWindow("Lumeshow — VLV 91a8") != XCB_NONE);
+    QTRY_VERIFY_WITH_TIMEOUT(crtcGamma(m_folder->path()) == shieldTable(1), patienceMs);
+    if (signal)
+        QCOMPARE(::kill(pid_t(m_demo.processId()), signal), 0);
+    else
+        QVERIFY2(waitToSay("Lumeshow: ending: "), qPrintable(m_said));
+    QVERIFY(ended());
+
+    start(LUMESHOW_STANDIN_PATH, {});
+    const xcb_window_t window = waitForWindow("Lumeshow — VLV 91a8");
+    QVERIFY(window != XCB_NONE);
+    QTRY_VERIFY_WITH_TIMEOUT(calls(readLog(m_folder->path()), "flip").size() > 1, patienceMs);
+    QVERIFY(crtcGamma(m_folder->path()) == shieldTable(1));
+    QCOMPARE(hlx::DirectModeShieldRequest::send(leasedDummy1(), 0), Shown::Shown);
+    QVERIFY(crtcGamma(m_folder->path()) == shieldTable(0));
+    QVERIFY(m_x.sendDeleteWindow(window));
+    QVERIFY(ended());
+}
+
+// Two callers at once, held back by a grab of the server until both wait on it: each gets a
+// serial of its own, and no caller hears "shown" for a level that never reached the CRTC.
+void DirectMode::shieldCallers() {
+    using Shown = hlx::DeviceSystem::LeasedShield;
+    start(LUMESHOW_STANDIN_PATH, {});
+    QVERIFY(waitForWindow("Lumeshow — VLV 91a8") != XCB_NONE);
+    testsupport::XcbConnection &x = m_desk.x();
+    const xcb_atom_t wanted = x.atom("_HLX_DIRECT_EYESHIELD");
+    const auto wish = [&] {
+        auto reply = x.reply(xcb_get_property_reply, xcb_get_property(x.get(), 0, x.root(), wanted,
+                                                                      XCB_ATOM_CARDINAL, 0, 2));
+        if (!reply || xcb_get_property_value_length(reply.get()) != 8)
+            return std::pair{0u, 0u};
+        const auto *values = static_cast<const uint32_t *>(xcb_get_property_value(reply.get()));
+        return std::pair{values[0], values[1]};
+    };
+    for (const auto &[first, second] : {std::pair{1, 3}, std::pair{2, 0}, std::pair{3, 1}}) {
+        const uint32_t before = wish().first;
+        const int written = calls(readLog(m_folder->path()), "gamma").size();
+        xcb_grab_server(x.get());
+        QVERIFY(x.sync());
+        auto one = std::async(std::launch::async, hlx::DirectModeShieldRequest::send,
+                              leasedDummy1(), first, hlx::DirectModeShieldRequest::answerBound);
+        auto other = std::async(std::launch::async, hlx::DirectModeShieldRequest::send,
+                                leasedDummy1(), second, hlx::DirectModeShieldRequest::answerBound);
+        QTest::qWait(500);
+        xcb_ungrab_server(x.get());
+        QVERIFY(x.sync());
+        const int shown = (one.get() == Shown::Shown) + (other.get() == Shown::Shown);
+        const auto [serial, level] = wish();
+        QCOMPARE(serial, before + 2);
+        QVERIFY(shown >= 1);
+        QVERIFY2(shown <= calls(readLog(m_folder->path()), "gamma").size() - written,
+                 qPrintable(QStringLiteral("%1 shown").arg(shown)));
+        QVERIFY(crtcGamma(m_folder->path()) == shieldTable(int(level)));
+    }
 }
 
 QTEST_MAIN(DirectMode)
