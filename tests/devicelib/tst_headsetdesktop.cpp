@@ -4,6 +4,7 @@
 // the capturer mirroring it on the first display. Then two monitors and a headset in direct mode
 // on DUMMY2, which the dummy Xorg, as a driver without leases, will not lend: no monitor taken
 // over, no monitor's colours changed, and hlx-headsets saying so.
+#include "DeviceMessageWindow.h"
 #include "EdidSample.h"
 #include "Eyeshield.h"
 #include "HeadsetDesk.h"
@@ -521,10 +522,23 @@ private slots:
                                     .arg(shown.y())
                                     .arg(shown.width())
                                     .arg(shown.height())));
+            // The device side's messages reach every top-level window, the demo's too, which
+            // takes them in without a word.
+            const auto init = reinterpret_cast<int (*)()>(library.resolve("HLX_Init"));
+            const auto deinit = reinterpret_cast<int (*)()>(library.resolve("HLX_Deinit"));
+            QVERIFY(init && deinit);
+            DeviceMessageWindow listener;
+            QCOMPARE(init(), 0);
+            // Its first announcement tells both links.
+            QByteArrayList received;
+            QTRY_VERIFY_WITH_TIMEOUT((received += listener.take()).size() >= 2, 10000);
+            QCOMPARE(deinit(), 0);
+            QTest::qWait(500);
             demo.kill();
             QVERIFY(demo.waitForFinished(10000));
             const QString demoSaid = QString::fromLocal8Bit(demo.readAllStandardError());
             QVERIFY2(demoSaid.contains("Lumeshow: " + demoSays), qPrintable(demoSaid));
+            QVERIFY2(!demoSaid.contains("Unhandled client message"), qPrintable(demoSaid));
         }
 
         // Time for anything the library might have started behind its answer.
