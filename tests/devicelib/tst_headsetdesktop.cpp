@@ -527,6 +527,10 @@ private slots:
             const auto init = reinterpret_cast<int (*)()>(library.resolve("HLX_Init"));
             const auto deinit = reinterpret_cast<int (*)()>(library.resolve("HLX_Deinit"));
             QVERIFY(init && deinit);
+            QProcess capturer;
+            capturer.start(HLX_HEADSET_COMPANIONS "/Pictor/Pictor.exe", QStringList());
+            const xcb_window_t mirror = desk.waitForCapturerWindow();
+            QVERIFY(mirror != XCB_WINDOW_NONE);
             DeviceMessageWindow listener;
             QCOMPARE(init(), 0);
             // Its first announcement tells both links.
@@ -539,6 +543,9 @@ private slots:
             const QString demoSaid = QString::fromLocal8Bit(demo.readAllStandardError());
             QVERIFY2(demoSaid.contains("Lumeshow: " + demoSays), qPrintable(demoSaid));
             QVERIFY2(!demoSaid.contains("Unhandled client message"), qPrintable(demoSaid));
+            QVERIFY(desk.closeCapturer(capturer, mirror));
+            const QString capturerSaid = QString::fromLocal8Bit(capturer.readAllStandardError());
+            QVERIFY2(!capturerSaid.contains("Unhandled client message"), qPrintable(capturerSaid));
         }
 
         // Time for anything the library might have started behind its answer.
