@@ -86,7 +86,7 @@ KernelConnectorEdid KernelConnectorEdid::byName(const std::string &output) {
 KernelConnectorEdid KernelConnectorEdid::byConnectorId(uint32_t connectorId) {
     const std::vector<std::string> entries = drmEntries();
     const std::string how = " (CONNECTOR_ID " + std::to_string(connectorId) + ")";
-    // Kernels since 6.2 give each connector's id in sysfs.
+    // Newer kernels give each connector's id in sysfs.
     for (const std::string &name : entries) {
         const std::string id = readFile(std::string(drmClass) + '/' + name + "/connector_id");
         if (name.find('-') != std::string::npos && !id.empty() &&

@@ -33,7 +33,7 @@ public:
     // card whatever changed. An empty EDID leaves the connector without one.
     void setConnector(const std::string &connector, bool connected,
                       const std::vector<uint8_t> &edid);
-    // The connector's DRM id in sysfs, as kernels since 6.2 give it.
+    // The connector's DRM id in sysfs, as newer kernels give it.
     void setConnectorId(const std::string &connector, uint32_t connectorId);
     void removeCard(const std::string &card);
 
