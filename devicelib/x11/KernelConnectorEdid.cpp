@@ -5,7 +5,9 @@
 #include <unistd.h>
 #include <xf86drmMode.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -47,11 +49,15 @@ KernelConnectorEdid readFrom(const std::string &connector, const std::string &ho
 
 // The connector's sysfs name as the kernel forms it ("card0-HDMI-A-1"), from the card's list of
 // connectors, which any user who may open the card reads without DRM master. Empty if the card has
-// no connector of that id.
-std::string connectorOfCard(const std::string &card, uint32_t connectorId) {
-    const int fd = ::open(("/dev/dri/" + card).c_str(), O_RDWR | O_CLOEXEC);
-    if (fd < 0)
+// no connector of that id; `unreadable` then says why, if the card could not be read.
+std::string connectorOfCard(const std::string &card, uint32_t connectorId,
+                            std::string &unreadable) {
+    const std::string path = "/dev/dri/" + card;
+    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) {
+        unreadable = path + " cannot be opened (" + std::strerror(errno) + ")";
         return {};
+    }
     std::string name;
     if (drmModeRes *resources = drmModeGetResources(fd)) {
         for (int i = 0; i < resources->count_connectors && name.empty(); ++i) {
@@ -65,6 +71,8 @@ std::string connectorOfCard(const std::string &card, uint32_t connectorId) {
             }
         }
         drmModeFreeResources(resources);
+    } else {
+        unreadable = path + " lists no connectors (" + std::strerror(errno) + ")";
     }
     ::close(fd);
     return name;
@@ -86,23 +94,29 @@ KernelConnectorEdid KernelConnectorEdid::byName(const std::string &output) {
 KernelConnectorEdid KernelConnectorEdid::byConnectorId(uint32_t connectorId) {
     const std::vector<std::string> entries = drmEntries();
     const std::string how = " (CONNECTOR_ID " + std::to_string(connectorId) + ")";
-    // Newer kernels give each connector's id in sysfs.
+    // Newer kernels give each connector's id in sysfs, and then sysfs alone has the answer.
+    bool idsInSysfs = false;
     for (const std::string &name : entries) {
+        if (name.find('-') == std::string::npos)
+            continue;
         const std::string id = readFile(std::string(drmClass) + '/' + name + "/connector_id");
-        if (name.find('-') != std::string::npos && !id.empty() &&
-            std::strtoul(id.c_str(), nullptr, 10) == connectorId)
+        idsInSysfs |= !id.empty();
+        if (!id.empty() && std::strtoul(id.c_str(), nullptr, 10) == connectorId)
             return readFrom(name, how);
     }
+    std::string unreadable;
     for (const std::string &card : entries) {
-        if (card.find('-') != std::string::npos)
+        if (idsInSysfs || card.find('-') != std::string::npos)
             continue;
-        const std::string connector = connectorOfCard(card, connectorId);
+        const std::string connector = connectorOfCard(card, connectorId, unreadable);
         if (!connector.empty())
             return readFrom(connector, how);
     }
     KernelConnectorEdid none;
     none.problem = "its CONNECTOR_ID " + std::to_string(connectorId) +
                    " names none of the kernel's connectors, so its EDID cannot be read";
+    if (!unreadable.empty())
+        none.problem += "; " + unreadable;
     return none;
 }
 
