@@ -1,4 +1,5 @@
 // Pictor: mirrors the headset's display in a window on the desktop.
+#include "DeviceMessageFilter.h"
 #include "LeasedDisplayFrames.h"
 #include "MirrorWindow.h"
 #include "ScreenGrabber.h"
@@ -17,6 +18,7 @@ int main(int argc, char **argv) {
     // The finder speaks in the desktop's own pixels; so do the screens then.
     QCoreApplication::setAttribute(Qt::AA_DisableHighDpiScaling);
     QApplication app(argc, argv);
+    DeviceMessageFilter::install();
     QApplication::setApplicationName(QStringLiteral("Pictor"));
     QApplication::setQuitOnLastWindowClosed(true);
 

@@ -1,5 +1,6 @@
 #include "DemoOptions.h"
 #include "DemoWindow.h"
+#include "DeviceMessageFilter.h"
 #include "DirectModeDemo.h"
 #include "DisplayChoice.h"
 #include "DisplayWatch.h"
@@ -52,6 +53,7 @@ DisplayChoice::Headset knownHeadset(const hlx::HeadsetDisplay &display,
 int main(int argc, char **argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Lumeshow"));
+    DeviceMessageFilter::install();
     const DemoOptions options = DemoOptions::parse(QApplication::arguments().mid(1));
     for (const QString &problem : options.problems)
         say(problem);

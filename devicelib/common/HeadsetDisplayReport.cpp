@@ -30,6 +30,20 @@ std::string eyeshieldOn(const HeadsetDisplay &display, DisplayGamma &gamma,
     return line("Eye shield: on, level %d (%d K)", *level, *Eyeshield::temperatureOf(*level));
 }
 
+std::string shieldThroughDemo(int answer) {
+    if (answer == entryResult::ok)
+        return line("Eye shield: set through the demo that shows on the headset's display (the "
+                    "library answers %d)",
+                    answer);
+    if (answer == entryResult::failed)
+        return line("Eye shield: the demo that shows on the headset's display cannot set its "
+                    "colours: its CRTC refuses a colour table (the library answers %d)",
+                    answer);
+    return line("Eye shield: the demo let go of the headset's display while asked, so its "
+                "colours cannot be set (the library answers %d)",
+                answer);
+}
+
 } // namespace
 
 std::string headsetDisplayReport(const HeadsetDisplay &display, DisplayGamma &gamma,
@@ -52,9 +66,7 @@ std::string headsetDisplayReport(const HeadsetDisplay &display, DisplayGamma &ga
                                                             : directModeLease.said.c_str())
                     : std::string()) +
                (directModeLease.heldByDemo
-                    ? line("Eye shield: set through the demo that shows on the headset's display "
-                           "(the library answers %d)",
-                           entryResult::ok)
+                    ? shieldThroughDemo(directModeLease.shieldAnswer)
                     : line("Eye shield: the headset's display is not on the desktop, so its "
                            "colours cannot be set (the library answers %d)",
                            entryResult::notOnDesktop));

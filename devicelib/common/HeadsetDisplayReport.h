@@ -13,6 +13,8 @@ struct DirectModeLease {
     std::string said;
     // Our demo shows on it, and through it the eye shield reaches the display.
     bool heldByDemo = false;
+    // While it holds it: what the eye-shield entries answer, asked through it.
+    int shieldAnswer = 0;
 };
 
 // What hlx-headsets says of the headset's display on every system: where it is, whether the eye

@@ -2,7 +2,7 @@
 // link is not ready or the eye shield does nothing. Every USB device and display connector,
 // whether it is one of the headset's links and why, then the two links as the library would
 // announce them, the headset's display on the X desktop (in direct mode: whether a lease of it
-// could be had), and the eye shield.
+// could be had, taken to see only when asked to), and the eye shield.
 #include "DirectModeLeaseCheck.h"
 #include "DisplayLink.h"
 #include "HeadsetDisplayFinder.h"
@@ -39,8 +39,16 @@ void print(const char *kind, udev_device *device, const headsets::Verdict &verdi
 } // namespace
 
 int main(int argc, char **argv) {
-    if (argc > 1) {
-        std::fprintf(stderr, "usage: %s\n", argv[0]);
+    const bool tryLease = argc == 2 && std::strcmp(argv[1], "--try-lease") == 0;
+    if (argc > 1 && !tryLease) {
+        std::fprintf(stderr,
+                     "usage: %s [--try-lease]\n"
+                     "  --try-lease  take a lease of a headset's display in direct mode and free "
+                     "it at once,\n"
+                     "               to see whether the X server lends it (meanwhile the display "
+                     "reads as\n"
+                     "               disconnected, and a VR program that starts is refused)\n",
+                     argv[0]);
         return std::strcmp(argv[1], "--help") == 0 ? 0 : 2;
     }
     const UdevContext context(udev_new());
@@ -66,7 +74,7 @@ int main(int argc, char **argv) {
     hlx::RootPropertyRampStore ownRamps;
     const hlx::HeadsetDisplay headset = finder.find();
     const hlx::DirectModeLease lease =
-        headset.directMode ? hlx::directModeLeaseCheck(headset.output) : hlx::DirectModeLease{};
+        headset.directMode ? hlx::directModeLeaseCheck(headset, tryLease) : hlx::DirectModeLease{};
     std::fputs(hlx::headsetDisplayReport(headset, gamma, ownRamps, usb.up(), lease).c_str(),
                stdout);
     return 0;

@@ -53,8 +53,12 @@ std::vector<HeadsetDisplay> HeadsetDisplayFinder::all() const {
             continue;
         const headsets::Verdict verdict = judge.display(output.edid);
         HeadsetDisplay display = describe(output, verdict);
-        if (!verdict.headset)
-            display.why = verdict.why;
+        if (!output.edidProblem.empty())
+            display.why = output.edidProblem;
+        else if (!verdict.headset)
+            display.why = output.edidSource.empty()
+                              ? verdict.why
+                              : verdict.why + ", read at " + output.edidSource;
         displays.push_back(std::move(display));
     }
     return displays;

@@ -1,11 +1,9 @@
 #include "RandrOutputs.h"
 
-#include <dirent.h>
+#include "KernelConnectorEdid.h"
 
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <memory>
 
 namespace hlx {
@@ -36,27 +34,6 @@ double refreshOf(const xcb_randr_mode_info_t &mode) {
     return mode.dot_clock / (mode.htotal * lines);
 }
 
-// The EDID of the kernel's connector of that name ("DP-1" is card0-DP-1), for an X server that
-// hands out none of its own: Xwayland's outputs carry no EDID property, and the names are the
-// kernel's. Empty if no card has that connector, or it has no display.
-std::string kernelEdid(const std::string &output) {
-    const char *folder = "/sys/class/drm";
-    const auto close = [](DIR *dir) { closedir(dir); };
-    const std::unique_ptr<DIR, decltype(close)> cards(opendir(folder), close);
-    if (!cards || output.empty())
-        return {};
-    while (const dirent *entry = readdir(cards.get())) {
-        const std::string name = entry->d_name;
-        const size_t dash = name.find('-');
-        if (name.compare(0, 4, "card") != 0 || dash == std::string::npos ||
-            name.compare(dash + 1, std::string::npos, output) != 0)
-            continue;
-        std::ifstream file(std::string(folder) + '/' + name + "/edid", std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    }
-    return {};
-}
-
 } // namespace
 
 RandrOutputs::RandrOutputs(xcb_connection_t *connection, xcb_window_t root)
@@ -67,6 +44,7 @@ RandrOutputs::RandrOutputs(xcb_connection_t *connection, xcb_window_t root)
         return;
     const xcb_atom_t edidAtom = atom(connection, "EDID");
     const xcb_atom_t nonDesktopAtom = atom(connection, "non-desktop");
+    const xcb_atom_t connectorIdAtom = atom(connection, "CONNECTOR_ID");
     const xcb_randr_output_t *ids = xcb_randr_get_screen_resources_current_outputs(resources.get());
     const xcb_randr_mode_info_t *modes =
         xcb_randr_get_screen_resources_current_modes(resources.get());
@@ -87,8 +65,17 @@ RandrOutputs::RandrOutputs(xcb_connection_t *connection, xcb_window_t root)
         const std::string nonDesktop = property(ids[i], nonDesktopAtom);
         output.nonDesktop = nonDesktop.size() >= 4 && nonDesktop != std::string(4, '\0');
         output.edid = property(ids[i], edidAtom);
-        if (output.edid.empty() && (output.connected || output.nonDesktop))
-            output.edid = kernelEdid(output.name);
+        if (output.edid.empty() && (output.connected || output.nonDesktop)) {
+            const std::string connectorId = property(ids[i], connectorIdAtom);
+            uint32_t id = 0;
+            if (connectorId.size() == sizeof id)
+                std::memcpy(&id, connectorId.data(), sizeof id);
+            KernelConnectorEdid kernel = id != 0 ? KernelConnectorEdid::byConnectorId(id)
+                                                 : KernelConnectorEdid::byName(output.name);
+            output.edid = std::move(kernel.edid);
+            output.edidSource = std::move(kernel.source);
+            output.edidProblem = std::move(kernel.problem);
+        }
         if (info->crtc != XCB_NONE) {
             const auto crtc = owned(xcb_randr_get_crtc_info_reply(
                 connection,

@@ -22,6 +22,10 @@ public:
         // the output as disconnected and keeps it off the desktop.
         bool nonDesktop = false;
         std::string edid;
+        // Where the EDID was read when the X server had none: the kernel's connector, in words.
+        std::string edidSource;
+        // Why the kernel's connector could not be found, in words; empty if nothing went wrong.
+        std::string edidProblem;
         // XCB_NONE when the output is not driven.
         xcb_randr_crtc_t crtc = XCB_NONE;
         HeadsetDisplay::Rect rect;

@@ -163,6 +163,11 @@ void HeadsetTestbed::setConnector(const std::string &connector, bool connected,
     uevent(connector.substr(0, connector.rfind('/')), "change");
 }
 
+void HeadsetTestbed::setConnectorId(const std::string &connector, uint32_t connectorId) {
+    umockdev_testbed_set_attribute(m_testbed, connector.c_str(), "connector_id",
+                                   std::to_string(connectorId).c_str());
+}
+
 void HeadsetTestbed::removeCard(const std::string &card) {
     uevent(card, "remove");
     waitForRoomAtListeners();

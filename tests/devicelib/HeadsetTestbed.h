@@ -33,6 +33,8 @@ public:
     // card whatever changed. An empty EDID leaves the connector without one.
     void setConnector(const std::string &connector, bool connected,
                       const std::vector<uint8_t> &edid);
+    // The connector's DRM id in sysfs, as newer kernels give it.
+    void setConnectorId(const std::string &connector, uint32_t connectorId);
     void removeCard(const std::string &card);
 
     // Takes every device away without a single event, for the next case to start from nothing.

@@ -4,6 +4,7 @@
 // the capturer mirroring it on the first display. Then two monitors and a headset in direct mode
 // on DUMMY2, which the dummy Xorg, as a driver without leases, will not lend: no monitor taken
 // over, no monitor's colours changed, and hlx-headsets saying so.
+#include "DeviceMessageWindow.h"
 #include "EdidSample.h"
 #include "Eyeshield.h"
 #include "HeadsetDesk.h"
@@ -304,6 +305,8 @@ private slots:
             << QStringList{"Level 1"} << QList<int>{-3} << "";
         QTest::newRow("no demo: DisableEyeshield holds for a display away")
             << QStringList{"DisableEyeshield"} << QList<int>{0} << "";
+        QTest::newRow("a CRTC without a colour table refuses Level 1")
+            << QStringList{"no colour table", "demo", "Level 1"} << QList<int>{-1} << "";
     }
 
     void leasedDisplayShield() {
@@ -330,7 +333,9 @@ private slots:
         bool holds = false;
         QList<int> answered;
         for (const QString &step : steps) {
-            if (step == "demo") {
+            if (step == "no colour table") {
+                qputenv("HLX_DRM_STANDIN_FAULT", "no-gamma");
+            } else if (step == "demo") {
                 QVERIFY(demo.start());
                 holds = true;
                 // Its first picture is on the display with the choice already made.
@@ -345,7 +350,18 @@ private slots:
                     QVERIFY(demo.gamma() == (step == "Level 1" ? warm : plain));
             }
         }
+        qunsetenv("HLX_DRM_STANDIN_FAULT");
         QCOMPARE(answered, answers);
+        if (holds) {
+            // hlx-headsets tells what the library answers the same choice now.
+            const QString said = headsetsSay({});
+            const int again =
+                steps.filter(QRegularExpression("^(Level 1|DisableEyeshield)$")).last() == "Level 1"
+                    ? enable(1)
+                    : disable();
+            QVERIFY2(said.contains(QStringLiteral("(the library answers %1)\n").arg(again)),
+                     qPrintable(said));
+        }
         const std::vector<uint16_t> now = demo.gamma();
         if (table == "warm") {
             const QString problem = warmProblem(now);
@@ -389,8 +405,11 @@ private slots:
             "Direct mode: yes; the display is kept off the desktop for VR software");
         const QString notSet("Eye shield: the headset's display is not on the desktop, so its "
                              "colours cannot be set (the library answers -3)");
+        // Told without a lease taken: a lease makes the output read disconnected meanwhile.
         const QStringList refused{offDesktop, directMode,
-                                  "Direct mode lease: none to be had: ", notSet};
+                                  "Direct mode lease: offered by the X server, and lent to no "
+                                  "program now (not tried",
+                                  notSet};
         const QString index("headsets/valve-index.hex");
         QTest::newRow("two monitors and a headset in direct mode")
             << D::Monitor << D::NonDesktop << QStringList() << false << -3 << "" << refused
@@ -521,10 +540,30 @@ private slots:
                                     .arg(shown.y())
                                     .arg(shown.width())
                                     .arg(shown.height())));
+            // The device side's messages reach every top-level window, the demo's too, which
+            // takes them in without a word.
+            const auto init = reinterpret_cast<int (*)()>(library.resolve("HLX_Init"));
+            const auto deinit = reinterpret_cast<int (*)()>(library.resolve("HLX_Deinit"));
+            QVERIFY(init && deinit);
+            QProcess capturer;
+            capturer.start(HLX_HEADSET_COMPANIONS "/Pictor/Pictor.exe", QStringList());
+            const xcb_window_t mirror = desk.waitForCapturerWindow();
+            QVERIFY(mirror != XCB_WINDOW_NONE);
+            DeviceMessageWindow listener;
+            QCOMPARE(init(), 0);
+            // Its first announcement tells both links.
+            QByteArrayList received;
+            QTRY_VERIFY_WITH_TIMEOUT((received += listener.take()).size() >= 2, 10000);
+            QCOMPARE(deinit(), 0);
+            QTest::qWait(500);
             demo.kill();
             QVERIFY(demo.waitForFinished(10000));
             const QString demoSaid = QString::fromLocal8Bit(demo.readAllStandardError());
             QVERIFY2(demoSaid.contains("Lumeshow: " + demoSays), qPrintable(demoSaid));
+            QVERIFY2(!demoSaid.contains("Unhandled client message"), qPrintable(demoSaid));
+            QVERIFY(desk.closeCapturer(capturer, mirror));
+            const QString capturerSaid = QString::fromLocal8Bit(capturer.readAllStandardError());
+            QVERIFY2(!capturerSaid.contains("Unhandled client message"), qPrintable(capturerSaid));
         }
 
         // Time for anything the library might have started behind its answer.
@@ -545,7 +584,66 @@ private slots:
         QVERIFY(desk.setDummy2(HeadsetDesk::Dummy1::Unplugged));
     }
 
+    // Xwayland under sway names its outputs itself (XWAYLAND2) and gives the kernel's connector
+    // only by its DRM id, without an EDID: DUMMY2 so, the kernel's connector card0-Virtual-1 with
+    // id 34 in sysfs. Each row: DUMMY2's CONNECTOR_ID, the bytes of the headset's EDID the
+    // connector has (-1: all), what hlx-headsets says, and what it says with --try-lease.
+    void kernelConnectorIds_data() {
+        QTest::addColumn<uint>("connectorId");
+        QTest::addColumn<int>("edidBytes");
+        QTest::addColumn<QString>("listed");
+        QTest::addColumn<QString>("tried");
+        const QString none("Headset display: none");
+        QTest::newRow("the headset's display found by its connector's id")
+            << 34u << -1
+            << "Headset display: VLV 91a8, not on the desktop: the X server keeps DUMMY2 off"
+            << "Direct mode lease: refused: the X server refused to lease DUMMY2 (error";
+        QTest::newRow("an id that no connector has")
+            << 99u << -1
+            << "X output DUMMY2: its CONNECTOR_ID 99 names none of the kernel's connectors" << none;
+        const QString at(", read at the kernel's connector card0-Virtual-1 (CONNECTOR_ID 34)\n");
+        QTest::newRow("an empty EDID on the connector")
+            << 34u << 0 << "X output DUMMY2: no EDID" + at << none;
+        QTest::newRow("an EDID cut short on the connector")
+            << 34u << 100 << "X output DUMMY2: EDID cut short or corrupted" + at << none;
+    }
+
+    void kernelConnectorIds() {
+        QFETCH(uint, connectorId);
+        QFETCH(int, edidBytes);
+        QFETCH(QString, listed);
+        QFETCH(QString, tried);
+        QVERIFY(desk.setDummy1(HeadsetDesk::Dummy1::Monitor));
+        QVERIFY(desk.setDummy2(HeadsetDesk::Dummy1::NonDesktop));
+        QVERIFY(desk.removeEdid("DUMMY2"));
+        QVERIFY(desk.setConnectorId("DUMMY2", connectorId));
+        const std::string connector =
+            testbed->addConnector(testbed->addCard("card0"), "card0-Virtual-1");
+        testbed->setConnectorId(connector, 34);
+        std::vector<uint8_t> edid =
+            EdidSample::fromHexFile(HLX_EDID_DIR "/headsets/valve-index.hex");
+        if (edidBytes >= 0)
+            edid.resize(size_t(edidBytes));
+        testbed->setConnector(connector, true, edid);
+        const QString said = headsetsSay({});
+        const QString triedSaid = headsetsSay({"--try-lease"});
+        QVERIFY(desk.setConnectorId("DUMMY2", 0));
+        QVERIFY(HeadsetDesk::run("xrandr", {"--output", "DUMMY2", "--set", "non-desktop", "0"}));
+        QVERIFY(desk.setDummy2(HeadsetDesk::Dummy1::Unplugged));
+        QVERIFY2(said.contains("\n" + listed), qPrintable(said));
+        QVERIFY2(triedSaid.contains("\n" + tried), qPrintable(triedSaid));
+    }
+
 private:
+    // What hlx-headsets prints.
+    static QString headsetsSay(const QStringList &arguments) {
+        QProcess headsets;
+        headsets.start(HLX_UDEV_LIBRARY_DIR "/hlx-headsets", arguments);
+        if (!headsets.waitForFinished(30000))
+            return QStringLiteral("(hlx-headsets did not end)");
+        return QString::fromUtf8(headsets.readAllStandardOutput());
+    }
+
     xcb_window_t startUtility(const UtilityProcess::Session &session) {
         utility.reset(new UtilityProcess(session));
         // The demo and the capturer of the default install beside the working folder.

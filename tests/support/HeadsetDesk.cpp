@@ -155,6 +155,32 @@ bool HeadsetDesk::setOutput(const char *output, Dummy1 state, const char *rightO
                            xcb_randr_get_screen_resources(m_x.get(), m_x.root())) != nullptr;
 }
 
+bool HeadsetDesk::setConnectorId(const char *output, uint32_t connectorId) {
+    xcb_connection_t *c = m_x.get();
+    auto resources = m_x.reply(xcb_randr_get_screen_resources_current_reply,
+                               xcb_randr_get_screen_resources_current(c, m_x.root()));
+    if (!resources)
+        return false;
+    const xcb_randr_output_t *outputs =
+        xcb_randr_get_screen_resources_current_outputs(resources.get());
+    const xcb_atom_t property = m_x.atom("CONNECTOR_ID");
+    for (int i = 0; i < resources->num_outputs; ++i) {
+        auto info = m_x.reply(xcb_randr_get_output_info_reply,
+                              xcb_randr_get_output_info(c, outputs[i], XCB_CURRENT_TIME));
+        if (!info ||
+            QByteArray(reinterpret_cast<const char *>(xcb_randr_get_output_info_name(info.get())),
+                       xcb_randr_get_output_info_name_length(info.get())) != output)
+            continue;
+        if (connectorId == 0)
+            xcb_randr_delete_output_property(c, outputs[i], property);
+        else
+            xcb_randr_change_output_property(c, outputs[i], property, XCB_ATOM_INTEGER, 32,
+                                             XCB_PROP_MODE_REPLACE, 1, &connectorId);
+        return m_x.sync();
+    }
+    return false;
+}
+
 uint32_t HeadsetDesk::crtcOf(const char *name) {
     xcb_connection_t *c = m_x.get();
     auto resources = m_x.reply(xcb_randr_get_screen_resources_current_reply,

@@ -43,6 +43,9 @@ public:
     bool setDummy2(Dummy1 state);
     // Takes the EDID property off the output, as an X server without one (Xwayland) has it.
     bool removeEdid(const char *output);
+    // The output's CONNECTOR_ID, as Xwayland gives the kernel's connector of an output it names
+    // itself; 0 takes it away.
+    bool setConnectorId(const char *output, uint32_t connectorId);
     // Gives an output, which the dummy driver offers no mode of its own, one of the modes the
     // cases and benches use, by its name: "1920x1080_60" or "_30", "1280x1024_60", "2880x1600_90"
     // or "_144". False for a name it does not know.

@@ -22,6 +22,7 @@
 //                          no-modes: the connector offers no mode
 //                          huge-mode: the preferred mode is larger than the largest buffer
 //                          flip-error: every page flip fails with EINVAL
+//                          no-gamma: the CRTC has no colour table, as virtio-gpu's
 //                          revoke-after=N: from the Nth page flip on, every call fails as on a
 //                          revoked lease (ENOENT; EACCES for buffers)
 //                          unplug-after=N: from the Nth page flip on, the connector reads

@@ -1,0 +1,3 @@
+#include "DeviceMessageFilter.h"
+
+void DeviceMessageFilter::install() {}
