@@ -27,6 +27,7 @@ bool LeasedDemo::start() {
         return false;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("HLX_DRM_STANDIN_DIR", m_folder.path());
+    environment.insert("HLX_DRM_STANDIN_READS", "count");
     m_process.setProcessEnvironment(environment);
     m_process.setProcessChannelMode(QProcess::ForwardedChannels);
     m_process.start(QStringLiteral(LUMESHOW_DRM_STANDIN_PATH), {"-screen-fullscreen", "1"});
@@ -121,6 +122,15 @@ int LeasedDemo::frameClients() {
         clients += fields.size() == 8 && fields[7] == path && fields[5] == "03";
     }
     return clients;
+}
+
+int LeasedDemo::pagesRead() const {
+    int pages = 0;
+    QRegularExpressionMatchIterator reads =
+        QRegularExpression("^read (\\d+)$", QRegularExpression::MultilineOption).globalMatch(log());
+    while (reads.hasNext())
+        pages += reads.next().captured(1).toInt();
+    return pages;
 }
 
 QString LeasedDemo::log() const {

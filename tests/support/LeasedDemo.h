@@ -12,7 +12,8 @@
 
 // The real demo, built over the libdrm stand-in, as it shows on the dummy Xorg's DUMMY1 in direct
 // mode: started as a process, known to hold the display by the root window's note, and read
-// through what the stand-in writes (the leased CRTC's gamma table, the buffers it scans out).
+// through what the stand-in writes (the leased CRTC's gamma table, the buffers it scans out, the
+// pages of them it read).
 class LeasedDemo {
 public:
     explicit LeasedDemo(testsupport::X11Client &client);
@@ -32,6 +33,8 @@ public:
     // The buffer of the newest flip the demo asked for, as the stand-in holds its pixels.
     QImage lastFlipped() const;
     QString log() const;
+    // Pages of its buffers' mappings that it read, as the stand-in counts them.
+    int pagesRead() const;
     // The clients connected to the socket it names for its frames, as the kernel lists them.
     int frameClients();
 

@@ -4,7 +4,8 @@
 // it the demo asked for it. For each mode it prints, as bench_demoframes does for the X server's
 // path, flips a second, the share of flips that missed a blank, the demo's and the X server's CPU,
 // and the time from a blank to the next flip's request (which holds waiting for both eyes and the
-// copy of what changed into the buffer). `cmake --build build --target bench-directframes`.
+// copy of what changed into the buffer), once with nobody watching and once with the capturer
+// mirroring the frames. `cmake --build build --target bench-directframes`.
 #include "FromOutside.h"
 #include "HeadsetDesk.h"
 
@@ -33,7 +34,7 @@ QList<QByteArray> logLines(const QString &folder) {
     return log.open(QIODevice::ReadOnly) ? log.readAll().split('\n') : QList<QByteArray>();
 }
 
-bool measure(const Mode &mode) {
+bool measure(HeadsetDesk &desk, const Mode &mode, bool mirrored) {
     QTemporaryDir folder;
     QProcess demo;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -44,8 +45,17 @@ bool measure(const Mode &mode) {
     demo.setProcessEnvironment(environment);
     demo.setProcessChannelMode(QProcess::ForwardedChannels);
     demo.start(LUMESHOW_STANDIN_PATH, QStringList());
-    const QString name =
+    QString name =
         QStringLiteral("%1x%2@%3").arg(mode.size.width()).arg(mode.size.height()).arg(mode.hz);
+    QProcess capturer;
+    xcb_window_t mirror = XCB_NONE;
+    if (mirrored) {
+        name += " mirrored";
+        if (!desk.startCapturer(capturer) || !(mirror = desk.waitForCapturerWindow())) {
+            std::fprintf(stderr, "bench_directframes: no capturer at %s\n", qPrintable(name));
+            return false;
+        }
+    }
     const bool flipping = QTest::qWaitFor(
         [&] {
             const QList<QByteArray> lines = logLines(folder.path());
@@ -72,6 +82,8 @@ bool measure(const Mode &mode) {
     const QList<QByteArray> lines = logLines(folder.path()).mid(before);
     demo.kill();
     demo.waitForFinished();
+    if (mirrored)
+        desk.closeCapturer(capturer, mirror);
 
     int flips = 0, missed = 0;
     qlonglong first = -1, last = -1;
@@ -94,7 +106,7 @@ bool measure(const Mode &mode) {
     };
     const double seconds = double(last - first + 1) / mode.hz;
     const double perSecond = seconds > 0 ? flips / seconds : 0;
-    std::printf("%-14s %4d frames  %7.2f a second (%5.1f %% of the refresh)  late %5.2f %%  "
+    std::printf("%-23s %4d frames  %7.2f a second (%5.1f %% of the refresh)  late %5.2f %%  "
                 "CPU of a core: demo %5.1f %%, X server %5.1f %%  asked after the blank: median "
                 "%.2f ms, 99th %.2f ms, CPU %.2f ms a frame\n",
                 qPrintable(name), flips, perSecond, 100.0 * perSecond / mode.hz,
@@ -115,7 +127,9 @@ int main(int argc, char **argv) {
     }
     std::printf("load average: %s\n", fromoutside::loadAverage().constData());
     bool ok = true;
-    for (const Mode &mode : modes)
-        ok = measure(mode) && ok;
+    for (const Mode &mode : modes) {
+        for (const bool mirrored : {false, true})
+            ok = measure(desk, mode, mirrored) && ok;
+    }
     return ok ? 0 : 1;
 }

@@ -5,11 +5,13 @@
 #include <xf86drmMode.h>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/mman.h>
 #include <sys/syscall.h>
 #include <sys/timerfd.h>
 #include <unistd.h>
 
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -68,7 +70,19 @@ struct Standin {
     uint32_t nextFramebuffer = 100;
     Flip flip;
     std::vector<uint16_t> gamma = std::vector<uint16_t>(3 * drmstandin::gammaSize);
+    bool countReads = false;
 };
+
+// The demo's mappings of buffers as the fault handler sees them, without a lock: it may run on
+// any thread, in the middle of any call.
+struct WatchedMapping {
+    std::atomic<uintptr_t> begin{0};
+    std::atomic<uintptr_t> end{0};
+};
+std::array<WatchedMapping, 8> watched;
+std::atomic<long> pagesRead{0};
+uintptr_t pageBytes = 4096;
+struct sigaction previousSegv {};
 
 // Never destroyed: mappings and closes reach the stand-in until the process is gone.
 Standin &standin() {
@@ -138,6 +152,8 @@ void readEnvironment() {
     s.leaseNoticeAfter = afterFlips(s.fault, "lease-notice-after=");
     s.masterLostAfter = afterFlips(s.fault, "master-lost-after=");
     s.linkBadAfter = afterFlips(s.fault, "link-bad-after=");
+    if (const char *reads = std::getenv("HLX_DRM_STANDIN_READS"))
+        s.countReads = std::strcmp(reads, "count") == 0;
     if (s.fault == "huge-mode") {
         s.width = drmstandin::hugeModeWidth;
         s.height = drmstandin::hugeModeHeight;
@@ -163,6 +179,63 @@ void readGamma() {
         for (int channel = 0; channel < 3; ++channel)
             s.gamma[size_t(channel * drmstandin::gammaSize + i)] = level;
     }
+}
+
+// A page of a buffer's mapping is opened at its first touch after a flip request, which closes
+// the buffer again; a touch that was a read is counted, as the x86 error code tells a read from
+// a write. Any other fault is the previous handler's.
+void onSegv(int, siginfo_t *info, void *context) {
+    const auto address = reinterpret_cast<uintptr_t>(info->si_addr);
+    for (const WatchedMapping &mapping : watched) {
+        if (address < mapping.begin || address >= mapping.end)
+            continue;
+        const auto *registers = static_cast<const ucontext_t *>(context);
+        if ((registers->uc_mcontext.gregs[REG_ERR] & 2) == 0)
+            ++pagesRead;
+        syscall(SYS_mprotect, address & ~(pageBytes - 1), pageBytes, PROT_READ | PROT_WRITE);
+        return;
+    }
+    sigaction(SIGSEGV, &previousSegv, nullptr);
+}
+
+void watch(void *map, uint64_t size) {
+    static const bool installed = [] {
+        pageBytes = uintptr_t(sysconf(_SC_PAGESIZE));
+        struct sigaction action {};
+        action.sa_sigaction = onSegv;
+        action.sa_flags = SA_SIGINFO | SA_NODEFER;
+        sigemptyset(&action.sa_mask);
+        return sigaction(SIGSEGV, &action, &previousSegv) == 0;
+    }();
+    for (WatchedMapping &mapping : watched) {
+        if (installed && mapping.begin == 0) {
+            mapping.end = reinterpret_cast<uintptr_t>(map) + size;
+            mapping.begin = reinterpret_cast<uintptr_t>(map);
+            return;
+        }
+    }
+}
+
+void unwatch(void *map) {
+    for (WatchedMapping &mapping : watched) {
+        if (mapping.begin == reinterpret_cast<uintptr_t>(map))
+            mapping.begin = mapping.end = 0;
+    }
+}
+
+// The framebuffer's buffer goes to the display: from here its mapping is closed again, and the
+// pages read since the request before are told.
+void closeForScanout(uint32_t framebuffer) {
+    Standin &s = standin();
+    if (!s.countReads)
+        return;
+    const auto bound = s.framebuffers.find(framebuffer);
+    const auto buffer =
+        bound == s.framebuffers.end() ? s.buffers.end() : s.buffers.find(bound->second);
+    if (buffer != s.buffers.end() && buffer->second.map)
+        syscall(SYS_mprotect, buffer->second.map, buffer->second.size, PROT_NONE);
+    if (const long read = pagesRead.exchange(0))
+        logLine("read " + std::to_string(read));
 }
 
 void writeGamma() {
@@ -485,8 +558,10 @@ int drmModeSetCrtc(int fd, uint32_t crtcId, uint32_t bufferId, uint32_t, uint32_
         call += " mode " + std::to_string(mode->hdisplay) + "x" + std::to_string(mode->vdisplay) +
                 "@" + std::to_string(mode->vrefresh);
     logLine(call, error);
-    if (!error)
+    if (!error) {
         s.linkBad = false;
+        closeForScanout(bufferId);
+    }
     return error;
 }
 
@@ -526,8 +601,10 @@ int drmModePageFlip(int fd, uint32_t crtcId, uint32_t bufferId, uint32_t flags, 
     logLine("flip " + std::to_string(crtcId) + " fb " + std::to_string(bufferId) + " vblank " +
                 std::to_string(vblank),
             error);
-    if (!error)
+    if (!error) {
         logLine("asked " + std::to_string(vblank) + " " + std::to_string(sinceBlankNs / 1000));
+        closeForScanout(bufferId);
+    }
     return error;
 }
 
@@ -592,10 +669,14 @@ void *mmap(void *address, size_t length, int protection, int flags, int fd, off_
         errno = EINVAL;
         return MAP_FAILED;
     }
-    void *map = reinterpret_cast<void *>(
-        syscall(SYS_mmap, address, length, protection, flags, buffer->second.file, 0));
-    if (map != MAP_FAILED)
+    void *map = reinterpret_cast<void *>(syscall(SYS_mmap, address, length,
+                                                 s.countReads ? PROT_NONE : protection, flags,
+                                                 buffer->second.file, 0));
+    if (map != MAP_FAILED) {
         buffer->second.map = map;
+        if (s.countReads)
+            watch(map, length);
+    }
     return map;
 }
 
@@ -609,6 +690,7 @@ int munmap(void *address, size_t length) {
         const std::lock_guard<std::mutex> lock(s.mutex);
         for (auto &[handle, buffer] : s.buffers) {
             if (buffer.map == address) {
+                unwatch(address);
                 buffer.map = nullptr;
                 logLine("munmap " + std::to_string(handle));
             }

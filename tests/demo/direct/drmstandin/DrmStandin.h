@@ -35,6 +35,7 @@
 //                          EACCES, as once a VT switch took DRM master away
 //                          link-bad-after=N: at the Nth page flip, the connector's link-status
 //                          goes BAD, while flips still succeed; only a new mode set mends it
+//   HLX_DRM_STANDIN_READS  count: every read of a buffer's mapping is counted, a page a frame
 //
 // Every lease gets the X server's notice that it was created.
 //
@@ -48,6 +49,8 @@
 //   setcrtc <crtc> fb <fb> connector <connector> mode <width>x<height>@<hz>
 //   flip <crtc> fb <fb> vblank <n>
 //   asked <n> <microseconds from the blank before n to the flip's request>
+//   read <n>                                        (reads counted: pages of buffers read since
+//                                                    the flip request before)
 //   gamma <crtc> <entries>
 //   link-status bad
 //   rmfb <fb>
