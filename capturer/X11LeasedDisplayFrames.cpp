@@ -7,11 +7,40 @@
 #include <QFile>
 #include <QSocketNotifier>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
+
+#include <vector>
+
+namespace {
+
+// Larger than any headset's panel: what a demo offers beyond it is not a picture.
+constexpr uint32_t largestSide = 16384;
+
+// The descriptors that came with a message; every one is ours to close.
+std::vector<int> passedDescriptors(msghdr &message) {
+    std::vector<int> fds;
+    for (cmsghdr *c = CMSG_FIRSTHDR(&message); c; c = CMSG_NXTHDR(&message, c)) {
+        if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_RIGHTS)
+            continue;
+        const size_t count = (c->cmsg_len - CMSG_LEN(0)) / sizeof(int);
+        for (size_t i = 0; i < count; ++i) {
+            int fd = -1;
+            std::memcpy(&fd, CMSG_DATA(c) + i * sizeof(int), sizeof(int));
+            fds.push_back(fd);
+        }
+    }
+    return fds;
+}
+
+} // namespace
 
 std::unique_ptr<LeasedDisplayFrames> LeasedDisplayFrames::create() {
     auto frames = std::make_unique<X11LeasedDisplayFrames>();
@@ -31,9 +60,6 @@ X11LeasedDisplayFrames::X11LeasedDisplayFrames()
     m_notifier =
         new QSocketNotifier(xcb_get_file_descriptor(m_x.get()), QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &X11LeasedDisplayFrames::readEvents);
-    connect(&m_socket, &QLocalSocket::readyRead, this, &X11LeasedDisplayFrames::readMessages);
-    // The demo ends, or takes its socket away: whether it still holds the display is read again.
-    connect(&m_socket, &QLocalSocket::disconnected, this, &X11LeasedDisplayFrames::lookForHolder);
     lookForHolder();
 }
 
@@ -92,8 +118,7 @@ void X11LeasedDisplayFrames::lookForHolder() {
         readHolderWindow();
     const QString output = holder ? QString::fromStdString(holder->output) : QString();
     const QString framesPath = holder ? QFile::decodeName(holder->framesPath.c_str()) : QString();
-    if (output == m_heldOutput && framesPath == m_framesPath &&
-        (m_socket.state() != QLocalSocket::UnconnectedState || !m_reading))
+    if (output == m_heldOutput && framesPath == m_framesPath && (m_socket >= 0 || !m_reading))
         return;
     disconnectFromFrames();
     m_framesPath = framesPath;
@@ -126,15 +151,34 @@ void X11LeasedDisplayFrames::readHolderWindow() {
 }
 
 void X11LeasedDisplayFrames::connectToFrames() {
-    if (m_framesPath.isEmpty() || m_socket.state() != QLocalSocket::UnconnectedState)
+    const QByteArray path = QFile::encodeName(m_framesPath);
+    sockaddr_un address{};
+    if (path.isEmpty() || m_socket >= 0 || m_framesPath == m_refusedPath ||
+        size_t(path.size()) >= sizeof address.sun_path)
         return;
-    m_socket.connectToServer(m_framesPath);
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0)
+        return;
+    // A demo too busy to take it is asked again at the next change of its window.
+    if (::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0) {
+        ::close(fd);
+        return;
+    }
+    m_socket = fd;
+    m_socketNotifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+    connect(m_socketNotifier, &QSocketNotifier::activated, this,
+            &X11LeasedDisplayFrames::readMessages);
 }
 
 void X11LeasedDisplayFrames::disconnectFromFrames() {
-    m_socket.blockSignals(true);
-    m_socket.abort();
-    m_socket.blockSignals(false);
+    delete m_socketNotifier;
+    m_socketNotifier = nullptr;
+    if (m_socket >= 0)
+        ::close(m_socket);
+    m_socket = -1;
+    m_received.clear();
     m_heldSlot = -1;
     m_frame = QImage();
     unmapPixels();
@@ -142,50 +186,125 @@ void X11LeasedDisplayFrames::disconnectFromFrames() {
 }
 
 void X11LeasedDisplayFrames::readMessages() {
+    bool ended = false;
+    for (;;) {
+        char bytes[4096];
+        iovec data{bytes, sizeof bytes};
+        alignas(cmsghdr) char control[CMSG_SPACE(4 * sizeof(int))] = {};
+        msghdr message{};
+        message.msg_iov = &data;
+        message.msg_iovlen = 1;
+        message.msg_control = control;
+        message.msg_controllen = sizeof control;
+        const ssize_t got = ::recvmsg(m_socket, &message, MSG_CMSG_CLOEXEC | MSG_DONTWAIT);
+        if (got < 0 && errno == EINTR)
+            continue;
+        const std::vector<int> fds = got >= 0 ? passedDescriptors(message) : std::vector<int>();
+        const bool offered = !m_pixels && got > 0 && m_received.isEmpty();
+        if (offered) {
+            hlx::directmode::PixelsOffer offer{};
+            const bool whole = size_t(got) >= sizeof offer;
+            if (whole)
+                std::memcpy(&offer, bytes, sizeof offer);
+            const QString problem = !whole ? QStringLiteral("its first message is cut short")
+                                           : takeOffer(offer, fds.size() == 1 ? fds.front() : -1);
+            for (int fd : fds)
+                ::close(fd);
+            if (!problem.isEmpty()) {
+                refuse(problem);
+                return;
+            }
+            m_received.append(bytes + sizeof offer, int(size_t(got) - sizeof offer));
+            continue;
+        }
+        for (int fd : fds)
+            ::close(fd);
+        if (got > 0) {
+            m_received.append(bytes, int(got));
+            continue;
+        }
+        ended = got == 0 || errno != EAGAIN;
+        break;
+    }
+    if (!readFrameMessages())
+        return;
+    if (ended) {
+        // The demo ends, or takes its socket away: whether it still holds the display is read
+        // again.
+        disconnectFromFrames();
+        lookForHolder();
+    }
+}
+
+QString X11LeasedDisplayFrames::takeOffer(const hlx::directmode::PixelsOffer &offer, int fd) {
+    if (offer.magic != hlx::directmode::pixelsOfferMagic)
+        return QStringLiteral("it does not begin as the demo's frames do");
+    if (offer.width == 0 || offer.height == 0 || offer.width > largestSide ||
+        offer.height > largestSide || offer.stride / 4 < offer.width ||
+        offer.stride / 4 > largestSide)
+        return QStringLiteral("%1 x %2 pixels in rows of %3 bytes is no picture")
+            .arg(offer.width)
+            .arg(offer.height)
+            .arg(offer.stride);
+    if (fd < 0)
+        return QStringLiteral("no memory came with it");
+    const size_t bytes = size_t(offer.stride) * offer.height * 2;
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || size_t(status.st_size) != bytes)
+        return QStringLiteral("its memory holds %1 bytes, not the %2 of two frames")
+            .arg(qint64(status.st_size))
+            .arg(qint64(bytes));
+    // Memory that may shrink would fault under the reader.
+    const int seals = ::fcntl(fd, F_GET_SEALS);
+    if (seals < 0 || (seals & F_SEAL_SHRINK) == 0)
+        return QStringLiteral("its memory is not sealed against shrinking");
+    void *mapped = ::mmap(nullptr, bytes, PROT_READ, MAP_SHARED, fd, 0);
+    if (mapped == MAP_FAILED)
+        return QStringLiteral("its memory cannot be mapped: %1")
+            .arg(QString::fromLocal8Bit(std::strerror(errno)));
+    m_pixels = static_cast<uchar *>(mapped);
+    m_pixelBytes = bytes;
+    m_frameSize = QSize(int(offer.width), int(offer.height));
+    m_stride = int(offer.stride);
+    return {};
+}
+
+bool X11LeasedDisplayFrames::readFrameMessages() {
     hlx::directmode::FrameMessage message{};
     bool received = false;
-    while (m_socket.bytesAvailable() >= qint64(sizeof message)) {
-        m_socket.read(reinterpret_cast<char *>(&message), sizeof message);
+    while (size_t(m_received.size()) >= sizeof message) {
+        std::memcpy(&message, m_received.constData(), sizeof message);
+        m_received.remove(0, int(sizeof message));
+        if (message.slot > 1 || QSize(int(message.width), int(message.height)) != m_frameSize ||
+            int(message.stride) != m_stride) {
+            refuse(QStringLiteral("it names slot %1 of %2 x %3 pixels, not one of those it offered")
+                       .arg(message.slot)
+                       .arg(message.width)
+                       .arg(message.height));
+            return false;
+        }
         received = true;
         // Only the newest is shown; every slot named before it is let go.
         if (m_heldSlot >= 0 && m_heldSlot != int(message.slot)) {
             const hlx::directmode::SlotRelease release = uint32_t(m_heldSlot);
-            m_socket.write(reinterpret_cast<const char *>(&release), sizeof release);
+            ::send(m_socket, &release, sizeof release, MSG_NOSIGNAL | MSG_DONTWAIT);
         }
         m_heldSlot = int(message.slot);
     }
-    if (!received)
-        return;
-    m_socket.flush();
-    const size_t slotBytes = size_t(message.stride) * message.height;
-    if (message.slot > 1 || message.stride < message.width * 4 || !mapPixels(slotBytes * 2)) {
-        m_frame = QImage();
-    } else {
-        m_frame = QImage(m_pixels + slotBytes * message.slot, int(message.width),
-                         int(message.height), int(message.stride), QImage::Format_RGB32);
+    if (received) {
+        const size_t slotBytes = size_t(m_stride) * size_t(m_frameSize.height());
+        m_frame = QImage(m_pixels + slotBytes * size_t(m_heldSlot), m_frameSize.width(),
+                         m_frameSize.height(), m_stride, QImage::Format_RGB32);
+        emit frameChanged();
     }
-    emit frameChanged();
+    return true;
 }
 
-bool X11LeasedDisplayFrames::mapPixels(size_t bytes) {
-    if (m_pixels && m_pixelBytes == bytes)
-        return true;
-    unmapPixels();
-    const QByteArray path =
-        QFile::encodeName(m_framesPath) + QByteArray(hlx::directmode::pixelFileSuffix);
-    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    struct stat status {};
-    void *mapped = MAP_FAILED;
-    if (::fstat(fd, &status) == 0 && size_t(status.st_size) >= bytes)
-        mapped = ::mmap(nullptr, bytes, PROT_READ, MAP_SHARED, fd, 0);
-    ::close(fd);
-    if (mapped == MAP_FAILED)
-        return false;
-    m_pixels = static_cast<uchar *>(mapped);
-    m_pixelBytes = bytes;
-    return true;
+void X11LeasedDisplayFrames::refuse(const QString &why) {
+    qWarning("The frames of the demo at %s are refused: %s", qPrintable(m_framesPath),
+             qPrintable(why));
+    m_refusedPath = m_framesPath;
+    disconnectFromFrames();
 }
 
 void X11LeasedDisplayFrames::unmapPixels() {

@@ -57,7 +57,7 @@ bool LeasedDisplayDemo::takeDisplay(const hlx::HeadsetDisplay &headset,
     if (hooks.leaseTaken)
         hooks.leaseTaken({m_lease.fd(), m_scanout->crtcId(), m_scanout->gammaSize(), headset},
                          m_window.get());
-    m_pacer = std::make_unique<ScanoutPacer>(*m_scanout, hooks.frameShown);
+    m_pacer = std::make_unique<ScanoutPacer>(*m_scanout, hooks.frameAsked);
     if (!m_pacer->start(refusal))
         return false;
     connect(m_pacer.get(), &ScanoutPacer::failed, this, [this](const QString &problem) {

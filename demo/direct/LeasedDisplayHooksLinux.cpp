@@ -22,13 +22,13 @@ DirectModeHooks leasedDisplayHooks() {
         shield->answerOn(xcb_window_t(demoWindow->winId()));
     };
     // Made with the first frame, which gives its size.
-    hooks.frameShown = [publisher, window](const QImage &frame, const QRegion &changed) {
+    hooks.frameAsked = [publisher, window](const EyesFrame &frame) {
         if (!*publisher && *window) {
-            *publisher = new DirectFramePublisher(frame.size(), *window);
+            *publisher = new DirectFramePublisher(frame.displaySize, *window);
             (*publisher)->advertiseOn(xcb_window_t((*window)->winId()));
         }
         if (*publisher)
-            (*publisher)->publish(frame, changed);
+            (*publisher)->publish(frame);
     };
     return hooks;
 }

@@ -24,11 +24,11 @@ void copyRect(const QImage &from, QPoint fromOrigin, QImage &to, const QRect &re
 
 } // namespace
 
-ScanoutPacer::ScanoutPacer(DrmScanout &scanout, DirectModeHooks::FrameShown frameShown,
+ScanoutPacer::ScanoutPacer(DrmScanout &scanout, DirectModeHooks::FrameAsked frameAsked,
                            QObject *parent)
     : QObject(parent)
     , m_scanout(scanout)
-    , m_frameShown(std::move(frameShown))
+    , m_frameAsked(std::move(frameAsked))
     , m_eyeSize(std::max(1, scanout.size().width() / 2), scanout.size().height()) {
     const double hz = scanout.refreshHz();
     m_periodNs = qint64(1e9 / (hz >= 1.0 ? hz : 60.0));
@@ -54,14 +54,14 @@ bool ScanoutPacer::start(QString *problem) {
     catchUp(0);
     if (!m_scanout.show(0, problem))
         return false;
-    if (m_frameShown)
-        m_frameShown(m_scanout.buffer(0), whole);
+    tellAsked(whole);
     startEyes(m_startNs + m_periodNs);
     m_changedBy[1] = takeChanged();
     catchUp(1);
     if (!m_scanout.flip(1, problem))
         return false;
     m_flipping = 1;
+    tellAsked(m_changedBy[1]);
     startEyes(m_startNs + 2 * m_periodNs);
     return true;
 }
@@ -73,10 +73,7 @@ void ScanoutPacer::stop() {
 void ScanoutPacer::flipped(qint64 vblankNs) {
     if (m_stopped)
         return;
-    const int shown = m_flipping;
-    if (m_frameShown)
-        m_frameShown(m_scanout.buffer(shown), m_changedBy[size_t(shown)]);
-    const int next = 1 - shown;
+    const int next = 1 - m_flipping;
     m_changedBy[size_t(next)] = takeChanged();
     catchUp(next);
     QString problem;
@@ -86,6 +83,7 @@ void ScanoutPacer::flipped(qint64 vblankNs) {
         return;
     }
     m_flipping = next;
+    tellAsked(m_changedBy[size_t(next)]);
     // This flip shows at the next blank; the frame begun now, at the one after.
     startEyes(vblankNs + 2 * m_periodNs);
 }
@@ -115,4 +113,10 @@ void ScanoutPacer::catchUp(int index) {
             copyRect(m_eyes.right().picture(), rightArea.topLeft(), buffer, right);
     }
     m_behind[size_t(index)] = QRegion();
+}
+
+void ScanoutPacer::tellAsked(const QRegion &changed) {
+    if (m_frameAsked)
+        m_frameAsked(
+            {m_scanout.size(), m_eyes.left().picture(), m_eyes.right().picture(), changed});
 }

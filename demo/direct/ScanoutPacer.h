@@ -17,7 +17,7 @@ class DrmScanout;
 class ScanoutPacer : public QObject {
     Q_OBJECT
 public:
-    ScanoutPacer(DrmScanout &scanout, DirectModeHooks::FrameShown frameShown,
+    ScanoutPacer(DrmScanout &scanout, DirectModeHooks::FrameAsked frameAsked,
                  QObject *parent = nullptr);
     ~ScanoutPacer() override;
 
@@ -39,9 +39,11 @@ private:
     QRegion takeChanged();
     // The eyes' pictures into the buffer, only where it is behind.
     void catchUp(int index);
+    // The frame just asked for, from the eyes' pictures, before they are drawn on.
+    void tellAsked(const QRegion &changed);
 
     DrmScanout &m_scanout;
-    DirectModeHooks::FrameShown m_frameShown;
+    DirectModeHooks::FrameAsked m_frameAsked;
     EyePainters m_eyes;
     QSize m_eyeSize;
 

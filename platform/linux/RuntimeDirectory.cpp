@@ -11,17 +11,28 @@
 namespace platform {
 namespace {
 
-bool isDirectory(const std::string &path) {
+// A folder that another user can enter, or a link that someone else may turn elsewhere, can
+// hold anything a neighbour planted there; empty where the folder is a real directory of ours
+// that nobody else can enter.
+std::string privacyProblem(const std::string &path) {
     struct stat info {};
-    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    if (lstat(path.c_str(), &info) != 0)
+        return "it cannot be read";
+    if (S_ISLNK(info.st_mode))
+        return "it is a symbolic link";
+    if (!S_ISDIR(info.st_mode))
+        return "it is not a directory";
+    if (info.st_uid != getuid())
+        return "another user owns it";
+    if ((info.st_mode & 077) != 0)
+        return "others may enter it (mode " + std::to_string((info.st_mode >> 6) & 7) +
+               std::to_string((info.st_mode >> 3) & 7) + std::to_string(info.st_mode & 7) +
+               ", not 700)";
+    return {};
 }
 
-// A shared temporary folder can hold anything a neighbour planted there, so the folder is
-// only trusted when it is a real directory of ours that nobody else can enter.
 bool isPrivateDirectory(const std::string &path) {
-    struct stat info {};
-    return lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == getuid() &&
-           (info.st_mode & 077) == 0;
+    return privacyProblem(path).empty();
 }
 
 std::string privateTemporaryDirectory() {
@@ -77,10 +88,16 @@ std::string hostPart(const std::string &spelling) {
 
 } // namespace
 
-std::string runtimeDirectory() {
+std::string runtimeDirectory(std::string *refusal) {
     const char *xdg = std::getenv("XDG_RUNTIME_DIR");
-    if (xdg != nullptr && xdg[0] == '/' && isDirectory(xdg))
-        return xdg;
+    if (xdg != nullptr && xdg[0] != '\0') {
+        const std::string problem =
+            xdg[0] == '/' ? privacyProblem(xdg) : std::string("it is not an absolute path");
+        if (problem.empty())
+            return xdg;
+        if (refusal)
+            *refusal = "XDG_RUNTIME_DIR " + std::string(xdg) + " is passed over: " + problem;
+    }
     return privateTemporaryDirectory();
 }
 
