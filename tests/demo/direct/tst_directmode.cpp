@@ -7,17 +7,22 @@
 #include "Eyeshield.h"
 #include "HeadsetDesk.h"
 
+#include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <xcb/randr.h>
 
-#include <fcntl.h>
-
 #include <csignal>
 #include <cstring>
+#include <fcntl.h>
 #include <future>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 
@@ -139,6 +144,42 @@ QString releaseProblem(const QVector<QStringList> &log) {
     return QString();
 }
 
+// A client of the demo's frame socket, which reads as much as has come within `ms`.
+struct FramesClient {
+    explicit FramesClient(const QByteArray &path) {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::memcpy(address.sun_path, path.constData(),
+                    std::min(sizeof address.sun_path - 1, size_t(path.size())));
+        fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        ::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address);
+    }
+    ~FramesClient() { ::close(fd); }
+    bool endsWithin(int ms) {
+        char bytes[4096];
+        pollfd readable{fd, POLLIN, 0};
+        while (::poll(&readable, 1, ms) == 1) {
+            if (::read(fd, bytes, sizeof bytes) <= 0)
+                return true;
+        }
+        return false;
+    }
+    QByteArray read(int ms) {
+        QByteArray got;
+        char bytes[4096];
+        pollfd readable{fd, POLLIN, 0};
+        while (::poll(&readable, 1, ms) == 1) {
+            const ssize_t n = ::read(fd, bytes, sizeof bytes);
+            if (n <= 0)
+                break;
+            got.append(bytes, int(n));
+            ms = 0;
+        }
+        return got;
+    }
+    int fd = -1;
+};
+
 } // namespace
 
 class DirectMode : public QObject {
@@ -156,6 +197,8 @@ private slots:
     void colours_data();
     void colours();
     void shieldCallers();
+    void framesSocket_data();
+    void framesSocket();
 
 private:
     void start(const QString &program, const QStringList &environment);
@@ -164,7 +207,7 @@ private:
     // Whether it has ended, or does within the patience of a loaded machine.
     bool ended();
     xcb_window_t rootHolder();
-    QByteArray windowOutput(xcb_window_t window);
+    QByteArray windowString(xcb_window_t window, const QByteArray &name);
 
     HeadsetDesk m_desk;
     testsupport::X11Client &m_x = m_desk.client();
@@ -261,11 +304,10 @@ xcb_window_t DirectMode::rootHolder() {
     return *static_cast<const xcb_window_t *>(xcb_get_property_value(reply.get()));
 }
 
-QByteArray DirectMode::windowOutput(xcb_window_t window) {
+QByteArray DirectMode::windowString(xcb_window_t window, const QByteArray &name) {
     testsupport::XcbConnection &x = m_desk.x();
-    auto reply = x.reply(
-        xcb_get_property_reply,
-        xcb_get_property(x.get(), 0, window, x.atom("_HLX_DIRECT_OUTPUT"), XCB_ATOM_STRING, 0, 64));
+    auto reply = x.reply(xcb_get_property_reply, xcb_get_property(x.get(), 0, window, x.atom(name),
+                                                                  XCB_ATOM_STRING, 0, 1024));
     if (!reply)
         return QByteArray();
     return QByteArray(static_cast<const char *>(xcb_get_property_value(reply.get())),
@@ -301,7 +343,7 @@ void DirectMode::showing() {
     QVERIFY2(dummy0.contains(m_x.rootGeometry(window)),
              qPrintable(describe(m_x.rootGeometry(window))));
     QCOMPARE(rootHolder(), window);
-    QCOMPARE(windowOutput(window), QByteArray("DUMMY1"));
+    QCOMPARE(windowString(window, "_HLX_DIRECT_OUTPUT"), QByteArray("DUMMY1"));
 
     // DUMMY1 and its CRTC leased, the preferred mode set on it (not the first the connector
     // lists).
@@ -559,7 +601,91 @@ void DirectMode::shieldCallers() {
         QVERIFY(shown >= 1);
         QVERIFY(crtcGamma(m_folder->path()) == shieldTable(int(wish().second)));
     }
-}
 
-QTEST_MAIN(DirectMode)
+    void DirectMode::framesSocket_data() {
+        QTest::addColumn<int>("folderMode");
+        QTest::addColumn<bool>("linked");
+        QTest::addColumn<QString>("client");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("the user's folder: the socket alone, nothing after kill -9")
+            << 0700 << false << QString() << QString();
+        QTest::newRow("a link for a folder")
+            << 0700 << true << QString() << "passed over: it is a symbolic link";
+        QTest::newRow("a folder others may enter")
+            << 0755 << false << QString() << "passed over: others may enter it (mode 755";
+        QTest::newRow("clients gone while the demo sends")
+            << 0700 << false << "stop-reading" << QString();
+        QTest::newRow("a client that sends garbage")
+            << 0700 << false << "garbage"
+            << "a client that sent deadbeef, not a slot, is dropped";
+    }
+
+    // The frames' socket alone lies in the runtime folder, which is taken only as the user's own;
+    // the pixels go by a memfd. Clients that misbehave are dropped, and the others served.
+    void DirectMode::framesSocket() {
+        QFETCH(int, folderMode);
+        QFETCH(bool, linked);
+        QFETCH(QString, client);
+        QFETCH(QString, said);
+        const QString folder = m_folder->filePath("runtime");
+        QVERIFY(QDir().mkdir(folder));
+        QVERIFY(::chmod(QFile::encodeName(folder).constData(), mode_t(folderMode)) == 0);
+        const QString named = linked ? m_folder->filePath("runtime-link") : folder;
+        QVERIFY(!linked || QFile::link(folder, named));
+        start(LUMESHOW_STANDIN_PATH, {"XDG_RUNTIME_DIR=" + named});
+        QVERIFY(waitForWindow("Lumeshow — VLV 91a8") != XCB_NONE);
+        QByteArray path;
+        QVERIFY(QTest::qWaitFor(
+            [&] { return !(path = windowString(rootHolder(), "_HLX_DIRECT_FRAMES")).isEmpty(); },
+            patienceMs));
+        const QStringList inFolder = QDir(folder).entryList(
+            QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+        if (folderMode != 0700 || linked) {
+            QVERIFY2(waitToSay(said), qPrintable(m_said));
+            QVERIFY2(!path.startsWith(QFile::encodeName(named)), path.constData());
+            QVERIFY(inFolder.isEmpty());
+        } else {
+            QCOMPARE(inFolder, QStringList{QFileInfo(QString::fromLocal8Bit(path)).fileName()});
+        }
+
+        if (client == "stop-reading") {
+            // Two that stop reading, ahead of one that reads: neither is served twice nor skipped.
+            FramesClient first(path), second(path), reader(path);
+            const int offer = 16, message = 20;
+            QVERIFY(first.read(patienceMs).size() >= offer &&
+                    second.read(patienceMs).size() >= offer);
+            QVERIFY(reader.read(patienceMs).size() >= offer);
+            QVERIFY(::shutdown(first.fd, SHUT_RD) == 0 && ::shutdown(second.fd, SHUT_RD) == 0);
+            QByteArray got;
+            const quint32 bothSlots[] = {0, 1};
+            for (int turn = 0; turn < 20; ++turn) {
+                got += reader.read(100);
+                QVERIFY(::write(reader.fd, bothSlots, sizeof bothSlots) == sizeof bothSlots);
+            }
+            QVERIFY(got.size() >= 10 * message);
+            quint32 last = 0;
+            for (int at = got.size() % message; at + message <= got.size(); at += message) {
+                quint32 sequence = 0;
+                std::memcpy(&sequence, got.constData() + at + 4, sizeof sequence);
+                QVERIFY2(sequence > last,
+                         qPrintable(QStringLiteral("%1 after %2").arg(sequence).arg(last)));
+                last = sequence;
+            }
+        } else if (client == "garbage") {
+            FramesClient sender(path);
+            const quint32 garbage = 0xdeadbeef;
+            QVERIFY(::write(sender.fd, &garbage, sizeof garbage) == sizeof garbage);
+            QVERIFY2(waitToSay(said), qPrintable(m_said));
+            QVERIFY(sender.endsWithin(patienceMs));
+        }
+        QCOMPARE(m_demo.state(), QProcess::Running);
+
+        m_demo.kill();
+        QVERIFY(ended());
+        for (const QFileInfo &left :
+             QDir(folder).entryInfoList(QDir::Files | QDir::Hidden | QDir::System))
+            QVERIFY2(left.size() == 0, qPrintable(left.fileName()));
+    }
+
+    QTEST_MAIN(DirectMode)
 #include "tst_directmode.moc"
