@@ -13,6 +13,14 @@
 
 #include <xcb/damage.h>
 
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/mman.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 enum class Sight { Shown, Unmapped, Minimised };
 
 Q_DECLARE_METATYPE(HeadsetDesk::Dummy1)
@@ -136,6 +144,8 @@ private slots:
     void mirrorsTheHeadsetOrSaysWhy_data();
     void mirrorsTheHeadsetOrSaysWhy();
     void mirrorsTheLeasedDisplay();
+    void refusesUnfitFrames_data();
+    void refusesUnfitFrames();
     void runsOncePerSession();
     void outlivesTheHeadsetDisplay();
     void costsOnlyWhatIsSeen_data();
@@ -145,7 +155,8 @@ private slots:
 
 private:
     // Started and found, with its mark naming it.
-    xcb_window_t startCapturer(QProcess &process);
+    xcb_window_t startCapturer(QProcess &process,
+                               QProcess::ProcessChannelMode channels = QProcess::ForwardedChannels);
     QImage windowImage(xcb_window_t window) {
         return m_desk.grab(m_desk.client().rootGeometry(window));
     }
@@ -171,8 +182,9 @@ void CapturerCases::cleanup() {
     m_pattern = 0;
 }
 
-xcb_window_t CapturerCases::startCapturer(QProcess &process) {
-    if (!m_desk.startCapturer(process))
+xcb_window_t CapturerCases::startCapturer(QProcess &process,
+                                          QProcess::ProcessChannelMode channels) {
+    if (!m_desk.startCapturer(process, channels))
         return 0;
     const xcb_window_t window = m_desk.waitForCapturerWindow();
     if (window && m_desk.markOf(window) != process.processId())
@@ -297,6 +309,103 @@ void CapturerCases::mirrorsTheLeasedDisplay() {
     QVERIFY(demo.close());
     QTRY_COMPARE_WITH_TIMEOUT(m_desk.client().title(window), title, kShownWithinMs);
     QTRY_VERIFY_WITH_TIMEOUT(showsSentence(windowImage(window)), kShownWithinMs);
+    QVERIFY(m_desk.closeCapturer(capturer, window));
+}
+
+void CapturerCases::refusesUnfitFrames_data() {
+    QTest::addColumn<QString>("offer");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("memory of one frame, not two")
+        << "one frame"
+        << "its memory holds 11520 bytes, not the 23040 of two frames";
+    QTest::newRow("memory that may shrink") << "unsealed"
+                                            << "not sealed against shrinking";
+    QTest::newRow("garbage") << "garbage"
+                             << "it does not begin as the demo's frames do";
+}
+
+// What a demo that holds the headset's display offers on its frames' socket is checked before a
+// pixel of it is read: memory that could fault under the reader, or words that are not the
+// demo's, are refused with a message, and the capturer goes on.
+void CapturerCases::refusesUnfitFrames() {
+    QFETCH(QString, offer);
+    QFETCH(QString, said);
+    QVERIFY(m_desk.setDummy1(HeadsetDesk::Dummy1::NonDesktop));
+    QTemporaryDir folder;
+    const QByteArray path = QFile::encodeName(folder.filePath("frames"));
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+    const int server = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    QVERIFY(::bind(server, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0);
+    QVERIFY(::listen(server, 4) == 0);
+
+    // The holder as a demo names itself.
+    testsupport::XcbConnection &x = m_desk.x();
+    const xcb_window_t holder = xcb_generate_id(x.get());
+    xcb_create_window(x.get(), 0, holder, x.root(), 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
+                      XCB_COPY_FROM_PARENT, 0, nullptr);
+    xcb_change_property(x.get(), XCB_PROP_MODE_REPLACE, holder, x.atom("_HLX_DIRECT_OUTPUT"),
+                        XCB_ATOM_STRING, 8, 6, "DUMMY1");
+    xcb_change_property(x.get(), XCB_PROP_MODE_REPLACE, holder, x.atom("_HLX_DIRECT_FRAMES"),
+                        XCB_ATOM_STRING, 8, uint32_t(path.size()), path.constData());
+    xcb_change_property(x.get(), XCB_PROP_MODE_REPLACE, x.root(), x.atom("_HLX_DIRECT_DEMO"),
+                        XCB_ATOM_WINDOW, 32, 1, &holder);
+    xcb_flush(x.get());
+
+    QProcess capturer;
+    const xcb_window_t window = startCapturer(capturer, QProcess::ForwardedOutputChannel);
+    QVERIFY(window);
+    pollfd asked{server, POLLIN, 0};
+    QVERIFY(::poll(&asked, 1, kShownWithinMs) == 1);
+    const int client = ::accept4(server, nullptr, nullptr, SOCK_CLOEXEC);
+    QVERIFY(client >= 0);
+
+    // 80 x 36 pixels, a frame in slot 1 after it: beyond one frame's memory.
+    const quint32 words[] = {0x48465850, 80, 36, 320, 1, 1, 80, 36, 320};
+    const int memory = ::memfd_create("frames", MFD_CLOEXEC | MFD_ALLOW_SEALING);
+    QVERIFY(::ftruncate(memory, offer == "one frame" ? 320 * 36 : 2 * 320 * 36) == 0);
+    if (offer != "unsealed")
+        QVERIFY(::fcntl(memory, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW) == 0);
+    const QByteArray garbage(int(sizeof words), 'g');
+    iovec data{offer == "garbage" ? const_cast<char *>(garbage.constData())
+                                  : reinterpret_cast<char *>(const_cast<quint32 *>(words)),
+               sizeof words};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
+    msghdr message{};
+    message.msg_iov = &data;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    cmsghdr *rights = CMSG_FIRSTHDR(&message);
+    rights->cmsg_level = SOL_SOCKET;
+    rights->cmsg_type = SCM_RIGHTS;
+    rights->cmsg_len = CMSG_LEN(sizeof(int));
+    std::memcpy(CMSG_DATA(rights), &memory, sizeof(int));
+    QVERIFY(::sendmsg(client, &message, MSG_NOSIGNAL) == ssize_t(sizeof words));
+    ::close(memory);
+
+    QString stderrText;
+    QVERIFY2(QTest::qWaitFor(
+                 [&] {
+                     stderrText += QString::fromLocal8Bit(capturer.readAllStandardError());
+                     return stderrText.contains(said);
+                 },
+                 kShownWithinMs),
+             qPrintable(stderrText));
+    // Let go of, and not asked again.
+    char byte = 0;
+    QCOMPARE(::recv(client, &byte, 1, 0), ssize_t(0));
+    asked.revents = 0;
+    QCOMPARE(::poll(&asked, 1, 1000), 0);
+    QCOMPARE(capturer.state(), QProcess::Running);
+    QCOMPARE(m_desk.client().title(window), QStringLiteral("Pictor — VLV 91a8 in direct mode"));
+
+    xcb_delete_property(x.get(), x.root(), x.atom("_HLX_DIRECT_DEMO"));
+    xcb_destroy_window(x.get(), holder);
+    xcb_flush(x.get());
+    ::close(client);
+    ::close(server);
     QVERIFY(m_desk.closeCapturer(capturer, window));
 }
 

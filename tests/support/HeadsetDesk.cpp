@@ -251,8 +251,8 @@ QString HeadsetDesk::stereoProblem(const QImage &scene) {
         .arg(differing);
 }
 
-bool HeadsetDesk::startCapturer(QProcess &process) {
-    process.setProcessChannelMode(QProcess::ForwardedChannels);
+bool HeadsetDesk::startCapturer(QProcess &process, QProcess::ProcessChannelMode channels) {
+    process.setProcessChannelMode(channels);
     process.start(QStringLiteral(HLX_PICTOR_PATH), QStringList());
     return process.waitForStarted(5000);
 }

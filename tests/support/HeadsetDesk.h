@@ -57,7 +57,8 @@ public:
     // Empty while the output has no mode.
     GammaTable gamma(const char *output);
 
-    bool startCapturer(QProcess &process);
+    bool startCapturer(QProcess &process,
+                       QProcess::ProcessChannelMode channels = QProcess::ForwardedChannels);
     // The one mapped window that carries the capturer's mark, within 10 s; 0 if none or several.
     xcb_window_t waitForCapturerWindow();
     // Mapped, and marked as the capturer marks its window.
