@@ -37,7 +37,7 @@ DirectFramePublisher::DirectFramePublisher(QSize displaySize, QObject *parent)
     , m_stride(displaySize.width() * bytesPerPixel)
     , m_pixelBytes(size_t(m_stride) * size_t(std::max(displaySize.height(), 0)) * 2) {
     std::string refusal;
-    const QString folder = QString::fromStdString(platform::runtimeDirectory(&refusal));
+    const QString folder = QString::fromStdString(platform::privateRuntimeDirectory(&refusal));
     if (!refusal.empty())
         qWarning("The headset's frames: %s", refusal.c_str());
     QString problem;

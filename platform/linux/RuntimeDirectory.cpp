@@ -31,6 +31,11 @@ std::string privacyProblem(const std::string &path) {
     return {};
 }
 
+bool isDirectory(const std::string &path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
 bool isPrivateDirectory(const std::string &path) {
     return privacyProblem(path).empty();
 }
@@ -88,15 +93,21 @@ std::string hostPart(const std::string &spelling) {
 
 } // namespace
 
-std::string runtimeDirectory(std::string *refusal) {
+std::string runtimeDirectory() {
+    const char *xdg = std::getenv("XDG_RUNTIME_DIR");
+    if (xdg != nullptr && xdg[0] == '/' && isDirectory(xdg))
+        return xdg;
+    return privateTemporaryDirectory();
+}
+
+std::string privateRuntimeDirectory(std::string *refusal) {
     const char *xdg = std::getenv("XDG_RUNTIME_DIR");
     if (xdg != nullptr && xdg[0] != '\0') {
         const std::string problem =
             xdg[0] == '/' ? privacyProblem(xdg) : std::string("it is not an absolute path");
         if (problem.empty())
             return xdg;
-        if (refusal)
-            *refusal = "XDG_RUNTIME_DIR " + std::string(xdg) + " is passed over: " + problem;
+        *refusal = "XDG_RUNTIME_DIR " + std::string(xdg) + " is passed over: " + problem;
     }
     return privateTemporaryDirectory();
 }
