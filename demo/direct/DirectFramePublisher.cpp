@@ -43,7 +43,9 @@ DirectFramePublisher::DirectFramePublisher(QSize displaySize, QObject *parent)
     QString problem;
     if (folder.isEmpty())
         problem = QStringLiteral("no runtime folder of this user's alone");
-    else if (!displaySize.isEmpty())
+    else if (displaySize.isEmpty())
+        problem = QStringLiteral("the display has no size");
+    else
         makePixels(&problem);
     if (!problem.isEmpty()) {
         qWarning("The headset's frames are not offered to the capturer: %s", qPrintable(problem));
