@@ -8,6 +8,7 @@
 #include "HeadsetDesk.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -601,91 +602,97 @@ void DirectMode::shieldCallers() {
         QVERIFY(shown >= 1);
         QVERIFY(crtcGamma(m_folder->path()) == shieldTable(int(wish().second)));
     }
+}
 
-    void DirectMode::framesSocket_data() {
-        QTest::addColumn<int>("folderMode");
-        QTest::addColumn<bool>("linked");
-        QTest::addColumn<QString>("client");
-        QTest::addColumn<QString>("said");
-        QTest::newRow("the user's folder: the socket alone, nothing after kill -9")
-            << 0700 << false << QString() << QString();
-        QTest::newRow("a link for a folder")
-            << 0700 << true << QString() << "passed over: it is a symbolic link";
-        QTest::newRow("a folder others may enter")
-            << 0755 << false << QString() << "passed over: others may enter it (mode 755";
-        QTest::newRow("clients gone while the demo sends")
-            << 0700 << false << "stop-reading" << QString();
-        QTest::newRow("a client that sends garbage")
-            << 0700 << false << "garbage"
-            << "a client that sent deadbeef, not a slot, is dropped";
+void DirectMode::framesSocket_data() {
+    QTest::addColumn<int>("folderMode");
+    QTest::addColumn<bool>("linked");
+    QTest::addColumn<QString>("client");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("the user's folder: the socket alone, nothing after kill -9")
+        << 0700 << false << QString() << QString();
+    QTest::newRow("a link for a folder")
+        << 0700 << true << QString() << "passed over: it is a symbolic link";
+    QTest::newRow("a folder others may enter")
+        << 0755 << false << QString() << "passed over: others may enter it (mode 755";
+    QTest::newRow("clients gone while the demo sends")
+        << 0700 << false << "stop-reading" << QString();
+    QTest::newRow("a client that sends garbage")
+        << 0700 << false << "garbage"
+        << "a client that sent deadbeef, not a slot, is dropped";
+}
+
+// The frames' socket alone lies in the runtime folder, which is taken only as the user's own;
+// the pixels go by a memfd. Clients that misbehave are dropped, and the others served.
+void DirectMode::framesSocket() {
+    QFETCH(int, folderMode);
+    QFETCH(bool, linked);
+    QFETCH(QString, client);
+    QFETCH(QString, said);
+    const QString folder = m_folder->filePath("runtime");
+    QVERIFY(QDir().mkdir(folder));
+    QVERIFY(::chmod(QFile::encodeName(folder).constData(), mode_t(folderMode)) == 0);
+    const QString named = linked ? m_folder->filePath("runtime-link") : folder;
+    QVERIFY(!linked || QFile::link(folder, named));
+    start(LUMESHOW_STANDIN_PATH, {"XDG_RUNTIME_DIR=" + named});
+    QVERIFY(waitForWindow("Lumeshow — VLV 91a8") != XCB_NONE);
+    QByteArray path;
+    QVERIFY(QTest::qWaitFor(
+        [&] { return !(path = windowString(rootHolder(), "_HLX_DIRECT_FRAMES")).isEmpty(); },
+        patienceMs));
+    const QStringList inFolder = QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot |
+                                                        QDir::Hidden | QDir::System);
+    if (folderMode != 0700 || linked) {
+        QVERIFY2(waitToSay(said), qPrintable(m_said));
+        QVERIFY2(!path.startsWith(QFile::encodeName(named)), path.constData());
+        QVERIFY(inFolder.isEmpty());
+    } else {
+        QCOMPARE(inFolder, QStringList{QFileInfo(QString::fromLocal8Bit(path)).fileName()});
     }
 
-    // The frames' socket alone lies in the runtime folder, which is taken only as the user's own;
-    // the pixels go by a memfd. Clients that misbehave are dropped, and the others served.
-    void DirectMode::framesSocket() {
-        QFETCH(int, folderMode);
-        QFETCH(bool, linked);
-        QFETCH(QString, client);
-        QFETCH(QString, said);
-        const QString folder = m_folder->filePath("runtime");
-        QVERIFY(QDir().mkdir(folder));
-        QVERIFY(::chmod(QFile::encodeName(folder).constData(), mode_t(folderMode)) == 0);
-        const QString named = linked ? m_folder->filePath("runtime-link") : folder;
-        QVERIFY(!linked || QFile::link(folder, named));
-        start(LUMESHOW_STANDIN_PATH, {"XDG_RUNTIME_DIR=" + named});
-        QVERIFY(waitForWindow("Lumeshow — VLV 91a8") != XCB_NONE);
-        QByteArray path;
-        QVERIFY(QTest::qWaitFor(
-            [&] { return !(path = windowString(rootHolder(), "_HLX_DIRECT_FRAMES")).isEmpty(); },
-            patienceMs));
-        const QStringList inFolder = QDir(folder).entryList(
-            QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
-        if (folderMode != 0700 || linked) {
-            QVERIFY2(waitToSay(said), qPrintable(m_said));
-            QVERIFY2(!path.startsWith(QFile::encodeName(named)), path.constData());
-            QVERIFY(inFolder.isEmpty());
-        } else {
-            QCOMPARE(inFolder, QStringList{QFileInfo(QString::fromLocal8Bit(path)).fileName()});
+    if (client == "stop-reading") {
+        // Two that stop reading, ahead of one that reads: neither is served twice nor skipped.
+        FramesClient first(path), second(path), reader(path);
+        const int offer = 16, message = 20;
+        const quint32 bothSlots[] = {0, 1};
+        QVERIFY(first.read(patienceMs).size() >= offer && second.read(patienceMs).size() >= offer);
+        QVERIFY(reader.read(patienceMs).size() >= offer);
+        // Holding no slot, they are sent the next frame.
+        for (FramesClient *stopping : {&first, &second}) {
+            QVERIFY(::write(stopping->fd, bothSlots, sizeof bothSlots) == sizeof bothSlots);
+            QVERIFY(::shutdown(stopping->fd, SHUT_RD) == 0);
         }
-
-        if (client == "stop-reading") {
-            // Two that stop reading, ahead of one that reads: neither is served twice nor skipped.
-            FramesClient first(path), second(path), reader(path);
-            const int offer = 16, message = 20;
-            QVERIFY(first.read(patienceMs).size() >= offer &&
-                    second.read(patienceMs).size() >= offer);
-            QVERIFY(reader.read(patienceMs).size() >= offer);
-            QVERIFY(::shutdown(first.fd, SHUT_RD) == 0 && ::shutdown(second.fd, SHUT_RD) == 0);
-            QByteArray got;
-            const quint32 bothSlots[] = {0, 1};
-            for (int turn = 0; turn < 20; ++turn) {
-                got += reader.read(100);
-                QVERIFY(::write(reader.fd, bothSlots, sizeof bothSlots) == sizeof bothSlots);
-            }
-            QVERIFY(got.size() >= 10 * message);
-            quint32 last = 0;
-            for (int at = got.size() % message; at + message <= got.size(); at += message) {
-                quint32 sequence = 0;
-                std::memcpy(&sequence, got.constData() + at + 4, sizeof sequence);
-                QVERIFY2(sequence > last,
-                         qPrintable(QStringLiteral("%1 after %2").arg(sequence).arg(last)));
-                last = sequence;
-            }
-        } else if (client == "garbage") {
-            FramesClient sender(path);
-            const quint32 garbage = 0xdeadbeef;
-            QVERIFY(::write(sender.fd, &garbage, sizeof garbage) == sizeof garbage);
-            QVERIFY2(waitToSay(said), qPrintable(m_said));
-            QVERIFY(sender.endsWithin(patienceMs));
+        QByteArray got;
+        QElapsedTimer waited;
+        waited.start();
+        while (got.size() < 10 * message && waited.elapsed() < patienceMs) {
+            got += reader.read(100);
+            QVERIFY(::write(reader.fd, bothSlots, sizeof bothSlots) == sizeof bothSlots);
         }
-        QCOMPARE(m_demo.state(), QProcess::Running);
-
-        m_demo.kill();
-        QVERIFY(ended());
-        for (const QFileInfo &left :
-             QDir(folder).entryInfoList(QDir::Files | QDir::Hidden | QDir::System))
-            QVERIFY2(left.size() == 0, qPrintable(left.fileName()));
+        QVERIFY(got.size() >= 10 * message);
+        quint32 last = 0;
+        for (int at = got.size() % message; at + message <= got.size(); at += message) {
+            quint32 sequence = 0;
+            std::memcpy(&sequence, got.constData() + at + 4, sizeof sequence);
+            QVERIFY2(sequence > last,
+                     qPrintable(QStringLiteral("%1 after %2").arg(sequence).arg(last)));
+            last = sequence;
+        }
+    } else if (client == "garbage") {
+        FramesClient sender(path);
+        const quint32 garbage = 0xdeadbeef;
+        QVERIFY(::write(sender.fd, &garbage, sizeof garbage) == sizeof garbage);
+        QVERIFY2(waitToSay(said), qPrintable(m_said));
+        QVERIFY(sender.endsWithin(patienceMs));
     }
+    QCOMPARE(m_demo.state(), QProcess::Running);
 
-    QTEST_MAIN(DirectMode)
+    m_demo.kill();
+    QVERIFY(ended());
+    for (const QFileInfo &left :
+         QDir(folder).entryInfoList(QDir::Files | QDir::Hidden | QDir::System))
+        QVERIFY2(left.size() == 0, qPrintable(left.fileName()));
+}
+
+QTEST_MAIN(DirectMode)
 #include "tst_directmode.moc"
