@@ -20,6 +20,8 @@ packages=(
   dbus-daemon at-spi2-core
   # CPack's DEB generator calls file and dpkg-shlibdeps; lintian checks what it made.
   file dpkg-dev lintian desktop-file-utils appstream debootstrap
+  # Debian's own kernel in a virtual machine, whose disk is made from a tree; xxd writes its EDIDs.
+  qemu-system-x86 e2fsprogs xxd
   weston qtwayland5
   # The udev device library, its headset ids, and its tests: umockdev plays the kernel,
   # edid-decode reads the test EDIDs, binutils' nm and readelf look at what the library exports.

@@ -6,6 +6,7 @@
 #   fresh-machine.sh run ROOT COMMAND...   run COMMAND from / as tester, on $DISPLAY
 #   fresh-machine.sh root ROOT COMMAND...  run COMMAND as root
 #   fresh-machine.sh teardown ROOT         unmount what prepare mounted and delete ROOT
+#   fresh-machine.sh base                  make the base tree if missing and print its path
 # Needs root, debootstrap and Debian's package mirror.
 set -euo pipefail
 
@@ -106,8 +107,9 @@ prepare) shift && prepare "$@" ;;
 run) shift && run_as_tester "$@" ;;
 root) shift && root=$1 && shift && in_root "$root" "$@" ;;
 teardown) shift && teardown "$@" ;;
+base) make_base && echo "$base" ;;
 *)
-    echo "usage: ${0##*/} prepare|run|root|teardown ROOT ..." >&2
+    echo "usage: ${0##*/} prepare|run|root|teardown ROOT ... | base" >&2
     exit 2
     ;;
 esac

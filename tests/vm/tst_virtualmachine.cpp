@@ -1,0 +1,299 @@
+#include "VirtualMachine.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <unistd.h>
+
+namespace {
+
+const QString kImageScript = QStringLiteral(HLX_SOURCE_DIR "/tests/vm/guest-image.sh");
+// As the utility starts it from the user's folder.
+const QString kDemo = QStringLiteral("/usr/lib/hlx-config/demo/Lumeshow.exe -screen-fullscreen 1 "
+                                     "-screen-height 1080 -screen-width 1920 -adapter 1");
+const QString kAsTester =
+    QStringLiteral("cd /home/tester && setpriv --reuid=tester --regid=tester --init-groups "
+                   "env -i PATH=/usr/bin:/bin HOME=/home/tester USER=tester DISPLAY=:0 "
+                   "XDG_RUNTIME_DIR=/run/user/1000 ");
+const QString kHeadsets = QStringLiteral("/usr/lib/hlx-config/device/udev/hlx-headsets");
+
+int differingPixels(const QImage &one, const QImage &other) {
+    int count = 0;
+    for (int y = 0; y < one.height(); ++y) {
+        for (int x = 0; x < one.width(); ++x)
+            count += one.pixel(x, y) != other.pixel(x, y);
+    }
+    return count;
+}
+
+} // namespace
+
+// The installed packages on Debian's own kernel in QEMU: virtio-gpu with the Index's real EDID
+// on its first output and a Dell monitor's on the two others, Xorg on the modesetting driver.
+// Every row looks from outside: QEMU's picture of a head, RandR, the kernel's debugfs, and
+// what the demo writes to standard error.
+class VirtualMachineTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        if (geteuid() != 0)
+            QSKIP("the virtual machine's rows need root (debootstrap, chroot and mkfs of the "
+                  "guest's tree); skipped");
+        QVERIFY(scratch.isValid());
+        const QDir packages(scratch.filePath("packages"));
+        QVERIFY(packages.mkpath("."));
+        QVERIFY(runs("cpack", {"--config", HLX_CPACK_CONFIG, "-B", packages.path()}, 120000));
+        QStringList debs;
+        for (const QString &name : packages.entryList({"hlx-config_*.deb"}, QDir::Files))
+            debs << packages.filePath(name);
+        QCOMPARE(debs.size(), 1);
+
+        QElapsedTimer preparing;
+        preparing.start();
+        QString imageFolder;
+        QVERIFY(runs(kImageScript, debs, 25 * 60000, &imageFolder));
+        qInfo("guest image ready in %lld s", preparing.elapsed() / 1000);
+        preparing.restart();
+        QVERIFY(machine.boot(imageFolder.trimmed()));
+        qInfo("booted with %s in %lld s", qPrintable(machine.accelerator()),
+              preparing.elapsed() / 1000);
+        QCOMPARE(guest("setsid Xorg :0 -ac -nolisten tcp -noreset vt1 </dev/null "
+                       ">/tmp/xorg.log 2>&1 &")
+                     .exitCode,
+                 0);
+        QVERIFY2(QTest::qWaitFor(
+                     [&] { return guest("DISPLAY=:0 xrandr >/dev/null").exitCode == 0; }, 60000),
+                 qPrintable(guest("cat /tmp/xorg.log").output));
+        monitorsBefore = monitorModes();
+        QFile closer(HLX_CLOSE_WINDOW);
+        QVERIFY(closer.open(QIODevice::ReadOnly));
+        QCOMPARE(guest("echo " + closer.readAll().toBase64() +
+                       " | base64 -d >/usr/local/bin/close-window && "
+                       "chmod +x /usr/local/bin/close-window")
+                     .exitCode,
+                 0);
+    }
+
+    void init() { clock.start(); }
+    void cleanup() {
+        guest("pkill -KILL -x Lumeshow.exe; pkill -KILL -x Pictor.exe");
+        qInfo("row took %lld ms", clock.elapsed());
+    }
+
+    void kernelMarksTheHeadsetNonDesktop() {
+        const QString xrandr = guest("DISPLAY=:0 xrandr --props").output;
+        QVERIFY2(xrandr.contains(QRegularExpression("^Virtual-1 .*\n\tEDID: *\n(\t.*\n)*"
+                                                    "\tnon-desktop: 1",
+                                                    QRegularExpression::MultilineOption)),
+                 qPrintable(xrandr));
+        QCOMPARE(monitorsBefore.size(), 2);
+    }
+
+    void headsetsToolBeforeDuringAndAfterTheDemo() {
+        const QString before = guest(kAsTester + kHeadsets).output;
+        QVERIFY2(before.contains("Headset display: VLV 91a8, not on the desktop"),
+                 qPrintable(before));
+        QVERIFY2(before.contains("Direct mode: yes"), qPrintable(before));
+        QVERIFY(startDemo());
+        const QString during = guest(kAsTester + kHeadsets).output;
+        QVERIFY2(during.contains("Direct mode lease: held by the demo"), qPrintable(during));
+        QVERIFY(endDemo("kill -TERM"));
+        const QString after = guest(kAsTester + kHeadsets).output;
+        QVERIFY2(after.contains("Headset display: VLV 91a8, not on the desktop"),
+                 qPrintable(after));
+        QVERIFY2(!after.contains("held by the demo"), qPrintable(after));
+    }
+
+    // Both eyes side by side: the halves show the same scene from eyes 64 mm apart, so they
+    // differ a little, and the next picture differs from this one.
+    void demoLeasesTheHeadsetAndShowsTwoMovingEyes() {
+        QVERIFY(startDemo());
+        const QString state = guest("cat /sys/kernel/debug/dri/0/state").output;
+        QVERIFY2(state.contains(QRegularExpression("mode: \"2880x1600\": 90 ")), qPrintable(state));
+        QVERIFY2(guest("cat /sys/kernel/debug/dri/0/framebuffer").output.contains("Lumeshow"),
+                 "no framebuffer of the demo's");
+        const QImage first = machine.screen(0);
+        QCOMPARE(first.size(), QSize(2880, 1600));
+        QTest::qWait(2000);
+        const QImage second = machine.screen(0);
+        const int pixels = first.width() * first.height();
+        QVERIFY2(differingPixels(first, second) > pixels / 1000, "the head shows no motion");
+        const QImage left = second.copy(0, 0, 1440, 1600), right = second.copy(1440, 0, 1440, 1600);
+        const int between = differingPixels(left, right);
+        QVERIFY2(between > 0 && between < pixels / 4,
+                 qPrintable(QStringLiteral("halves differ in %1 pixels").arg(between)));
+        QVERIFY(endDemo("kill -TERM"));
+    }
+
+    void noMonitorChanges() {
+        QVERIFY(startDemo());
+        QCOMPARE(monitorModes(), monitorsBefore);
+        QVERIFY(endDemo("kill -TERM"));
+        QCOMPARE(monitorModes(), monitorsBefore);
+    }
+
+    void capturerMirrorsInDirectMode() {
+        QVERIFY(startDemo());
+        QCOMPARE(guest("setsid " + kAsTester +
+                       "/usr/lib/hlx-config/Pictor/Pictor.exe </dev/null >/tmp/pictor.log 2>&1 &")
+                     .exitCode,
+                 0);
+        QVERIFY2(
+            QTest::qWaitFor(
+                [&] {
+                    return guest("DISPLAY=:0 xdotool search --name 'in direct mode$'").exitCode ==
+                           0;
+                },
+                30000),
+            qPrintable(guest("cat /tmp/pictor.log").output));
+        QVERIFY(endDemo("kill -TERM"));
+    }
+
+    void leaseComesBackAfterTheDemoEnds_data() {
+        QTest::addColumn<QString>("ending");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("Esc")
+            << "DISPLAY=:0 xdotool search --onlyvisible --name '^Lumeshow' windowfocus --sync "
+               "key Escape"
+            << "";
+        QTest::newRow("closed window") << "DISPLAY=:0 close-window $(DISPLAY=:0 xdotool search "
+                                          "--onlyvisible --limit 1 --name '^Lumeshow')"
+                                       << "";
+        QTest::newRow("SIGTERM") << "kill -TERM"
+                                 << "SIGTERM";
+        QTest::newRow("SIGINT") << "kill -INT"
+                                << "SIGINT";
+        QTest::newRow("SIGHUP") << "kill -HUP"
+                                << "SIGHUP";
+    }
+    void leaseComesBackAfterTheDemoEnds() {
+        QFETCH(QString, ending);
+        QFETCH(QString, said);
+        QVERIFY(startDemo());
+        QVERIFY(endDemo(ending));
+        const QString log = guest("cat /tmp/demo.log").output;
+        const QRegularExpressionMatch why =
+            QRegularExpression("^Lumeshow: ending: (.*)$", QRegularExpression::MultilineOption)
+                .match(log);
+        QVERIFY2(why.hasMatch() && why.captured(1).contains(said), qPrintable(log));
+        QVERIFY(leasable());
+    }
+
+    void headsetSwitchedOffEndsTheDemo() {
+        const QString connector = "/sys/class/drm/card0-Virtual-1";
+        // After `off` the kernel forgets the overridden EDID, and virtio-gpu polls nothing.
+        QCOMPARE(
+            guest("cat " + connector + "/edid >/sys/kernel/debug/dri/0/Virtual-1/edid_override")
+                .exitCode,
+            0);
+        QVERIFY(startDemo());
+        QCOMPARE(
+            guest("echo off >" + connector + "/status && echo change >/sys/class/drm/card0/uevent")
+                .exitCode,
+            0);
+        QVERIFY(QTest::qWaitFor([&] { return !demoRuns(); }, 30000));
+        const QString log = guest("cat /tmp/demo.log").output;
+        QVERIFY2(log.contains("Lumeshow: ending: the headset left Virtual-1"), qPrintable(log));
+        QCOMPARE(
+            guest("echo on >" + connector + "/status && echo change >/sys/class/drm/card0/uevent")
+                .exitCode,
+            0);
+        QVERIFY(leasable());
+    }
+
+private:
+    VirtualMachine::Answer guest(const QString &command, int timeoutMs = 60000) {
+        return machine.run(command, timeoutMs);
+    }
+
+    bool demoRuns() { return guest("pgrep -x Lumeshow.exe").exitCode == 0; }
+
+    // Started as the utility starts it, and holding the headset once a framebuffer of its own is
+    // scanned out.
+    bool startDemo() {
+        guest("rm -f /tmp/demo.log");
+        if (guest("setsid " + kAsTester + kDemo + " </dev/null >/tmp/demo.log 2>&1 &").exitCode !=
+            0)
+            return false;
+        const bool holds = QTest::qWaitFor(
+            [&] {
+                return guest("grep -q Lumeshow /sys/kernel/debug/dri/0/framebuffer").exitCode ==
+                           0 ||
+                       !demoRuns();
+            },
+            60000);
+        if (!holds || !demoRuns()) {
+            qWarning("demo: %s", qPrintable(guest("cat /tmp/demo.log").output));
+            return false;
+        }
+        return true;
+    }
+
+    // `kill -SIG` is sent to the demo's process; anything else is run as it stands.
+    bool endDemo(const QString &ending) {
+        const QString command =
+            ending.startsWith("kill ") ? ending + " $(pgrep -x Lumeshow.exe)" : ending;
+        if (guest(command).exitCode != 0)
+            return false;
+        if (!QTest::qWaitFor([&] { return !demoRuns(); }, 30000)) {
+            qWarning("the demo still runs after %s", qPrintable(ending));
+            return false;
+        }
+        return true;
+    }
+
+    // The output is the X server's again: no framebuffer of the demo's is left on it, and the
+    // demo started anew gets it.
+    bool leasable() {
+        const bool released = QTest::qWaitFor(
+            [&] {
+                return guest("grep -q Lumeshow /sys/kernel/debug/dri/0/framebuffer").exitCode != 0;
+            },
+            15000);
+        if (!released || !startDemo())
+            return false;
+        guest("pkill -KILL -x Lumeshow.exe");
+        return QTest::qWaitFor([&] { return !demoRuns(); }, 15000);
+    }
+
+    // Each monitor's line and its modes with the current one marked.
+    QStringList monitorModes() {
+        const QString xrandr = guest("DISPLAY=:0 xrandr").output;
+        QStringList monitors;
+        for (const QString &block : xrandr.split(QRegularExpression("\n(?=\\S)"))) {
+            if (block.startsWith("Virtual-2") || block.startsWith("Virtual-3"))
+                monitors << block;
+        }
+        return monitors;
+    }
+
+    bool runs(const QString &program, const QStringList &arguments, int timeoutMs,
+              QString *output = nullptr) {
+        QProcess process;
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.start(program, arguments);
+        const bool finished = process.waitForFinished(timeoutMs);
+        const QByteArray out = process.readAllStandardOutput();
+        if (output != nullptr)
+            *output = QString::fromUtf8(out);
+        if (!finished || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+            qWarning() << program << arguments << "failed:" << process.exitCode() << out;
+            return false;
+        }
+        return true;
+    }
+
+    QTemporaryDir scratch;
+    VirtualMachine machine;
+    QStringList monitorsBefore;
+    QElapsedTimer clock;
+};
+
+QTEST_MAIN(VirtualMachineTest)
+#include "tst_virtualmachine.moc"
