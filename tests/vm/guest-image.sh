@@ -48,7 +48,8 @@ edid_file() { xxd -r -p "$1" | head -c 256 >"$2"; }
 build_tree() {
     local base
     base=$("$here/../package/fresh-machine.sh" base)
-    rm -rf "$guest"
+    # A guest made from other inputs is never used again.
+    rm -rf --one-file-system "$cache"/vm-*
     mkdir -p "$guest"
     local partial=$tree.partial
     cp -a "$base" "$partial"
