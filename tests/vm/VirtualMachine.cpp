@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QTest>
 
+#include <unistd.h>
+
 namespace {
 
 // The Index on the first head, whose preferred mode virtio-gpu sizes by xres and yres; monitors
@@ -32,7 +34,7 @@ VirtualMachine::~VirtualMachine() {
 }
 
 bool VirtualMachine::boot(const QString &imageFolder) {
-    if (QFileInfo(QStringLiteral("/dev/kvm")).isWritable() && start(imageFolder, "kvm"))
+    if (::access("/dev/kvm", R_OK | W_OK) == 0 && start(imageFolder, "kvm"))
         return true;
     stop();
     return start(imageFolder, "tcg");
@@ -63,23 +65,26 @@ bool VirtualMachine::start(const QString &imageFolder, const QString &accelerato
                   "-device",   "virtserialport,chardev=agent,name=hlx.agent",
                   "-qmp",      "unix:" + monitorPath + ",server=on,wait=off",
                   "-no-reboot"});
-    if (!m_qemu.waitForStarted(10000))
+    const auto failed = [&](const char *step) {
+        // What QEMU said before it stopped, if it did.
+        m_qemu.waitForFinished(2000);
+        qWarning("no guest with %s (%s): %s", qPrintable(accelerator), step,
+                 m_qemu.readAll().constData());
         return false;
-    if (!QTest::qWaitFor(
+    };
+    if (!m_qemu.waitForStarted(10000) ||
+        !QTest::qWaitFor(
             [&] { return QFileInfo::exists(agentPath) && QFileInfo::exists(monitorPath); }, 10000))
-        return false;
+        return failed("QEMU did not start");
     m_agent.connectToServer(agentPath);
     m_monitor.connectToServer(monitorPath);
-    if (!m_agent.waitForConnected(5000) || !m_monitor.waitForConnected(5000))
-        return false;
-    if (qmp(R"({"execute":"qmp_capabilities"})").isEmpty())
-        return false;
+    if (!m_agent.waitForConnected(5000) || !m_monitor.waitForConnected(5000) ||
+        qmp(R"({"execute":"qmp_capabilities"})").isEmpty())
+        return failed("QEMU's sockets did not answer");
     // Nested KVM fails early with an emulation failure and leaves the guest stopped.
     const Answer up = run("uname -r", accelerator == "kvm" ? 60000 : 240000);
-    if (up.exitCode != 0) {
-        qWarning("no guest with %s: %s", qPrintable(accelerator), m_qemu.readAll().constData());
-        return false;
-    }
+    if (up.exitCode != 0)
+        return failed("the guest's agent did not answer");
     qInfo("guest up with %s, kernel %s", qPrintable(accelerator), qPrintable(up.output.trimmed()));
     return true;
 }
