@@ -14,13 +14,14 @@ DirectModeWindow::DirectModeWindow(const QString &text, QWidget *parent)
 }
 
 void DirectModeWindow::keyPressEvent(QKeyEvent *event) {
-    if (event->key() == Qt::Key_Escape)
+    if (event->key() == Qt::Key_Escape) {
+        m_closedBy = QStringLiteral("Esc was pressed in its window");
         close();
-    else
+    } else
         QWidget::keyPressEvent(event);
 }
 
 void DirectModeWindow::closeEvent(QCloseEvent *event) {
     QWidget::closeEvent(event);
-    emit closed();
+    emit closed(m_closedBy);
 }

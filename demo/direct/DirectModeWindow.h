@@ -10,9 +10,13 @@ public:
     explicit DirectModeWindow(const QString &text, QWidget *parent = nullptr);
 
 signals:
-    void closed();
+    // `why` tells the user, on the demo's standard error, how the window ended it.
+    void closed(const QString &why);
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+
+private:
+    QString m_closedBy = QStringLiteral("its window was closed");
 };

@@ -71,7 +71,7 @@ bool LeasedDisplayDemo::takeDisplay(const hlx::HeadsetDisplay &headset,
     publish();
     m_watch = std::make_unique<LeasedOutputWatch>(m_x.get(), m_x.root(), m_output, m_lease.id());
     connect(m_watch.get(), &LeasedOutputWatch::ended, this, &LeasedDisplayDemo::finish);
-    connect(m_window.get(), &DirectModeWindow::closed, this, [this] { finish(QString()); });
+    connect(m_window.get(), &DirectModeWindow::closed, this, &LeasedDisplayDemo::finish);
     connect(&m_plugCheck, &QTimer::timeout, this, &LeasedDisplayDemo::checkDisplay);
     connect(&m_endingSignals, &EndingSignals::arrived, this,
             [this](const QString &name) { finish(QStringLiteral("asked to by %1").arg(name)); });
@@ -125,8 +125,7 @@ void LeasedDisplayDemo::finish(const QString &why) {
     if (m_ended)
         return;
     m_ended = true;
-    if (!why.isEmpty())
-        say(QStringLiteral("ending: %1").arg(why));
+    say(QStringLiteral("ending: %1").arg(why));
     m_pacer->stop();
     m_plugCheck.stop();
     m_displayEvents->setEnabled(false);

@@ -415,6 +415,9 @@ void DirectMode::showing() {
     } else {
         QVERIFY(m_x.sendDeleteWindow(window));
     }
+    QVERIFY2(waitToSay(escape ? "Lumeshow: ending: Esc was pressed in its window"
+                              : "Lumeshow: ending: its window was closed"),
+             qPrintable(m_said));
     QVERIFY(ended());
     QCOMPARE(m_demo.exitStatus(), QProcess::NormalExit);
     QCOMPARE(m_demo.exitCode(), 0);
