@@ -3,8 +3,10 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QPoint>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -21,6 +23,7 @@ const QString kAsTester =
                    "PATH=/usr/bin:/bin HOME=/home/tester USER=tester DISPLAY=:0 "
                    "XDG_RUNTIME_DIR=/run/user/1000 ");
 const QString kHeadsets = QStringLiteral("/usr/lib/hlx-config/device/udev/hlx-headsets");
+const QString kHeadsetConnector = QStringLiteral("/sys/class/drm/card0-Virtual-1");
 
 int differingPixels(const QImage &one, const QImage &other) {
     int count = 0;
@@ -63,13 +66,7 @@ private slots:
         QVERIFY(machine.boot(imageFolder.trimmed()));
         qInfo("booted with %s in %lld s", qPrintable(machine.accelerator()),
               preparing.elapsed() / 1000);
-        QCOMPARE(guest("setsid -f Xorg :0 -ac -nolisten tcp -noreset vt1 </dev/null "
-                       ">/tmp/xorg.log 2>&1")
-                     .exitCode,
-                 0);
-        QVERIFY2(QTest::qWaitFor(
-                     [&] { return guest("DISPLAY=:0 xrandr >/dev/null").exitCode == 0; }, 60000),
-                 qPrintable(guest("cat /tmp/xorg.log").output));
+        QVERIFY2(startXorg(), qPrintable(guest("cat /tmp/xorg.log").output));
         monitorsBefore = monitorModes();
         QFile closer(HLX_CLOSE_WINDOW);
         QVERIFY(closer.open(QIODevice::ReadOnly));
@@ -214,9 +211,131 @@ private slots:
         QVERIFY(leasable());
     }
 
+    // The installed utility with the real device library: a USB gadget with the Index's ids
+    // on dummy_hcd, and the headset's connector switched through sysfs, with the uevent that
+    // virtio-gpu, polling nothing, does not send. Each step turns the status sentence in the
+    // window's picture green or red, so each link is seen both plugged and unplugged.
+    void windowFollowsBothLinksOfTheRealLibrary() {
+        QVERIFY(carry(HLX_SOURCE_DIR "/tests/vm/usb-headset", "usb-headset"));
+        // After `off` the kernel forgets the overridden EDID.
+        QCOMPARE(guest("cat " + kHeadsetConnector +
+                       "/edid "
+                       ">/sys/kernel/debug/dri/0/Virtual-1/edid_override && usb-headset unplug")
+                     .exitCode,
+                 0);
+        QCOMPARE(guest("setsid -f " + kAsTester + "hlx-config </dev/null >/tmp/utility.log 2>&1")
+                     .exitCode,
+                 0);
+        const auto endUtility = qScopeGuard([&] { guest("pkill -x hlx-config"); });
+        QPoint window;
+        QVERIFY2(QTest::qWaitFor([&] { return utilityWindow(&window); }, 60000),
+                 qPrintable(guest("cat /tmp/utility.log").output));
+        QVERIFY(QTest::qWaitFor([&] { return statusColour(window) == Qt::red; }, 30000));
+
+        const struct {
+            const char *name;
+            QString command;
+            Qt::GlobalColor colour;
+        } steps[] = {
+            {"USB plugged", "usb-headset plug", Qt::green},
+            {"display unplugged", "echo off >" + kHeadsetConnector + "/status", Qt::red},
+            {"display plugged", "echo on >" + kHeadsetConnector + "/status", Qt::green},
+            {"USB unplugged", "usb-headset unplug", Qt::red},
+        };
+        for (const auto &step : steps) {
+            QElapsedTimer sinceWrite;
+            sinceWrite.start();
+            QCOMPARE(guest(step.command + " && echo change >/sys/class/drm/card0/uevent").exitCode,
+                     0);
+            QVERIFY2(QTest::qWaitFor([&] { return statusColour(window) == step.colour; }, 15000),
+                     step.name);
+            qInfo("%s: the window followed after %lld ms", step.name, sinceWrite.elapsed());
+        }
+    }
+
+    // sway on seatd with Xwayland, whose outputs are XWAYLAND0 to 2: the headset's has
+    // non-desktop and the kernel's CONNECTOR_ID but no EDID, and only sway can lease it.
+    void headsetUnderSwayIsFoundAndLeasedThroughXwayland() {
+        QVERIFY(carry(HLX_SOURCE_DIR "/tests/vm/sway-session", "sway-session"));
+        guest("pkill -x Xorg");
+        QVERIFY(QTest::qWaitFor([&] { return guest("pgrep -x Xorg").exitCode != 0; }, 30000));
+        QCOMPARE(guest("sway-session").exitCode, 0);
+        const auto restoreXorg = qScopeGuard([&] {
+            guest("pkill -KILL -x Lumeshow.exe; pkill -x sway; pkill -x seatd");
+            if (!QTest::qWaitFor([&] { return guest("pgrep -x sway").exitCode != 0; }, 30000) ||
+                !startXorg())
+                qWarning("Xorg did not come back after sway");
+        });
+        QVERIFY2(QTest::qWaitFor(
+                     [&] { return guest(kAsTester + "xrandr >/dev/null").exitCode == 0; }, 60000),
+                 qPrintable(guest("cat /tmp/sway.log").output));
+        const QString xrandr = guest(kAsTester + "xrandr --props").output;
+        QVERIFY2(xrandr.contains(QRegularExpression("^XWAYLAND\\d .*\n\tCONNECTOR_ID: \\d+ *\n"
+                                                    "(\t.*\n)*\tnon-desktop: 1",
+                                                    QRegularExpression::MultilineOption)),
+                 qPrintable(xrandr));
+
+        const QString headsets = guest(kAsTester + kHeadsets).output;
+        QVERIFY2(headsets.contains("Headset display: VLV 91a8"), qPrintable(headsets));
+
+        const QImage monitors[] = {machine.screen(1), machine.screen(2)};
+        QVERIFY(startDemo());
+        const QImage first = machine.screen(0);
+        QCOMPARE(first.size(), QSize(2880, 1600));
+        QTest::qWait(2000);
+        QVERIFY2(differingPixels(first, machine.screen(0)) > first.width() * first.height() / 1000,
+                 "the headset's head shows no motion");
+        QCOMPARE(machine.screen(1), monitors[0]);
+        QCOMPARE(machine.screen(2), monitors[1]);
+        QVERIFY(endDemo("kill -TERM"));
+    }
+
 private:
     VirtualMachine::Answer guest(const QString &command, int timeoutMs = 60000) {
         return machine.run(command, timeoutMs);
+    }
+
+    bool startXorg() {
+        return guest("setsid -f Xorg :0 -ac -nolisten tcp -noreset vt1 </dev/null "
+                     ">/tmp/xorg.log 2>&1")
+                       .exitCode == 0 &&
+               QTest::qWaitFor([&] { return guest("DISPLAY=:0 xrandr >/dev/null").exitCode == 0; },
+                               60000);
+    }
+
+    // A file of the host's as a program on the guest's PATH.
+    bool carry(const QString &hostFile, const QString &name) {
+        QFile file(hostFile);
+        return file.open(QIODevice::ReadOnly) &&
+               guest("echo " + file.readAll().toBase64() + " | base64 -d >/usr/local/bin/" + name +
+                     " && chmod +x /usr/local/bin/" + name)
+                       .exitCode == 0;
+    }
+
+    // Where the utility's window lies on the first monitor, which shows the desktop's origin.
+    bool utilityWindow(QPoint *origin) {
+        const QString geometry = guest("DISPLAY=:0 xdotool search --onlyvisible --name "
+                                       "'^HLX_Configuration_Utility$' getwindowgeometry --shell")
+                                     .output;
+        const QRegularExpressionMatch at =
+            QRegularExpression("^X=(\\d+)\nY=(\\d+)$", QRegularExpression::MultilineOption)
+                .match(geometry);
+        if (at.hasMatch())
+            *origin = QPoint(at.captured(1).toInt(), at.captured(2).toInt());
+        return at.hasMatch();
+    }
+
+    // The status sentence's ink, below the window's picture: pure green or pure red.
+    Qt::GlobalColor statusColour(QPoint window) {
+        const QImage head = machine.screen(1).convertToFormat(QImage::Format_RGB32);
+        bool green = false, red = false;
+        for (int y = window.y() + 320; y < qMin(window.y() + 395, head.height()); ++y) {
+            for (int x = window.x(); x < qMin(window.x() + 400, head.width()); ++x) {
+                green = green || (head.pixel(x, y) & 0xffffff) == 0x00ff00;
+                red = red || (head.pixel(x, y) & 0xffffff) == 0xff0000;
+            }
+        }
+        return green == red ? Qt::transparent : green ? Qt::green : Qt::red;
     }
 
     bool demoRuns() { return guest("pgrep -x Lumeshow.exe").exitCode == 0; }
