@@ -8,9 +8,12 @@ DirectModeWindow::DirectModeWindow(const QString &text, QWidget *parent)
     : QWidget(parent) {
     auto *label = new QLabel(text, this);
     label->setWordWrap(true);
+    label->setMinimumWidth(340);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(label);
-    setMinimumWidth(360);
+    // A tiling compositor floats a window whose size is fixed, rather than spreading a few lines
+    // over the whole of the user's monitor.
+    layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
 void DirectModeWindow::keyPressEvent(QKeyEvent *event) {
