@@ -23,6 +23,7 @@ const QString kAsTester =
                    "PATH=/usr/bin:/bin HOME=/home/tester USER=tester DISPLAY=:0 "
                    "XDG_RUNTIME_DIR=/run/user/1000 ");
 const QString kHeadsets = QStringLiteral("/usr/lib/hlx-config/device/udev/hlx-headsets");
+const QString kLibrary = QStringLiteral("/usr/lib/hlx-config/device/udev/libHLX.so");
 const QString kHeadsetConnector = QStringLiteral("/sys/class/drm/card0-Virtual-1");
 
 int differingPixels(const QImage &one, const QImage &other) {
@@ -68,13 +69,8 @@ private slots:
               preparing.elapsed() / 1000);
         QVERIFY2(startXorg(), qPrintable(guest("cat /tmp/xorg.log").output));
         monitorsBefore = monitorModes();
-        QFile closer(HLX_CLOSE_WINDOW);
-        QVERIFY(closer.open(QIODevice::ReadOnly));
-        QCOMPARE(guest("echo " + closer.readAll().toBase64() +
-                       " | base64 -d >/usr/local/bin/close-window && "
-                       "chmod +x /usr/local/bin/close-window")
-                     .exitCode,
-                 0);
+        QVERIFY(carryIn(HLX_CLOSE_WINDOW, "close-window"));
+        QVERIFY(carryIn(HLX_EYESHIELD_CALL, "eyeshield-call"));
     }
 
     void init() { clock.start(); }
@@ -104,6 +100,19 @@ private slots:
         QVERIFY(startDemo());
         const QString during = guest(kAsTester + kHeadsets).output;
         QVERIFY2(during.contains("Direct mode lease: held by the demo"), qPrintable(during));
+        // After each wish, its eye-shield line names what the library itself answered it.
+        for (const QString wish : {"1", "off"}) {
+            const QString answered =
+                guest(kAsTester + "/usr/local/bin/eyeshield-call " + kLibrary + " " + wish).output;
+            const QString told =
+                QRegularExpression("^Eye shield: .*\\(the library answers (-?\\d+)\\)$",
+                                   QRegularExpression::MultilineOption)
+                    .match(guest(kAsTester + kHeadsets).output)
+                    .captured(1);
+            qInfo("eye shield %s: the library answered \"%s\", hlx-headsets told %s",
+                  qPrintable(wish), qPrintable(answered.trimmed()), qPrintable(told));
+            QCOMPARE(answered.trimmed(), "answer " + told);
+        }
         QVERIFY(endDemo("kill -TERM"));
         const QString after = guest(kAsTester + kHeadsets).output;
         QVERIFY2(after.contains("Headset display: VLV 91a8, not on the desktop"),
@@ -435,6 +444,15 @@ private:
                 monitors << line;
         }
         return monitors;
+    }
+
+    // A program built here, put on the guest's PATH through the agent.
+    bool carryIn(const QString &built, const QString &name) {
+        QFile program(built);
+        return program.open(QIODevice::ReadOnly) &&
+               guest("echo " + program.readAll().toBase64() + " | base64 -d >/usr/local/bin/" +
+                     name + " && chmod +x /usr/local/bin/" + name)
+                       .exitCode == 0;
     }
 
     bool runs(const QString &program, const QStringList &arguments, int timeoutMs,
