@@ -1,3 +1,4 @@
+#include "ProgramRun.h"
 #include "UtilityWindow.h"
 #include "X11Client.h"
 
@@ -31,7 +32,8 @@ private slots:
         root = scratch.filePath("root");
         const QDir packages(scratch.filePath("packages"));
         QVERIFY(packages.mkpath("."));
-        QVERIFY(runs("cpack", {"--config", HLX_CPACK_CONFIG, "-B", packages.path()}, 120000));
+        QVERIFY(programSucceeds("cpack", {"--config", HLX_CPACK_CONFIG, "-B", packages.path()},
+                                120000));
         const QStringList names = packages.entryList({"*.deb"}, QDir::Files);
         QCOMPARE(names, QStringList({"hlx-config-simulator_" HLX_VERSION "_amd64.deb",
                                      "hlx-config_" HLX_VERSION "_amd64.deb"}));
@@ -41,8 +43,8 @@ private slots:
 
     void packagesPassDebiansChecker() {
         QString report;
-        const bool clean =
-            runs("lintian", QStringList{"--fail-on", "error,warning"} + debs, 300000, &report);
+        const bool clean = programSucceeds(
+            "lintian", QStringList{"--fail-on", "error,warning"} + debs, 300000, &report);
         QVERIFY2(clean && !report.contains(
                               QRegularExpression("^[EW]: ", QRegularExpression::MultilineOption)),
                  qPrintable(report));
@@ -55,18 +57,19 @@ private slots:
         clock.start();
         // Torn down even when preparing stops half-way, with things mounted.
         prepared = true;
-        QVERIFY(runs(kScript, QStringList{"prepare", root} + debs, 900000));
+        QVERIFY(programSucceeds(kScript, QStringList{"prepare", root} + debs, 900000));
         qInfo("packages installed in %lld s", clock.elapsed() / 1000);
 
         QString listing;
-        QVERIFY(runs(kScript, {"root", root, "dpkg", "-L", "hlx-config", "hlx-config-simulator"},
-                     30000, &listing));
+        QVERIFY(programSucceeds(kScript,
+                                {"root", root, "dpkg", "-L", "hlx-config", "hlx-config-simulator"},
+                                30000, &listing));
         installedFiles = listing.split('\n', Qt::SkipEmptyParts);
     }
 
     void cleanupTestCase() {
         if (prepared)
-            QVERIFY(runs(kScript, {"teardown", root}, 60000));
+            QVERIFY(programSucceeds(kScript, {"teardown", root}, 60000));
     }
 
     void installedWithTheSimulatorAsDeviceLibrary() {
@@ -92,7 +95,7 @@ private slots:
             QProcess utility;
             const xcb_window_t window = startAsTester(utility, exec);
             QVERIFY(window != XCB_WINDOW_NONE);
-            QVERIFY(runs(kScript, {"run", root, "hlx-device", "plug"}, 10000));
+            QVERIFY(programSucceeds(kScript, {"run", root, "hlx-device", "plug"}, 10000));
             QVERIFY(hands.choose(window, UtilityWindow::levelOne()));
             QTRY_COMPARE_WITH_TIMEOUT(userSetting("KEY_Eyeshield"), QString("EnableEyeshield"),
                                       10000);
@@ -132,7 +135,7 @@ private slots:
         if (installedFiles.isEmpty())
             QSKIP("not installed");
         const QString autostart = "/etc/xdg/autostart/hlx-config.desktop";
-        QVERIFY(runs(
+        QVERIFY(programSucceeds(
             kScript,
             {"root", root, "apt-get", "remove", "-y", "-q", "hlx-config", "hlx-config-simulator"},
             120000));
@@ -140,9 +143,10 @@ private slots:
         QFile entry(root + autostart);
         QVERIFY(entry.open(QIODevice::ReadOnly));
         QVERIFY(entry.readAll().contains("\nTryExec=hlx-config\n"));
-        QVERIFY(!runs(kScript, {"run", root, "sh", "-c", "command -v hlx-config"}, 10000));
+        QVERIFY(
+            !programSucceeds(kScript, {"run", root, "sh", "-c", "command -v hlx-config"}, 10000));
 
-        QVERIFY(runs(kScript, {"root", root, "dpkg", "--purge", "hlx-config"}, 60000));
+        QVERIFY(programSucceeds(kScript, {"root", root, "dpkg", "--purge", "hlx-config"}, 60000));
         QCOMPARE(leftOf(installedFiles), QStringList());
         QVERIFY(!QFileInfo::exists(root + "/usr/lib/hlx-config"));
         QVERIFY(!QFileInfo(root + "/etc/alternatives/hlx-config-device-library").isSymLink());
@@ -151,22 +155,6 @@ private slots:
     }
 
 private:
-    bool runs(const QString &program, const QStringList &arguments, int timeoutMs,
-              QString *output = nullptr) {
-        QProcess process;
-        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process.start(program, arguments);
-        const bool finished = process.waitForFinished(timeoutMs);
-        const QByteArray out = process.readAllStandardOutput();
-        if (output != nullptr)
-            *output = QString::fromUtf8(out);
-        if (!finished || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
-            qWarning() << program << arguments << "failed:" << process.exitCode() << out;
-            return false;
-        }
-        return true;
-    }
-
     QStringList leftOf(const QStringList &paths) const {
         QStringList left;
         for (const QString &path : paths) {

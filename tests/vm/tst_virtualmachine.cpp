@@ -1,3 +1,4 @@
+#include "ProgramRun.h"
 #include "VirtualMachine.h"
 
 #include <QDir>
@@ -52,7 +53,8 @@ private slots:
         QVERIFY(scratch.isValid());
         const QDir packages(scratch.filePath("packages"));
         QVERIFY(packages.mkpath("."));
-        QVERIFY(runs("cpack", {"--config", HLX_CPACK_CONFIG, "-B", packages.path()}, 120000));
+        QVERIFY(programSucceeds("cpack", {"--config", HLX_CPACK_CONFIG, "-B", packages.path()},
+                                120000));
         QStringList debs;
         for (const QString &name : packages.entryList({"hlx-config_*.deb"}, QDir::Files))
             debs << packages.filePath(name);
@@ -61,7 +63,7 @@ private slots:
         QElapsedTimer preparing;
         preparing.start();
         QString imageFolder;
-        QVERIFY(runs(kImageScript, debs, 25 * 60000, &imageFolder));
+        QVERIFY(programSucceeds(kImageScript, debs, 25 * 60000, &imageFolder));
         qInfo("guest image ready in %lld s", preparing.elapsed() / 1000);
         preparing.restart();
         QVERIFY(machine.boot(imageFolder.trimmed()));
@@ -91,12 +93,14 @@ private slots:
     }
 
     void headsetsToolBeforeDuringAndAfterTheDemo() {
+        // Without the demo: found, kept off the desktop, and free to be leased.
+        const auto isFree = [](const QString &told) {
+            return told.contains("Headset display: VLV 91a8, not on the desktop") &&
+                   told.contains(
+                       "Direct mode lease: offered by the X server, and lent to no program");
+        };
         const QString before = guest(kAsTester + kHeadsets).output;
-        QVERIFY2(before.contains("Headset display: VLV 91a8, not on the desktop"),
-                 qPrintable(before));
-        QVERIFY2(
-            before.contains("Direct mode lease: offered by the X server, and lent to no program"),
-            qPrintable(before));
+        QVERIFY2(isFree(before), qPrintable(before));
         QVERIFY(startDemo());
         const QString during = guest(kAsTester + kHeadsets).output;
         QVERIFY2(during.contains("Direct mode lease: held by the demo"), qPrintable(during));
@@ -115,11 +119,7 @@ private slots:
         }
         QVERIFY(endDemo("kill -TERM"));
         const QString after = guest(kAsTester + kHeadsets).output;
-        QVERIFY2(after.contains("Headset display: VLV 91a8, not on the desktop"),
-                 qPrintable(after));
-        QVERIFY2(
-            after.contains("Direct mode lease: offered by the X server, and lent to no program"),
-            qPrintable(after));
+        QVERIFY2(isFree(after), qPrintable(after));
     }
 
     // Both eyes side by side: the halves show the same scene from eyes 64 mm apart, so they
@@ -453,22 +453,6 @@ private:
                guest("echo " + program.readAll().toBase64() + " | base64 -d >/usr/local/bin/" +
                      name + " && chmod +x /usr/local/bin/" + name)
                        .exitCode == 0;
-    }
-
-    bool runs(const QString &program, const QStringList &arguments, int timeoutMs,
-              QString *output = nullptr) {
-        QProcess process;
-        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process.start(program, arguments);
-        const bool finished = process.waitForFinished(timeoutMs);
-        const QByteArray out = process.readAllStandardOutput();
-        if (output != nullptr)
-            *output = QString::fromUtf8(out);
-        if (!finished || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
-            qWarning() << program << arguments << "failed:" << process.exitCode() << out;
-            return false;
-        }
-        return true;
     }
 
     QTemporaryDir scratch;
