@@ -1,5 +1,7 @@
 #include "KernelConnectorEdid.h"
 
+#include "WholeFile.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -8,8 +10,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <vector>
 
@@ -19,9 +19,11 @@ namespace {
 
 constexpr char drmClass[] = "/sys/class/drm";
 
+// Empty where the file is missing or unreadable, as an absent EDID or connector id is.
 std::string readFile(const std::string &path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    std::string content;
+    readWholeFile(path, content);
+    return content;
 }
 
 // The entries of the kernel's DRM class: cards ("card0") and their connectors ("card0-DP-1").

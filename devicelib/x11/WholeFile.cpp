@@ -5,7 +5,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace hlx::udev {
+namespace hlx {
 
 bool readWholeFile(const std::string &path, std::string &content) {
     content.clear();
@@ -31,4 +31,4 @@ bool readWholeFile(const std::string &path, std::string &content) {
     return complete;
 }
 
-} // namespace hlx::udev
+} // namespace hlx
